@@ -1,0 +1,46 @@
+# Set-up, build and test in two commands: `make run` and `make test`.
+.PHONY: all deps configure build run test asan-test tsan-test fuzz bench format clean
+
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 20
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+configure: deps
+	cmake --preset default
+
+build: configure
+	cmake --build --preset default -j $(JOBS)
+
+run: build
+	./build/app/lrfcontrol --simulate
+
+test: build
+	ctest --preset default -j $(JOBS)
+
+asan-test: deps
+	cmake --preset asan
+	cmake --build --preset asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS)
+
+tsan-test: deps
+	cmake --preset tsan
+	cmake --build --preset tsan -j $(JOBS)
+	ctest --preset tsan -j $(JOBS)
+
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	scripts/run-fuzzers.sh build-fuzz $(FUZZ_SECONDS)
+
+bench: build
+	scripts/run-benchmarks.sh build
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build build-asan build-tsan build-fuzz

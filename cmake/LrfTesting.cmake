@@ -1,0 +1,21 @@
+include(GoogleTest)
+
+# lrf_add_gtest(<target> SOURCES <files...> LIBS <libs...> [GUI])
+# Builds one GoogleTest program from its own test sources and the libraries it
+# exercises, and registers each test case with ctest. GUI suites run on the
+# offscreen platform so that no display is needed.
+function(lrf_add_gtest target)
+    cmake_parse_arguments(ARG "GUI" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${target})
+    target_sources(${target} PRIVATE ${ARG_SOURCES})
+    target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock lrf_warnings)
+    if(NOT ARG_SOURCES MATCHES "main\\.cpp")
+        target_link_libraries(${target} PRIVATE GTest::gtest_main)
+    endif()
+    set(env "QT_QPA_PLATFORM=offscreen" "LC_ALL=C.UTF-8")
+    gtest_discover_tests(${target}
+        DISCOVERY_MODE PRE_TEST
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES ENVIRONMENT "${env}" TIMEOUT 120
+    )
+endfunction()

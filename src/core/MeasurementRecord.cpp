@@ -1,0 +1,57 @@
+#include "MeasurementRecord.h"
+
+#include <cstdio>
+
+namespace lrf {
+
+namespace {
+
+std::string FormatWith(const char* format, double value, char decimalSeparator)
+{
+    char buffer[64];
+    const int n = std::snprintf(buffer, sizeof buffer, format, value);
+    std::string text(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
+    // snprintf follows the C locale, which the program leaves at "C": the point
+    // is always '.', so it is swapped for the system's separator here.
+    for (char& c : text) {
+        if (c == '.')
+            c = decimalSeparator;
+    }
+    return text;
+}
+
+} // namespace
+
+std::string FormatFixed6(double value, char decimalSeparator)
+{
+    return FormatWith("%6.1f", value, decimalSeparator);
+}
+
+std::string FormatFixed5(double value, char decimalSeparator)
+{
+    return FormatWith("%5.1f", value, decimalSeparator);
+}
+
+std::string DistanceRecordText(double distance, char decimalSeparator)
+{
+    return distance >= kRecordDistanceLimit ? kNoDistanceText
+                                            : FormatFixed6(distance, decimalSeparator);
+}
+
+std::string SpeedRecordText(double speed, char decimalSeparator)
+{
+    return speed >= kRecordSpeedLimit ? kNoSpeedText : FormatFixed6(speed, decimalSeparator);
+}
+
+std::string SelfTestDistanceText(double distance, char decimalSeparator)
+{
+    return distance >= kSelfTestDistanceLimit ? kNoDistanceText
+                                              : FormatFixed6(distance, decimalSeparator);
+}
+
+std::string SelfTestAngleText(double angle, char decimalSeparator)
+{
+    return angle >= kSelfTestAngleLimit ? kNoAngleText : FormatFixed5(angle, decimalSeparator);
+}
+
+} // namespace lrf

@@ -1,0 +1,34 @@
+#include "MeasurementRecord.h"
+
+#include <gtest/gtest.h>
+
+using namespace lrf;
+
+TEST(RecordTexts, ThresholdsAndAlignment)
+{
+    EXPECT_EQ(DistanceRecordText(12.3), "  12.3");
+    EXPECT_EQ(DistanceRecordText(2399.9), "2399.9");
+    EXPECT_EQ(DistanceRecordText(2400.0), "----.-");
+    EXPECT_EQ(DistanceRecordText(-123.4), "-123.4");
+    EXPECT_EQ(SpeedRecordText(361.0), "---.-");
+    EXPECT_EQ(SpeedRecordText(360.9), " 360.9");
+    EXPECT_EQ(SpeedRecordText(990.0), "---.-");
+    EXPECT_EQ(SelfTestDistanceText(21.0312), "  21.0");
+    EXPECT_EQ(SelfTestDistanceText(9900.0), "----.-");
+    EXPECT_EQ(SelfTestDistanceText(2400.0), "2400.0");
+    EXPECT_EQ(SelfTestAngleText(45.0), " 45.0");
+    EXPECT_EQ(SelfTestAngleText(361.0), "---.-");
+}
+
+TEST(RecordTexts, LocaleDecimalSeparator)
+{
+    EXPECT_EQ(DistanceRecordText(12.3, ','), "  12,3");
+    EXPECT_EQ(SelfTestAngleText(-45.5, ','), "-45,5");
+}
+
+TEST(TAData, StartsEmpty)
+{
+    const TAData r;
+    EXPECT_EQ(r.Index, 0);
+    EXPECT_TRUE(r.DistanceText.empty() && r.SpeedUnitName.empty() && r.SpareText2.empty());
+}
