@@ -1,0 +1,31 @@
+#include "Application.h"
+
+#include "Dialogs.h"
+
+#include <exception>
+
+namespace lrf {
+
+Application::Application(int& argc, char** argv)
+    : QApplication(argc, argv)
+{
+}
+
+bool Application::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        showException(QString::fromUtf8(e.what()));
+    } catch (...) {
+        showException(QStringLiteral("Unknown error"));
+    }
+    return false;
+}
+
+void Application::showException(const QString& text)
+{
+    dialogs().showMessage(activeWindow(), applicationName(), text);
+}
+
+} // namespace lrf

@@ -1,0 +1,52 @@
+#include "Application.h"
+#include "Dialogs.h"
+
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+struct RecordingDialogs : lrf::Dialogs {
+    QStringList messages;
+    void showMessage(QWidget*, const QString&, const QString& text) override { messages << text; }
+    QString getSaveFileName(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return {};
+    }
+};
+
+class Thrower : public QObject {
+protected:
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::User)
+            throw std::runtime_error("disk full");
+        return QObject::event(e);
+    }
+};
+
+} // namespace
+
+// An exception from a handler is shown once and the event loop carries on.
+TEST(Application, NotifyShowsExceptionsAndKeepsRunning)
+{
+    int argc = 1;
+    char name[] = "shell_tests";
+    char* argv[] = {name, nullptr};
+    lrf::Application app(argc, argv);
+    RecordingDialogs recorder;
+    lrf::setDialogs(&recorder);
+
+    Thrower thrower;
+    QEvent synchronous(QEvent::User);
+    EXPECT_FALSE(QCoreApplication::sendEvent(&thrower, &synchronous));
+    EXPECT_EQ(recorder.messages, QStringList{"disk full"});
+
+    QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
+    QTimer::singleShot(50, &app, &QCoreApplication::quit);
+    EXPECT_EQ(app.exec(), 0);
+    EXPECT_EQ(recorder.messages.size(), 2);
+    lrf::setDialogs(nullptr);
+}
