@@ -121,7 +121,10 @@ void ReadoutPanel::unitPicked(int index) {
     if (index < 0 || index >= selector_->count())
         return;
     const auto newUnit = static_cast<std::uint8_t>(layout_.firstUnit + index);
-    *value_ = layout_.convert(*unit_, newUnit, *value_);
+    // Picking the unit already held changes nothing: yards and feet do not convert
+    // back exactly, so converting into the same unit would nudge the value.
+    if (newUnit != *unit_)
+        *value_ = layout_.convert(*unit_, newUnit, *value_);
     *unit_ = newUnit;
     showValue(*unit_, *value_);
 }
