@@ -57,9 +57,6 @@ ReadoutPanel::ReadoutPanel(const Layout& layout, QWidget* parent)
     selector_->setCurrentIndex(0);
     selector_->move(layout.selectorLeft, kSelectorTop);
     selector_->resize(layout.selectorWidth, selector_->sizeHint().height());
-    // Only the operator's choice converts; setCurrentIndex from the show
-    // operation emits currentIndexChanged but never activated.
-    connect(selector_, &QComboBox::activated, this, &ReadoutPanel::unitPicked);
 }
 
 void ReadoutPanel::setTitleText(const QString& text) {
@@ -142,6 +139,9 @@ DistanceReadout::DistanceReadout(QWidget* parent)
                     &ConvertDistance},
                    parent) {
     setObjectName(QStringLiteral("GroupBox1"));
+    // Only the operator's choice converts: setCurrentIndex from ShowDistance emits
+    // currentIndexChanged, never activated.
+    connect(unitSelector(), &QComboBox::activated, this, &DistanceReadout::RzComboBox3Change);
 }
 
 SpeedReadout::SpeedReadout(QWidget* parent)
@@ -157,6 +157,7 @@ SpeedReadout::SpeedReadout(QWidget* parent)
                     &ConvertSpeed},
                    parent) {
     setObjectName(QStringLiteral("GroupBox3"));
+    connect(unitSelector(), &QComboBox::activated, this, &SpeedReadout::RzComboBox1Change);
 }
 
 } // namespace lrf
