@@ -6,11 +6,14 @@ namespace lrf {
 
 namespace {
 
-std::string FormatWith(const char* format, double value, char decimalSeparator)
-{
-    char buffer[64];
-    const int n = std::snprintf(buffer, sizeof buffer, format, value);
-    std::string text(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
+std::string FormatWith(const char* format, double value, char decimalSeparator) {
+    // Sized by a first call: a huge value prints hundreds of digits.
+    const int n = std::snprintf(nullptr, 0, format, value);
+    if (n <= 0)
+        return {};
+    std::string text(static_cast<std::size_t>(n) + 1, '\0');
+    std::snprintf(text.data(), text.size(), format, value);
+    text.resize(static_cast<std::size_t>(n));
     // snprintf follows the C locale, which the program leaves at "C": the point
     // is always '.', so it is swapped for the system's separator here.
     for (char& c : text) {
@@ -22,35 +25,29 @@ std::string FormatWith(const char* format, double value, char decimalSeparator)
 
 } // namespace
 
-std::string FormatFixed6(double value, char decimalSeparator)
-{
+std::string FormatFixed6(double value, char decimalSeparator) {
     return FormatWith("%6.1f", value, decimalSeparator);
 }
 
-std::string FormatFixed5(double value, char decimalSeparator)
-{
+std::string FormatFixed5(double value, char decimalSeparator) {
     return FormatWith("%5.1f", value, decimalSeparator);
 }
 
-std::string DistanceRecordText(double distance, char decimalSeparator)
-{
+std::string DistanceRecordText(double distance, char decimalSeparator) {
     return distance >= kRecordDistanceLimit ? kNoDistanceText
                                             : FormatFixed6(distance, decimalSeparator);
 }
 
-std::string SpeedRecordText(double speed, char decimalSeparator)
-{
+std::string SpeedRecordText(double speed, char decimalSeparator) {
     return speed >= kRecordSpeedLimit ? kNoSpeedText : FormatFixed6(speed, decimalSeparator);
 }
 
-std::string SelfTestDistanceText(double distance, char decimalSeparator)
-{
+std::string SelfTestDistanceText(double distance, char decimalSeparator) {
     return distance >= kSelfTestDistanceLimit ? kNoDistanceText
                                               : FormatFixed6(distance, decimalSeparator);
 }
 
-std::string SelfTestAngleText(double angle, char decimalSeparator)
-{
+std::string SelfTestAngleText(double angle, char decimalSeparator) {
     return angle >= kSelfTestAngleLimit ? kNoAngleText : FormatFixed5(angle, decimalSeparator);
 }
 
