@@ -271,7 +271,7 @@ void ConvertForDisplay(MeasurementState& state, const DisplayUnits& units) {
     if (state.SpeedValue >= kNoSpeed)
         state.SpeedValue = kNoSpeed;
     else
-        state.SpeedValue = ConvertUnit(state.FrameUnit, units.SpeedUnit, state.SpeedValue);
+        state.SpeedValue = ConvertSpeed(state.FrameUnit, units.SpeedUnit, state.SpeedValue);
 }
 
 // A reply that really reads 2400.0 yards is a measurement, not the mark: knowing
@@ -281,11 +281,14 @@ void ConvertForDisplay(MeasurementState& state, const DisplayUnits& units,
     const double distance = state.LinearDistance;
     ConvertForDisplay(state, units);
     if (decoded.tookDistance)
-        state.LinearDistance = ConvertUnit(state.FrameUnit, units.DistanceUnit, distance);
+        state.LinearDistance =
+            OffMark(ConvertUnit(state.FrameUnit, units.DistanceUnit, distance), kNoDistance);
 }
 
 std::uint8_t SpeedReadoutUnit(const MeasurementState& state, const DisplayUnits& units) {
-    return state.SpeedValue >= kNoSpeed ? std::uint8_t{unitKph} : units.SpeedUnit;
+    // After ConvertForDisplay only "no speed" is exactly the mark; a real speed that
+    // converted to more (500 m/s in mph) keeps its own unit.
+    return state.SpeedValue == kNoSpeed ? std::uint8_t{unitKph} : units.SpeedUnit;
 }
 
 } // namespace lrf
