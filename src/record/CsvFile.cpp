@@ -62,7 +62,7 @@ int WriteAndClose(std::FILE* file, const std::vector<std::string>& lines, bool s
 }
 
 [[noreturn]] void ThrowSaveError(int systemError) {
-    throw CsvFileError(SaveErrorText(SaveErrorCode(systemError)));
+    throw CsvFileError(SaveErrorText(systemError));
 }
 
 // The file a manual save really replaces: the target of a link, or the name.
@@ -87,7 +87,7 @@ void WriteDirectly(const fs::path& path, const std::vector<std::string>& lines) 
 
 } // namespace
 
-int SaveErrorCode(int systemError) {
+std::string SaveErrorText(int systemError) {
     switch (systemError) {
     case ENOENT:
     case ENOTDIR:
@@ -95,41 +95,24 @@ int SaveErrorCode(int systemError) {
     case EINVAL:
     case ELOOP:
         // Creating a file fails this way when the name or its folder is wrong.
-        return 3;
+        return "Invalid filename";
     case EMFILE:
     case ENFILE:
-        return 4;
+        return "Too many open files";
     case EACCES:
     case EPERM:
     case EROFS:
     case EISDIR:
     case ETXTBSY:
     case EEXIST:
-        return 5;
+        return "File access denied";
     case ENOSPC:
 #ifdef EDQUOT
     case EDQUOT:
 #endif
-        return 101;
-    default:
-        return systemError;
-    }
-}
-
-std::string SaveErrorText(int code) {
-    switch (code) {
-    case 2:
-        return "File not found";
-    case 3:
-        return "Invalid filename";
-    case 4:
-        return "Too many open files";
-    case 5:
-        return "File access denied";
-    case 101:
         return "Disk full";
     default:
-        return "I/O error " + std::to_string(code);
+        return "I/O error " + std::to_string(systemError);
     }
 }
 
