@@ -1,0 +1,11 @@
+#include "Application.h"
+
+#include <gtest/gtest.h>
+
+// The log window's tests run inside the program's own application object, so
+// that errors thrown by its handlers are shown the way the program shows them.
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    lrf::Application app(argc, argv);
+    return RUN_ALL_TESTS();
+}
