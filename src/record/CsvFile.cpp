@@ -20,8 +20,17 @@ namespace {
 
 constexpr int kMaxNameAttempts = 1000;
 
+// Text of an errno value, as the C library words it.
 std::string SystemErrorText(int systemError) {
-    return std::system_category().message(systemError);
+    return std::generic_category().message(systemError);
+}
+
+std::FILE* OpenFile(const fs::path& path, bool mustBeNew) {
+#ifdef _WIN32
+    return _wfopen(path.c_str(), mustBeNew ? L"wbx" : L"wb");
+#else
+    return std::fopen(path.c_str(), mustBeNew ? "wbx" : "wb");
+#endif
 }
 
 std::string Quoted(const fs::path& path) {
@@ -31,7 +40,7 @@ std::string Quoted(const fs::path& path) {
 // Opens a file that must not exist yet; nullptr with errno set on failure.
 std::FILE* CreateNew(const fs::path& path) {
     // "x": fail if the name exists, also when it is a dangling link.
-    return std::fopen(path.string().c_str(), "wbx");
+    return OpenFile(path, true);
 }
 
 // Writes every line with its CR LF and closes the file. Returns 0 or the
@@ -78,7 +87,7 @@ fs::path ResolveTarget(const fs::path& path) {
 
 void WriteDirectly(const fs::path& path, const std::vector<std::string>& lines) {
     errno = 0;
-    std::FILE* file = std::fopen(path.string().c_str(), "wb");
+    std::FILE* file = OpenFile(path, false);
     if (!file)
         ThrowSaveError(errno);
     if (const int error = WriteAndClose(file, lines, false))
@@ -93,7 +102,9 @@ std::string SaveErrorText(int systemError) {
     case ENOTDIR:
     case ENAMETOOLONG:
     case EINVAL:
+#ifdef ELOOP
     case ELOOP:
+#endif
         // Creating a file fails this way when the name or its folder is wrong.
         return "Invalid filename";
     case EMFILE:
@@ -103,7 +114,9 @@ std::string SaveErrorText(int systemError) {
     case EPERM:
     case EROFS:
     case EISDIR:
+#ifdef ETXTBSY
     case ETXTBSY:
+#endif
     case EEXIST:
         return "File access denied";
     case ENOSPC:

@@ -3,9 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <csignal>
 #include <sys/resource.h>
-#include <sys/stat.h>
+#endif
 
 using namespace lrf;
 namespace fs = std::filesystem;
@@ -22,6 +23,7 @@ const std::string kBytes = "SN,Linear,Unit,Speed,Unit,Place,Distination,DateTime
                            "2,----.-,M,  45.6,KPH,\"Bay, east\",,2024/03/05 14:07:40.7,X1,\r\n";
 const LocalDateTime kTime{2024, 3, 5, 14, 7, 39, 52};
 
+#ifndef _WIN32
 // Lets files in this process grow to at most `bytes` while it lives, so that a
 // write fails part-way on a real file (the signal is ignored, the write
 // reports EFBIG instead).
@@ -43,6 +45,7 @@ private:
     rlimit saved{};
     void (*previous)(int) = nullptr;
 };
+#endif
 
 template <typename F> std::string ErrorOf(F&& action) {
     try {
@@ -58,7 +61,7 @@ template <typename F> std::string ErrorOf(F&& action) {
 TEST(SaveErrorText, SystemErrorsToTexts) {
     const struct {
         int systemError;
-        const char* text;
+        std::string text;
     } cases[] = {
         {ENOENT, "Invalid filename"},
         {ENOTDIR, "Invalid filename"},
@@ -69,14 +72,18 @@ TEST(SaveErrorText, SystemErrorsToTexts) {
         {EROFS, "File access denied"},
         {EISDIR, "File access denied"},
         {ENOSPC, "Disk full"},
-        {EDQUOT, "Disk full"},
-        {EIO, "I/O error 5"},
-        {EFBIG, "I/O error 27"},
-        {EINTR, "I/O error 4"},
-        {ENETUNREACH, "I/O error 101"},
+        // Other numbers are named as they are, also where they coincide with
+        // the numbers of the texts above (5, 101 on Linux).
+        {EIO, "I/O error " + std::to_string(EIO)},
+        {EFBIG, "I/O error " + std::to_string(EFBIG)},
+        {EINTR, "I/O error " + std::to_string(EINTR)},
+        {ENETUNREACH, "I/O error " + std::to_string(ENETUNREACH)},
     };
     for (const auto& c : cases)
         EXPECT_EQ(SaveErrorText(c.systemError), c.text) << c.systemError;
+#ifdef EDQUOT
+    EXPECT_EQ(SaveErrorText(EDQUOT), "Disk full");
+#endif
 }
 
 TEST(ManualSave, ExactBytesCrLfNoByteOrderMark) {
@@ -113,21 +120,24 @@ TEST(ManualSave, FailuresReportTheirTextAndLeaveNothingHalfWritten) {
     TempDir dir;
     TempDir::WriteBytes(dir / "plain", "a file, not a folder");
     fs::create_directory(dir / "folder");
-    const struct {
+    struct Case {
         fs::path target;
         const char* text;
-    } cases[] = {
+    };
+    std::vector<Case> cases{
         {dir / "missing" / "log.csv", "Invalid filename"},
         {dir / "plain" / "log.csv", "Invalid filename"},
         {dir / "folder", "File access denied"},
-        {"/dev/full", "Disk full"},
     };
+    if (fs::exists("/dev/full"))
+        cases.push_back({"/dev/full", "Disk full"}); // a device: written in place
     for (const auto& c : cases)
         EXPECT_EQ(ErrorOf([&] { WriteCsvFile(c.target, kLines); }), c.text) << c.target;
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"folder", "plain"}));
     EXPECT_TRUE(fs::is_empty(dir / "folder"));
 }
 
+#ifndef _WIN32
 TEST(ManualSave, WriteFailingPartWayKeepsTheEarlierFile) {
     TempDir dir;
     TempDir::WriteBytes(dir / "log.csv", "earlier\r\n");
@@ -141,6 +151,7 @@ TEST(ManualSave, WriteFailingPartWayKeepsTheEarlierFile) {
     EXPECT_EQ(TempDir::ReadBytes(dir / "log.csv"), "earlier\r\n");
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"log.csv"});
 }
+#endif
 
 TEST(AutoSave, TimeStampedNameNeverReplacingAnExistingFile) {
     TempDir dir;
@@ -167,6 +178,7 @@ TEST(AutoSave, CannotCreateNamesTheFileAndTheSystemError) {
                   "\". Not a directory");
 }
 
+#ifndef _WIN32
 TEST(AutoSave, WriteFailingPartWayLeavesNoFile) {
     TempDir dir;
     const std::vector<std::string> many(1000, std::string(100, 'r'));
@@ -179,3 +191,4 @@ TEST(AutoSave, WriteFailingPartWayLeavesNoFile) {
                          "\". File too large");
     EXPECT_TRUE(dir.Entries().empty());
 }
+#endif

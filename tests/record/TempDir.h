@@ -1,10 +1,10 @@
 #pragma once
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -13,10 +13,15 @@
 class TempDir {
 public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "lrflog-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed");
-        root = pattern;
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && root.empty(); ++attempt) {
+            const auto candidate =
+                std::filesystem::temp_directory_path() / ("lrflog-" + std::to_string(random()));
+            if (std::filesystem::create_directory(candidate))
+                root = candidate;
+        }
+        if (root.empty())
+            throw std::runtime_error("no temporary directory");
     }
     ~TempDir() {
         std::error_code ec;

@@ -13,7 +13,9 @@
 
 #include <chrono>
 #include <cstdio>
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -50,10 +52,15 @@ double AddRecords(lrf::TFrmShowData& window, int count) {
     return MillisecondsSince(start) / count;
 }
 
+// Peak resident memory of the process (0 where the system does not tell).
 long PeakMemoryKiB() {
+#ifndef _WIN32
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
+#else
+    return 0;
+#endif
 }
 
 } // namespace
