@@ -83,7 +83,10 @@ TEST_F(EventThread, SplitReplyIsAnnouncedWithEveryByteCounted) {
     port.WriteText("\x0F");
     ASSERT_TRUE(PumpUntil([&] { return received.size() >= 8; }));
     EXPECT_EQ(received.size(), 8u);
-    EXPECT_EQ(counts.size(), 2u); // the pause puts the halves into separate batches
+    // The pause normally puts the halves into separate batches; a busy machine may
+    // deliver them in one.
+    EXPECT_GE(counts.size(), 1u);
+    EXPECT_LE(counts.size(), 2u);
 }
 
 TEST_F(EventThread, BytesReadByAnEarlierHandlerAreNotAnnouncedAgain) {
@@ -116,23 +119,29 @@ TEST_F(EventThread, UnreadBytesDoNotSpinAndNewBytesAreStillAnnounced) {
     // A handler that reads less than it is told, or nothing at all.
     for (int readPerCall : {0, 3}) {
         std::vector<int> seen;
+        int taken = 0;
         TComPort p;
         p.SetPort(sim.DevicePath());
         p.OnRxChar = [&](TCustomComPort& s, int count) {
             seen.push_back(count);
             std::string chunk;
-            s.ReadText(chunk, readPerCall);
+            taken += s.ReadText(chunk, readPerCall);
         };
         p.SetConnected(true);
         p.WriteText("\x0F");
-        ASSERT_TRUE(PumpUntil([&] { return !seen.empty(); }));
+        // The reply may come in more than one batch; wait until all of it is in.
+        ASSERT_TRUE(PumpUntil([&] { return !seen.empty() && taken + p.BytesWaiting() == 8; }));
+        PumpFor(20ms);
+        const std::size_t announced = seen.size();
         const double cpu = ProcessCpuSeconds();
         PumpFor(200ms);
         EXPECT_LT(ProcessCpuSeconds() - cpu, 0.05) << readPerCall;
-        EXPECT_EQ(seen.size(), 1u) << readPerCall;
+        EXPECT_EQ(seen.size(), announced) << readPerCall;
         p.WriteText("\x0F");
-        ASSERT_TRUE(PumpUntil([&] { return seen.size() >= 2 && seen.back() == 16 - readPerCall; }))
-            << readPerCall;
+        ASSERT_TRUE(PumpUntil([&] {
+            return seen.size() > announced && taken + p.BytesWaiting() == 16 &&
+                   seen.back() >= 8 - readPerCall;
+        })) << readPerCall;
     }
 }
 
