@@ -4,6 +4,8 @@
 #include "SimPortFixture.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -353,6 +355,48 @@ TEST_F(ComPortIo, IoOnAClosedPortRaisesItsCode) {
             EXPECT_EQ(e.OsErrorCode(), EBADF) << c.what;
         }
     }
+}
+
+} // namespace
+} // namespace cport::testing
+
+namespace cport::testing {
+namespace {
+
+// A pseudo-terminal whose far end nobody reads: writes fill it up and stall.
+class StalledLine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        ASSERT_GE(master, 0);
+        ASSERT_EQ(grantpt(master), 0);
+        ASSERT_EQ(unlockpt(master), 0);
+        path = ptsname(master);
+    }
+    void TearDown() override { close(master); }
+
+    int master = -1;
+    std::string path;
+};
+
+TEST_F(StalledLine, WriteTimeoutEndsWithTheBytesSentAndCloseDoesNotHang) {
+    TComPort port;
+    port.SetPort(path);
+    port.SetEvents(TComEvents{});
+    port.Timeouts().SetWriteTotalMultiplier(0);
+    port.Timeouts().SetWriteTotalConstant(100);
+    port.SetConnected(true);
+    const std::string big(1 << 20, 'x');
+    const auto start = std::chrono::steady_clock::now();
+    const int written = port.WriteText(big);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GT(written, 0);
+    EXPECT_LT(written, static_cast<int>(big.size()));
+    EXPECT_GE(took, 90ms);
+    EXPECT_LT(took, 2s);
+    const auto closeStart = std::chrono::steady_clock::now();
+    port.SetConnected(false);
+    EXPECT_LT(std::chrono::steady_clock::now() - closeStart, 500ms);
 }
 
 } // namespace
