@@ -4,8 +4,7 @@ namespace lrf {
 
 namespace {
 
-int HexDigitValue(char c)
-{
+int HexDigitValue(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
     if (c >= 'a' && c <= 'f')
@@ -17,8 +16,7 @@ int HexDigitValue(char c)
 
 } // namespace
 
-std::vector<std::string> SplitBySpace(std::string_view text)
-{
+std::vector<std::string> SplitBySpace(std::string_view text) {
     std::vector<std::string> tokens;
     std::string current;
     for (char c : text) {
@@ -32,8 +30,7 @@ std::vector<std::string> SplitBySpace(std::string_view text)
     return tokens;
 }
 
-std::string BytesToHexText(std::span<const std::uint8_t> bytes)
-{
+std::string BytesToHexText(std::span<const std::uint8_t> bytes) {
     static constexpr char digits[] = "0123456789ABCDEF";
     std::string text;
     text.reserve(bytes.size() * 3);
@@ -45,8 +42,7 @@ std::string BytesToHexText(std::span<const std::uint8_t> bytes)
     return text;
 }
 
-std::vector<std::uint8_t> HexTextToBytes(std::string_view text)
-{
+std::vector<std::uint8_t> HexTextToBytes(std::string_view text) {
     std::vector<std::uint8_t> bytes;
     bytes.reserve(text.size() / 2);
     int high = -1;

@@ -6,8 +6,7 @@ namespace lrf {
 
 namespace {
 
-std::string FormatWith(const char* format, double value, char decimalSeparator)
-{
+std::string FormatWith(const char* format, double value, char decimalSeparator) {
     // Sized by a first call: a huge value prints hundreds of digits.
     const int n = std::snprintf(nullptr, 0, format, value);
     if (n <= 0)
@@ -26,35 +25,29 @@ std::string FormatWith(const char* format, double value, char decimalSeparator)
 
 } // namespace
 
-std::string FormatFixed6(double value, char decimalSeparator)
-{
+std::string FormatFixed6(double value, char decimalSeparator) {
     return FormatWith("%6.1f", value, decimalSeparator);
 }
 
-std::string FormatFixed5(double value, char decimalSeparator)
-{
+std::string FormatFixed5(double value, char decimalSeparator) {
     return FormatWith("%5.1f", value, decimalSeparator);
 }
 
-std::string DistanceRecordText(double distance, char decimalSeparator)
-{
+std::string DistanceRecordText(double distance, char decimalSeparator) {
     return distance >= kRecordDistanceLimit ? kNoDistanceText
                                             : FormatFixed6(distance, decimalSeparator);
 }
 
-std::string SpeedRecordText(double speed, char decimalSeparator)
-{
+std::string SpeedRecordText(double speed, char decimalSeparator) {
     return speed >= kRecordSpeedLimit ? kNoSpeedText : FormatFixed6(speed, decimalSeparator);
 }
 
-std::string SelfTestDistanceText(double distance, char decimalSeparator)
-{
+std::string SelfTestDistanceText(double distance, char decimalSeparator) {
     return distance >= kSelfTestDistanceLimit ? kNoDistanceText
                                               : FormatFixed6(distance, decimalSeparator);
 }
 
-std::string SelfTestAngleText(double angle, char decimalSeparator)
-{
+std::string SelfTestAngleText(double angle, char decimalSeparator) {
     return angle >= kSelfTestAngleLimit ? kNoAngleText : FormatFixed5(angle, decimalSeparator);
 }
 

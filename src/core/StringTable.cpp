@@ -51,8 +51,7 @@ constexpr std::array<std::string_view, 37> kStrings{
 
 } // namespace
 
-std::string_view LoadStr(int number)
-{
+std::string_view LoadStr(int number) {
     if (number < 1 || number >= static_cast<int>(kStrings.size()))
         return {};
     return kStrings[static_cast<std::size_t>(number)];

@@ -6,8 +6,7 @@ using namespace lrf;
 using Bytes = std::vector<std::uint8_t>;
 using Tokens = std::vector<std::string>;
 
-TEST(SplitBySpace, TokensClosedBySpaceOnly)
-{
+TEST(SplitBySpace, TokensClosedBySpaceOnly) {
     EXPECT_EQ(SplitBySpace("DA 00 "), (Tokens{"DA", "00"}));
     EXPECT_EQ(SplitBySpace("DA 00"), (Tokens{"DA"}));
     EXPECT_EQ(SplitBySpace("DA  00 "), (Tokens{"DA", "", "00"}));
@@ -16,8 +15,7 @@ TEST(SplitBySpace, TokensClosedBySpaceOnly)
     EXPECT_EQ(SplitBySpace(" "), (Tokens{""}));
 }
 
-TEST(BytesToHexText, TwoUpperCaseDigitsAndASpaceEach)
-{
+TEST(BytesToHexText, TwoUpperCaseDigitsAndASpaceEach) {
     const Bytes frame{0xDA, 0x00, 0x23, 0x02, 0xB1, 0x45, 0x00, 0xEE};
     EXPECT_EQ(BytesToHexText(frame), "DA 00 23 02 B1 45 00 EE ");
     EXPECT_EQ(BytesToHexText(Bytes{}), "");
@@ -25,8 +23,7 @@ TEST(BytesToHexText, TwoUpperCaseDigitsAndASpaceEach)
     EXPECT_EQ(SplitBySpace(BytesToHexText(frame)).size(), 8u);
 }
 
-TEST(HexTextToBytes, FiltersPairsAndKeepsEverything)
-{
+TEST(HexTextToBytes, FiltersPairsAndKeepsEverything) {
     EXPECT_EQ(HexTextToBytes("0F"), Bytes{0x0F});
     EXPECT_EQ(HexTextToBytes(" 0f "), Bytes{0x0F});
     EXPECT_EQ(HexTextToBytes("0 F"), Bytes{0x0F});

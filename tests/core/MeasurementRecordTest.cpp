@@ -4,8 +4,7 @@
 
 using namespace lrf;
 
-TEST(RecordTexts, ThresholdsAndAlignment)
-{
+TEST(RecordTexts, ThresholdsAndAlignment) {
     EXPECT_EQ(DistanceRecordText(12.3), "  12.3");
     EXPECT_EQ(DistanceRecordText(2399.9), "2399.9");
     EXPECT_EQ(DistanceRecordText(2400.0), "----.-");
@@ -20,14 +19,12 @@ TEST(RecordTexts, ThresholdsAndAlignment)
     EXPECT_EQ(SelfTestAngleText(361.0), "---.-");
 }
 
-TEST(RecordTexts, LocaleDecimalSeparator)
-{
+TEST(RecordTexts, LocaleDecimalSeparator) {
     EXPECT_EQ(DistanceRecordText(12.3, ','), "  12,3");
     EXPECT_EQ(SelfTestAngleText(-45.5, ','), "-45,5");
 }
 
-TEST(RecordTexts, HugeValuesAreWrittenWhole)
-{
+TEST(RecordTexts, HugeValuesAreWrittenWhole) {
     const std::string text = FormatFixed6(-1e100);
     EXPECT_EQ(text.size(), 104u);
     EXPECT_EQ(text.substr(0, 2), "-1");
@@ -36,8 +33,7 @@ TEST(RecordTexts, HugeValuesAreWrittenWhole)
     EXPECT_EQ(FormatFixed5(-1e300).size(), 304u);
 }
 
-TEST(TAData, StartsEmpty)
-{
+TEST(TAData, StartsEmpty) {
     const TAData r;
     EXPECT_EQ(r.Index, 0);
     EXPECT_TRUE(r.DistanceText.empty() && r.SpeedUnitName.empty() && r.SpareText2.empty());

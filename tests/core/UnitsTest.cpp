@@ -4,8 +4,7 @@
 
 using namespace lrf;
 
-TEST(ConvertUnit, WorkedExamples)
-{
+TEST(ConvertUnit, WorkedExamples) {
     EXPECT_DOUBLE_EQ(ConvertUnit(1, 0, 23.0), 21.0312);
     EXPECT_NEAR(ConvertUnit(0, 1, 21.0312), 22.99972, 1e-5);
     EXPECT_DOUBLE_EQ(ConvertUnit(2, 2, 100.0), 100.0 * 0.3048 * 3.2808);
@@ -17,8 +16,7 @@ TEST(ConvertUnit, WorkedExamples)
     EXPECT_NEAR(ConvertUnit(1, 5, 10.0), 2.54, 1e-12);
 }
 
-TEST(ConvertUnit, IdentityAndUnknownCodes)
-{
+TEST(ConvertUnit, IdentityAndUnknownCodes) {
     for (double x : {0.0, -12.5, 1234.5, 2400.0}) {
         EXPECT_EQ(ConvertUnit(0, 0, x), x);
         EXPECT_EQ(ConvertUnit(3, 3, x), x);
@@ -28,14 +26,12 @@ TEST(ConvertUnit, IdentityAndUnknownCodes)
     }
 }
 
-TEST(ConvertUnit, SpeedRoundTripReturnsStart)
-{
+TEST(ConvertUnit, SpeedRoundTripReturnsStart) {
     for (std::uint8_t u : {3, 4, 5})
         EXPECT_NEAR(ConvertUnit(u, 3, ConvertUnit(3, u, 123.4)), 123.4, 1e-9);
 }
 
-TEST(UnitNames, Table)
-{
+TEST(UnitNames, Table) {
     EXPECT_EQ(UnitNames[0], "M");
     EXPECT_EQ(UnitNames[1], "Y");
     EXPECT_EQ(UnitNames[2], "Ft");
@@ -46,8 +42,7 @@ TEST(UnitNames, Table)
 }
 
 // The no-value marks never turn into figures that look measured.
-TEST(NoValueMarks, SurviveAnyUnitChange)
-{
+TEST(NoValueMarks, SurviveAnyUnitChange) {
     double d = kNoDistance;
     for (std::uint8_t to : {1, 2, 0, 2, 1, 0})
         d = ConvertDistance(unitYard, to, d);
@@ -61,8 +56,7 @@ TEST(NoValueMarks, SurviveAnyUnitChange)
 }
 
 // A real value that converts exactly onto a mark must not turn into "no value".
-TEST(NoValueMarks, RealValuesNeverBecomeMarks)
-{
+TEST(NoValueMarks, RealValuesNeverBecomeMarks) {
     ASSERT_EQ(ConvertUnit(unitMetrePerSecond, unitKph, 275.0), kNoSpeed);
     const double kph = ConvertSpeed(unitMetrePerSecond, unitKph, 275.0);
     EXPECT_NE(kph, kNoSpeed);

@@ -7,12 +7,9 @@
 namespace lrf {
 
 Application::Application(int& argc, char** argv)
-    : QApplication(argc, argv)
-{
-}
+    : QApplication(argc, argv) {}
 
-bool Application::notify(QObject* receiver, QEvent* event)
-{
+bool Application::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
@@ -23,8 +20,7 @@ bool Application::notify(QObject* receiver, QEvent* event)
     return false;
 }
 
-void Application::showException(const QString& text)
-{
+void Application::showException(const QString& text) {
     dialogs().showMessage(activeWindow(), applicationName(), text);
 }
 

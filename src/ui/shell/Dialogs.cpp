@@ -9,15 +9,13 @@ namespace {
 
 class QtDialogs final : public Dialogs {
 public:
-    void showMessage(QWidget* parent, const QString& caption, const QString& text) override
-    {
+    void showMessage(QWidget* parent, const QString& caption, const QString& text) override {
         QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent);
         box.exec();
     }
 
     QString getSaveFileName(QWidget* parent, const QString& initialPath, const QString& filter,
-                            const QString& defaultSuffix) override
-    {
+                            const QString& defaultSuffix) override {
         QFileDialog dialog(parent, QString(), initialPath, filter);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setDefaultSuffix(defaultSuffix);
@@ -32,13 +30,11 @@ Dialogs* current = nullptr;
 
 } // namespace
 
-Dialogs& dialogs()
-{
+Dialogs& dialogs() {
     return current ? *current : realDialogs;
 }
 
-void setDialogs(Dialogs* replacement)
-{
+void setDialogs(Dialogs* replacement) {
     current = replacement;
 }
 

@@ -11,16 +11,14 @@ namespace {
 struct RecordingDialogs : lrf::Dialogs {
     QStringList messages;
     void showMessage(QWidget*, const QString&, const QString& text) override { messages << text; }
-    QString getSaveFileName(QWidget*, const QString&, const QString&, const QString&) override
-    {
+    QString getSaveFileName(QWidget*, const QString&, const QString&, const QString&) override {
         return {};
     }
 };
 
 class Thrower : public QObject {
 protected:
-    bool event(QEvent* e) override
-    {
+    bool event(QEvent* e) override {
         if (e->type() == QEvent::User)
             throw std::runtime_error("disk full");
         return QObject::event(e);
@@ -30,8 +28,7 @@ protected:
 } // namespace
 
 // An exception from a handler is shown once and the event loop carries on.
-TEST(Application, NotifyShowsExceptionsAndKeepsRunning)
-{
+TEST(Application, NotifyShowsExceptionsAndKeepsRunning) {
     int argc = 1;
     char name[] = "shell_tests";
     char* argv[] = {name, nullptr};
