@@ -1,0 +1,197 @@
+#include "CsvFile.h"
+
+#include "CsvFormat.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <system_error>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace lrf {
+
+namespace {
+
+constexpr int kMaxNameAttempts = 1000;
+
+std::string SystemErrorText(int systemError) {
+    return std::system_category().message(systemError);
+}
+
+std::string Quoted(const fs::path& path) {
+    return '"' + path.string() + '"';
+}
+
+// Opens a file that must not exist yet; nullptr with errno set on failure.
+std::FILE* CreateNew(const fs::path& path) {
+    // "x": fail if the name exists, also when it is a dangling link.
+    return std::fopen(path.string().c_str(), "wbx");
+}
+
+// Writes every line with its CR LF and closes the file. Returns 0 or the
+// system error of the first failure; the file is closed in both cases.
+int WriteAndClose(std::FILE* file, const std::vector<std::string>& lines, bool sync) {
+    std::setvbuf(file, nullptr, _IOFBF, 1 << 16);
+    int error = 0;
+    for (const std::string& line : lines) {
+        if (std::fwrite(line.data(), 1, line.size(), file) != line.size() ||
+            std::fwrite(kCsvLineEnd.data(), 1, kCsvLineEnd.size(), file) != kCsvLineEnd.size()) {
+            error = errno ? errno : EIO;
+            break;
+        }
+    }
+    if (error == 0 && std::fflush(file) != 0)
+        error = errno ? errno : EIO;
+#ifdef _WIN32
+    if (error == 0 && sync && _commit(_fileno(file)) != 0)
+        error = errno;
+#else
+    if (error == 0 && sync && fsync(fileno(file)) != 0 && errno != EINVAL && errno != EROFS)
+        error = errno;
+#endif
+    errno = 0;
+    if (std::fclose(file) != 0 && error == 0)
+        error = errno ? errno : EIO;
+    return error;
+}
+
+[[noreturn]] void ThrowSaveError(int systemError) {
+    throw CsvFileError(SaveErrorText(SaveErrorCode(systemError)));
+}
+
+// The file a manual save really replaces: the target of a link, or the name.
+fs::path ResolveTarget(const fs::path& path) {
+    std::error_code ec;
+    if (fs::is_symlink(fs::symlink_status(path, ec))) {
+        fs::path target = fs::weakly_canonical(path, ec);
+        if (!ec)
+            return target;
+    }
+    return path;
+}
+
+void WriteDirectly(const fs::path& path, const std::vector<std::string>& lines) {
+    errno = 0;
+    std::FILE* file = std::fopen(path.string().c_str(), "wb");
+    if (!file)
+        ThrowSaveError(errno);
+    if (const int error = WriteAndClose(file, lines, false))
+        ThrowSaveError(error);
+}
+
+} // namespace
+
+int SaveErrorCode(int systemError) {
+    switch (systemError) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case EINVAL:
+    case ELOOP:
+        // Creating a file fails this way when the name or its folder is wrong.
+        return 3;
+    case EMFILE:
+    case ENFILE:
+        return 4;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case ETXTBSY:
+    case EEXIST:
+        return 5;
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        return 101;
+    default:
+        return systemError;
+    }
+}
+
+std::string SaveErrorText(int code) {
+    switch (code) {
+    case 2:
+        return "File not found";
+    case 3:
+        return "Invalid filename";
+    case 4:
+        return "Too many open files";
+    case 5:
+        return "File access denied";
+    case 101:
+        return "Disk full";
+    default:
+        return "I/O error " + std::to_string(code);
+    }
+}
+
+void WriteCsvFile(const fs::path& path, const std::vector<std::string>& lines) {
+    const fs::path target = ResolveTarget(path);
+    std::error_code ec;
+    const fs::file_status status = fs::status(target, ec);
+    if (fs::exists(status) && !fs::is_regular_file(status)) {
+        WriteDirectly(target, lines);
+        return;
+    }
+
+    const fs::path folder = target.parent_path();
+    const std::string stem = "." + target.filename().string() + ".tmp";
+    fs::path temporary;
+    std::FILE* file = nullptr;
+    for (int attempt = 0; attempt < kMaxNameAttempts && !file; ++attempt) {
+        temporary = folder / (stem + std::to_string(attempt));
+        errno = 0;
+        file = CreateNew(temporary);
+        if (!file && errno != EEXIST)
+            break;
+    }
+    if (!file)
+        ThrowSaveError(errno ? errno : EEXIST);
+
+    int error = WriteAndClose(file, lines, true);
+    if (error == 0 && fs::is_regular_file(status))
+        fs::permissions(temporary, status.permissions(), ec); // keep the old file's rights
+    if (error == 0) {
+        fs::rename(temporary, target, ec);
+        error = ec.value();
+    }
+    if (error != 0) {
+        fs::remove(temporary, ec);
+        ThrowSaveError(error);
+    }
+}
+
+fs::path WriteAutoSaveFile(const fs::path& directory, const LocalDateTime& now,
+                           const std::vector<std::string>& lines) {
+    const std::string stem = AutoSaveStem(now);
+    fs::path path;
+    std::FILE* file = nullptr;
+    for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
+        const std::string suffix = attempt == 0 ? "" : "-" + std::to_string(attempt);
+        path = directory / (stem + suffix + ".csv");
+        errno = 0;
+        file = CreateNew(path);
+        if (file || errno != EEXIST)
+            break;
+    }
+    if (!file) {
+        const int error = errno ? errno : EEXIST;
+        throw CsvFileError("Cannot create file " + Quoted(path) + ". " + SystemErrorText(error));
+    }
+    if (const int error = WriteAndClose(file, lines, false)) {
+        std::error_code ec;
+        fs::remove(path, ec); // the lines stay in the mirror for the next save
+        throw CsvFileError("Cannot write file " + Quoted(path) + ". " + SystemErrorText(error));
+    }
+    return path;
+}
+
+} // namespace lrf

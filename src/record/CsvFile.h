@@ -1,0 +1,44 @@
+#pragma once
+
+#include "LocalTime.h"
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace lrf {
+
+// A log file could not be written. what() is the text the operator sees.
+class CsvFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Error code of a failed manual save in the numbering its texts use:
+// 2 file not found, 3 invalid file name, 4 too many open files, 5 access
+// denied, 101 disk full; any other failure keeps the system's error number.
+int SaveErrorCode(int systemError);
+// "File not found", "Invalid filename", "Too many open files",
+// "File access denied", "Disk full", or "I/O error <code>".
+std::string SaveErrorText(int code);
+
+// The manual save: writes the lines, each ending in CR LF, to path. An existing
+// file of that name is replaced only once the new file is complete: the lines
+// go to a temporary file beside it, which is renamed over it on success, so a
+// failure leaves neither a half-written file nor a destroyed earlier one.
+// Targets that are not regular files (devices, pipes) are written directly.
+// Throws CsvFileError with SaveErrorText on failure.
+void WriteCsvFile(const std::filesystem::path& path, const std::vector<std::string>& lines);
+
+// The automatic save: writes the lines, each ending in CR LF, to a new file in
+// directory (the working directory when empty) named AutoSaveStem(now) + ".csv".
+// An existing file is never replaced: if the name is taken, "-1", "-2", ... is
+// added before ".csv". A file that cannot be written completely is removed.
+// Returns the path written. Throws CsvFileError ("Cannot create file "name".
+// <system error>" or "Cannot write file ...") on failure.
+std::filesystem::path WriteAutoSaveFile(const std::filesystem::path& directory,
+                                        const LocalDateTime& now,
+                                        const std::vector<std::string>& lines);
+
+} // namespace lrf

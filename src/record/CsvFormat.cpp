@@ -1,0 +1,59 @@
+#include "CsvFormat.h"
+
+#include <algorithm>
+
+namespace lrf {
+
+namespace {
+
+bool NeedsQuotes(std::string_view text) {
+    return text.find_first_of(",\"\r\n") != std::string_view::npos;
+}
+
+// True when the text holds something besides blanks and control characters.
+bool HasVisibleText(std::string_view text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) > ' '; });
+}
+
+} // namespace
+
+std::string CsvCell(std::string_view text) {
+    if (!NeedsQuotes(text))
+        return std::string(text);
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted += '"';
+    for (const char c : text) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    quoted += '"';
+    return quoted;
+}
+
+std::string CsvRecordLine(std::span<const std::string> cells) {
+    std::string line;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (i > 0)
+            line += ',';
+        if (NeedsQuotes(cells[i]))
+            line += CsvCell(cells[i]);
+        else
+            line += cells[i];
+    }
+    return line;
+}
+
+std::string CsvHeaderLine(std::span<const std::string> headers) {
+    std::string line;
+    for (const std::string& header : headers) {
+        if (HasVisibleText(line))
+            line += ',';
+        line += CsvCell(header);
+    }
+    return line;
+}
+
+} // namespace lrf

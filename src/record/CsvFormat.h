@@ -1,0 +1,26 @@
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace lrf {
+
+// Every line of a log file ends with CR LF, the last one included.
+inline constexpr std::string_view kCsvLineEnd = "\r\n";
+
+// One cell as written to a file. A cell holding a comma, a double quote or a
+// line break is enclosed in double quotes with its inner quotes doubled, so
+// that free texts (or a decimal comma) cannot shift the fields of the line;
+// any other cell is written exactly as it stands, leading blanks included.
+std::string CsvCell(std::string_view text);
+
+// A grid row as one line, without its line end: the cells joined by commas.
+std::string CsvRecordLine(std::span<const std::string> cells);
+
+// The header line of the log mirror: a comma goes before a header text only
+// when the line built so far, trimmed of blanks and control characters, is not
+// empty. With the log's ten headers this is a plain comma-joined line.
+std::string CsvHeaderLine(std::span<const std::string> headers);
+
+} // namespace lrf

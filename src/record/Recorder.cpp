@@ -1,0 +1,97 @@
+#include "Recorder.h"
+
+namespace lrf {
+
+namespace {
+
+void FillFreeTexts(TAData& record, const FreeTexts& texts) {
+    record.Model = texts.Model;
+    record.InstrumentCode = texts.InstrumentCode;
+    record.Place = texts.Place;
+    record.Destination = texts.Destination;
+}
+
+} // namespace
+
+std::string WithDecimalSeparator(std::string text, const std::string& separator) {
+    if (separator == ".")
+        return text;
+    const std::size_t point = text.find('.');
+    if (point != std::string::npos)
+        text.replace(point, 1, separator);
+    return text;
+}
+
+bool Recorder::btnRecordDataClick() {
+    recordingOn = !recordingOn;
+    return recordingOn;
+}
+
+void Recorder::btnClearDataClick() {
+    recordCount = 0;
+    sink.DataClear();
+}
+
+RecordOutcome Recorder::Record(const MeasurementInputs& values, const FreeTexts& texts,
+                               const LocalDateTime& now, const Separators& separators) {
+    if (!recordingOn)
+        return RecordOutcome::NotRecording;
+
+    TAData record;
+    record.Index = recordCount;
+    record.DistanceText =
+        WithDecimalSeparator(DistanceRecordText(values.LinearDistance), separators.decimal);
+    record.DistanceUnitName = std::string(UnitName(values.DistanceUnit));
+    record.SpeedText = WithDecimalSeparator(SpeedRecordText(values.SpeedValue), separators.decimal);
+    record.SpeedUnitName = std::string(UnitName(values.SpeedUnit));
+    record.DateTimeText = RecordTimeStamp(now, separators);
+    FillFreeTexts(record, texts);
+
+    if (recordCount > MaxRecordCount)
+        return RecordOutcome::RefusedAtLimit;
+
+    // In the rotation run the distance half writes the row and the speed half
+    // completes it; the pair counts once.
+    if (values.RotationMode && values.RotationDistancePhase) {
+        sink.DataAdd(record, 0);
+    } else {
+        sink.DataAdd(record, values.RotationMode ? 1 : 0);
+        ++recordCount;
+    }
+
+    if (recordCount >= AutoSaveLimit) {
+        try {
+            sink.DataAutoSave();
+        } catch (...) {
+            btnClearDataClick(); // the log restarts even when the save failed
+            throw;
+        }
+        btnClearDataClick();
+    }
+    return RecordOutcome::Recorded;
+}
+
+RecordOutcome Recorder::RecordSelfTest(const SelfTestInputs& values, const FreeTexts& texts,
+                                       const LocalDateTime& now, const Separators& separators) {
+    if (!recordingOn)
+        return RecordOutcome::NotRecording;
+
+    TAData record;
+    record.Index = recordCount;
+    record.DistanceText =
+        WithDecimalSeparator(SelfTestDistanceText(values.LinearDistance), separators.decimal);
+    record.HeightText =
+        WithDecimalSeparator(SelfTestDistanceText(values.VerticalHeight), separators.decimal);
+    record.HorizontalText =
+        WithDecimalSeparator(SelfTestDistanceText(values.HorizontalDistance), separators.decimal);
+    record.AngleText =
+        WithDecimalSeparator(SelfTestAngleText(values.Inclination), separators.decimal);
+    record.DateTimeText = RecordTimeStamp(now, separators);
+    FillFreeTexts(record, texts);
+
+    sink.DataAdd(record, 0);
+    ++recordCount;
+    return RecordOutcome::Recorded;
+}
+
+} // namespace lrf
