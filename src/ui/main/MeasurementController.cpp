@@ -4,18 +4,13 @@
 #include "ImageButton.h"
 #include "NumericEdit.h"
 #include "OneShotTimer.h"
-#include "StringTable.h"
+#include "Texts.h"
 
 #include <QCoreApplication>
 
 namespace lrf {
 
 namespace {
-
-QString text(int number) {
-    const std::string_view s = LoadStr(number);
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 // Sets a flag for the length of a scope, also when an exception leaves it.
 class FlagScope {
@@ -59,7 +54,7 @@ void MeasurementController::send(const char* command) {
 void MeasurementController::setRunning(ImageButton* button, int idleImage, int idleCaption,
                                        bool running) {
     button->setImageIndex(running ? imgRunning : idleImage);
-    button->setText(text(running ? strStopTesting : idleCaption));
+    button->setText(LoadText(running ? strStopTesting : idleCaption));
 }
 
 void MeasurementController::RzBitBtn5Click() {
@@ -189,7 +184,7 @@ void MeasurementController::Timer4Timer() {
     {
         FlagScope scope(watchdogBoxOpen_);
         QWidget* parent = controls_.RzBitBtn7 ? controls_.RzBitBtn7->window() : nullptr;
-        dialogs().showMessage(parent, QStringLiteral("Error"), text(strCommunicationFailure));
+        dialogs().showMessage(parent, QStringLiteral("Error"), LoadText(strCommunicationFailure));
     }
     if (controls_.RzBitBtn6->imageIndex() == imgRunning)
         RzBitBtn6Click();
@@ -222,6 +217,25 @@ void MeasurementController::ReArm(bool batchEndedWithEE) {
         SwitchOn(timer3_);
         SwitchOn(timer4_);
     }
+}
+
+void MeasurementController::ReArmShotTimers()
+{
+    if (controls_.RzBitBtn6->imageIndex() == imgRunning)
+        SwitchOn(timer1_);
+    if (controls_.RzBitBtn9->imageIndex() == imgRunning)
+        SwitchOn(timer2_);
+}
+
+void MeasurementController::StopAll()
+{
+    if (controls_.RzBitBtn6->imageIndex() == imgRunning)
+        stopContinuous(distanceRun_);
+    if (controls_.RzBitBtn9->imageIndex() == imgRunning)
+        stopContinuous(speedRun_);
+    if (controls_.RzBitBtn7->imageIndex() == imgRunning)
+        RzBitBtn7Click();
+    SwitchOff(timer4_);
 }
 
 } // namespace lrf

@@ -65,6 +65,14 @@ public:
     // running button and the watchdog are switched on again.
     void ReArm(bool batchEndedWithEE);
 
+    // The self-test's re-arm: the shot timer of a running continuous distance or
+    // speed run goes on; the watchdog and the rotation run are left alone.
+    void ReArmShotTimers();
+
+    // Stops every running mode and the watchdog without a message, for a port
+    // that is gone (the operator has been told already).
+    void StopAll();
+
     QTimer& Timer1() { return timer1_; }
     QTimer& Timer2() { return timer2_; }
     QTimer& Timer3() { return timer3_; }
