@@ -8,9 +8,13 @@ namespace {
 
 std::string FormatWith(const char* format, double value, char decimalSeparator)
 {
-    char buffer[64];
-    const int n = std::snprintf(buffer, sizeof buffer, format, value);
-    std::string text(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
+    // Sized by a first call: a huge value prints hundreds of digits.
+    const int n = std::snprintf(nullptr, 0, format, value);
+    if (n <= 0)
+        return {};
+    std::string text(static_cast<std::size_t>(n) + 1, '\0');
+    std::snprintf(text.data(), text.size(), format, value);
+    text.resize(static_cast<std::size_t>(n));
     // snprintf follows the C locale, which the program leaves at "C": the point
     // is always '.', so it is swapped for the system's separator here.
     for (char& c : text) {

@@ -32,13 +32,26 @@ struct DecodeResult {
 
 // Reply decoding of one received batch: resets LinearDistance to kNoDistance,
 // SpeedValue to kNoSpeed and FrameUnit to 0, then decodes an eight-byte frame
-// into the state. Values stay in the frame's unit.
+// into the state. Values stay in the frame's unit. After MalformedNumber the
+// caller ends its handling of the batch: nothing is shown, recorded or re-armed.
 DecodeResult DecodeReply(std::span<const std::uint8_t> bytes, MeasurementState& state);
 
 // The self-test variant over a typed hex text: resets the three distances to 0.0,
 // Inclination to 361.0 and FrameUnit to 0; knows unit letters B and C only; a
 // distance without inclination goes where the quantity digit says.
 DecodeResult DecodeSelfTest(std::string_view hexText, MeasurementState& state);
+
+// The inclination the self-test starts from: no angle (recorded as dashes).
+inline constexpr double kSelfTestNoInclination = 361.0;
+
+// Characters 22 and 23 of a self-test text (for one frame, the digits of its last
+// byte); empty when the text is shorter.
+std::string_view SelfTestEndText(std::string_view hexText);
+
+// The self-test's conversion: each of the three distances from FrameUnit into its
+// own unit.
+void ConvertSelfTest(MeasurementState& state, std::uint8_t distanceUnit, std::uint8_t heightUnit,
+                     std::uint8_t horizontalUnit);
 
 // The units the operator chose for the readouts.
 struct DisplayUnits {
@@ -50,5 +63,13 @@ struct DisplayUnits {
 // FrameUnit into DistanceUnit, the speed into SpeedUnit. A no-value mark is not
 // converted; a speed of kNoSpeed or more becomes exactly kNoSpeed.
 void ConvertForDisplay(MeasurementState& state, const DisplayUnits& units);
+
+// The same, told what DecodeReply took: a decoded distance that happens to equal
+// the no-distance mark (a reply of exactly 2400.0 yards) is converted as well.
+void ConvertForDisplay(MeasurementState& state, const DisplayUnits& units,
+                       const DecodeResult& decoded);
+
+// Unit code for the speed readout: km/h for no speed, whatever the chosen unit.
+std::uint8_t SpeedReadoutUnit(const MeasurementState& state, const DisplayUnits& units);
 
 } // namespace lrf

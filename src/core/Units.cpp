@@ -1,5 +1,7 @@
 #include "Units.h"
 
+#include <cmath>
+
 namespace lrf {
 
 std::string_view UnitName(std::uint8_t code)
@@ -26,14 +28,19 @@ double ConvertUnit(std::uint8_t from, std::uint8_t to, double value)
     }
 }
 
+double OffMark(double value, double mark)
+{
+    return value == mark ? std::nextafter(mark, HUGE_VAL) : value;
+}
+
 double ConvertDistance(std::uint8_t from, std::uint8_t to, double value)
 {
-    return value == kNoDistance ? value : ConvertUnit(from, to, value);
+    return value == kNoDistance ? value : OffMark(ConvertUnit(from, to, value), kNoDistance);
 }
 
 double ConvertSpeed(std::uint8_t from, std::uint8_t to, double value)
 {
-    return value == kNoSpeed ? value : ConvertUnit(from, to, value);
+    return value == kNoSpeed ? value : OffMark(ConvertUnit(from, to, value), kNoSpeed);
 }
 
 } // namespace lrf

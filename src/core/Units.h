@@ -36,6 +36,9 @@ inline constexpr double kNoSpeed = 990.0;
 // no value (a decoded speed of 990.0 or more becomes exactly kNoSpeed), so a mark
 // stays recognisable across any number of unit changes, while real values, even
 // large ones, keep converting both ways.
+// A real value that would land exactly on a mark (275 m/s is 990.0 km/h) is moved
+// up by the smallest step: still at the limit for the readouts, never the mark.
+double OffMark(double value, double mark);
 double ConvertDistance(std::uint8_t from, std::uint8_t to, double value);
 double ConvertSpeed(std::uint8_t from, std::uint8_t to, double value);
 

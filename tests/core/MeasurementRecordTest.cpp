@@ -26,6 +26,16 @@ TEST(RecordTexts, LocaleDecimalSeparator)
     EXPECT_EQ(SelfTestAngleText(-45.5, ','), "-45,5");
 }
 
+TEST(RecordTexts, HugeValuesAreWrittenWhole)
+{
+    const std::string text = FormatFixed6(-1e100);
+    EXPECT_EQ(text.size(), 104u);
+    EXPECT_EQ(text.substr(0, 2), "-1");
+    EXPECT_EQ(text.substr(text.size() - 2), ".0");
+    EXPECT_EQ(SelfTestDistanceText(-1e100, ','), FormatFixed6(-1e100, ','));
+    EXPECT_EQ(FormatFixed5(-1e300).size(), 304u);
+}
+
 TEST(TAData, StartsEmpty)
 {
     const TAData r;

@@ -59,3 +59,15 @@ TEST(NoValueMarks, SurviveAnyUnitChange)
     EXPECT_DOUBLE_EQ(ConvertDistance(unitYard, unitMetre, 2500.0), 2286.0);
     EXPECT_NEAR(ConvertSpeed(unitKph, unitMetrePerSecond, 1126.5), 312.9166, 1e-3);
 }
+
+// A real value that converts exactly onto a mark must not turn into "no value".
+TEST(NoValueMarks, RealValuesNeverBecomeMarks)
+{
+    ASSERT_EQ(ConvertUnit(unitMetrePerSecond, unitKph, 275.0), kNoSpeed);
+    const double kph = ConvertSpeed(unitMetrePerSecond, unitKph, 275.0);
+    EXPECT_NE(kph, kNoSpeed);
+    EXPECT_GE(kph, kNoSpeed);
+    EXPECT_NEAR(ConvertSpeed(unitKph, unitMetrePerSecond, kph), 275.0, 1e-9);
+    const double metres = ConvertDistance(unitMetre, unitMetre, 2400.0 + 1e-12);
+    EXPECT_NE(metres, kNoDistance);
+}

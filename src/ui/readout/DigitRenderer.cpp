@@ -53,7 +53,13 @@ QRect ClipRectangle(const QPainter& canvas) {
     return device ? QRect(0, 0, device->width(), device->height()) : QRect();
 }
 
+std::uint64_t drawDigitCalls = 0; // GUI thread only
+
 } // namespace
+
+std::uint64_t DrawDigitCalls() {
+    return drawDigitCalls;
+}
 
 void DrawSegmentOutline(QPainter& canvas, SegmentPolygon polygon, const QColor& color) {
     const QPolygon points = VerticesOf(polygon);
@@ -87,6 +93,7 @@ void FillPoint(QPainter& canvas, QPoint center, const QColor& color) {
 }
 
 void DrawDigit(QPainter& canvas, int code, const QColor& outline, const QColor& fill) {
+    ++drawDigitCalls;
     canvas.fillRect(ClipRectangle(canvas), canvas.brush());
     for (const SegmentPolygon& polygon : SegmentPolygons)
         DrawSegmentOutline(canvas, polygon, outline);

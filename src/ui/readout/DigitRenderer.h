@@ -66,6 +66,10 @@ void DrawPointOutline(QPainter& canvas, QPoint center, const QColor& color);
 // Fills the point's circle with the colour, without a stroke.
 void FillPoint(QPainter& canvas, QPoint center, const QColor& color);
 
+// How many times DrawDigit has run in this program; lets tests prove that a
+// repaint only copies finished cells.
+std::uint64_t DrawDigitCalls();
+
 // Prepares a painter on a cell image the way the renderer expects: aliased, a
 // cosmetic solid pen of width 1 and a solid white brush as the background.
 void SetUpCellPainter(QPainter& canvas);

@@ -1,0 +1,179 @@
+#include "ShowDataFrm.h"
+
+#include "CsvFile.h"
+#include "CsvFormat.h"
+#include "LocalTime.h"
+#include "LogEvents.h"
+#include "LogGridModel.h"
+#include "StringTable.h"
+#include "ui_ShowDataFrm.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFile>
+#include <QHeaderView>
+
+#include <filesystem>
+
+namespace lrf {
+
+namespace {
+
+struct Column {
+    StringId header;
+    int width;
+};
+
+constexpr std::array<Column, TFrmShowData::ColumnCount> kColumns{{
+    {strSn, 30},
+    {strLinear, 60},
+    {strUnit, 30},
+    {strSpeed, 60},
+    {strUnit, 50},
+    {strPlace, 100},
+    {strDistination, 100},
+    {strDateTime, 100},
+    {strModel, 80},
+    {strLrfCode, 80},
+}};
+
+std::filesystem::path ToPath(const QString& name) {
+#ifdef _WIN32
+    return std::filesystem::path(name.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(name).toStdString());
+#endif
+}
+
+} // namespace
+
+TFrmShowData::TFrmShowData(QWidget* parent)
+    : QMainWindow(parent)
+    , ui(std::make_unique<Ui::TFrmShowData>())
+    , grid(new LogGridModel(this)) {
+    ui->setupUi(this);
+    // A separate window with the system menu only: no minimise or maximise.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowTitle(QString::fromUtf8(LoadStr(strDataShowWindow)));
+
+    ui->StringGrid1->setModel(grid);
+    QHeaderView* rowsHeader = ui->StringGrid1->verticalHeader();
+    rowsHeader->setMinimumSectionSize(0);
+    rowsHeader->setDefaultSectionSize(RowHeight);
+    rowsHeader->setSectionResizeMode(QHeaderView::Fixed);
+    ui->StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+}
+
+TFrmShowData::~TFrmShowData() = default;
+
+void TFrmShowData::InitGrid() {
+    for (int column = 0; column < ColumnCount; ++column) {
+        const Column& c = kColumns[static_cast<std::size_t>(column)];
+        grid->SetHeader(column, std::string(LoadStr(c.header)));
+        ui->StringGrid1->setColumnWidth(column, c.width);
+    }
+}
+
+void TFrmShowData::GotoLastRow() {
+    SelectRow(grid->GridRowCount() - 1);
+    ui->StringGrid1->scrollTo(ui->StringGrid1->currentIndex());
+}
+
+bool TFrmShowData::SaveMirrorAtExit() {
+    if (mirror.HasRecords()) {
+        QEvent save(WM_DATA_AUTOSAVE);
+        QCoreApplication::sendEvent(this, &save);
+    }
+    return !mirror.HasRecords();
+}
+
+int TFrmShowData::RowCount() const {
+    return grid->GridRowCount();
+}
+
+QString TFrmShowData::Cells(int column, int row) const {
+    return QString::fromStdString(grid->Cell(column, row));
+}
+
+int TFrmShowData::Row() const {
+    const QModelIndex current = ui->StringGrid1->currentIndex();
+    return current.isValid() ? LogGridModel::GridRow(current.row()) : -1;
+}
+
+int TFrmShowData::ColWidths(int column) const {
+    return ui->StringGrid1->columnWidth(column);
+}
+
+bool TFrmShowData::event(QEvent* event) {
+    switch (static_cast<int>(event->type())) {
+    case int{WM_DATA_ADD}: {
+        const auto* add = static_cast<DataAddEvent*>(event);
+        DataAdd(add->record, add->wParam);
+        return true;
+    }
+    case int{WM_DATA_CLEAR}:
+        DataClear();
+        return true;
+    case int{WM_DATA_SAVE}:
+        DataSave();
+        return true;
+    case int{WM_DATA_AUTOSAVE}:
+        DataAutoSave();
+        return true;
+    default:
+        return QMainWindow::event(event);
+    }
+}
+
+void TFrmShowData::closeEvent(QCloseEvent* event) {
+    event->accept(); // a top-level window without delete-on-close is only hidden
+}
+
+void TFrmShowData::DataAdd(const TAData& record, int wParam) {
+    if (record.Index < 0)
+        return; // no record belongs in the header row
+    const int row = record.Index + 1;
+    if (row >= grid->GridRowCount())
+        grid->SetGridRowCount(record.Index + 2);
+
+    if (wParam != 0) {
+        grid->SetCell(3, row, record.SpeedText);
+        grid->SetCell(4, row, record.SpeedUnitName);
+    } else {
+        grid->SetRow(row, {std::to_string(row), record.DistanceText, record.DistanceUnitName,
+                           record.SpeedText, record.SpeedUnitName, record.Place, record.Destination,
+                           record.DateTimeText, record.Model, record.InstrumentCode});
+    }
+    mirror.Update(row, grid->RowCells(row), grid->Headers());
+    SelectRow(row);
+}
+
+void TFrmShowData::DataClear() {
+    grid->SetGridRowCount(2);
+    for (int column = 1; column < ColumnCount; ++column)
+        grid->SetCell(column, 1, {});
+    // The next record on row 1 is a new one, not a rewrite of the old row 1.
+    mirror.GridCleared();
+}
+
+void TFrmShowData::DataSave() {
+    std::vector<std::string> lines;
+    lines.reserve(static_cast<std::size_t>(grid->GridRowCount()));
+    for (int row = 0; row < grid->GridRowCount(); ++row)
+        lines.push_back(CsvRecordLine(grid->RowCells(row)));
+    WriteCsvFile(ToPath(SaveFileName), lines);
+}
+
+void TFrmShowData::DataAutoSave() {
+    WriteAutoSaveFile(ToPath(autoSaveDirectory), LocalNow(), mirror.Lines());
+    mirror.Empty();
+}
+
+void TFrmShowData::SelectRow(int gridRow) {
+    const QModelIndex index = grid->index(LogGridModel::ModelRow(gridRow), 1);
+    ui->StringGrid1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                                  QItemSelectionModel::Rows);
+}
+
+} // namespace lrf

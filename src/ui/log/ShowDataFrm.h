@@ -1,0 +1,78 @@
+#pragma once
+
+#include "CsvMirror.h"
+#include "MeasurementRecord.h"
+
+#include <QMainWindow>
+#include <QString>
+
+#include <memory>
+
+namespace Ui {
+class TFrmShowData;
+}
+
+namespace lrf {
+
+class LogGridModel;
+
+// The log window: the measurement log as a grid of ten columns, one row per
+// record, and the mirror of the log that the automatic save writes. The main
+// window changes the log only through the messages of LogEvents.h, sent with
+// QCoreApplication::sendEvent; they are handled also while the window is
+// hidden. A file error of WM_DATA_SAVE or WM_DATA_AUTOSAVE is thrown out of the
+// event handler as CsvFileError, for the application object to show; the send
+// then returns and the sender carries on.
+class TFrmShowData : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int ColumnCount = 10;
+    static constexpr int RowHeight = 20;
+
+    explicit TFrmShowData(QWidget* parent = nullptr);
+    ~TFrmShowData() override;
+
+    // Sets up the ten columns: header texts and widths. Called once at start.
+    void InitGrid();
+    // Makes the last grid row the current one and scrolls it into view.
+    void GotoLastRow();
+
+    // Target of the next manual save (WM_DATA_SAVE); set by the main window.
+    QString SaveFileName;
+
+    // Writes the records still in the mirror as an automatic save, through
+    // WM_DATA_AUTOSAVE, so that nothing recorded is lost when the program ends.
+    // Call it while the application object is still running (a file error is
+    // shown like any other). Returns true when nothing is left unsaved.
+    bool SaveMirrorAtExit();
+
+    // Folder of the automatic saves; empty (the default) is the working directory.
+    void SetAutoSaveDirectory(const QString& directory) { autoSaveDirectory = directory; }
+
+    // The grid as the log counts it: row 0 is the header row.
+    int RowCount() const;
+    QString Cells(int column, int row) const;
+    // The current grid row (the selected one), or -1 when there is none.
+    int Row() const;
+    int ColWidths(int column) const;
+    const CsvMirror& Mirror() const { return mirror; }
+
+protected:
+    bool event(QEvent* event) override;
+    // FormClose: closing hides the window; grid and mirror live on.
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void DataAdd(const TAData& record, int wParam);
+    void DataClear();
+    void DataSave();
+    void DataAutoSave();
+    void SelectRow(int gridRow);
+
+    std::unique_ptr<Ui::TFrmShowData> ui;
+    LogGridModel* grid;
+    CsvMirror mirror;
+    QString autoSaveDirectory;
+};
+
+} // namespace lrf
