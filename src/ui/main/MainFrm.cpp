@@ -28,8 +28,7 @@ namespace lrf {
 TForm1::TForm1(QWidget* parent)
     : QWidget(parent)
     , ui_(std::make_unique<Ui::TForm1>())
-    , ComPort1_(std::make_unique<cport::TComPort>())
-{
+    , ComPort1_(std::make_unique<cport::TComPort>()) {
     ui_->setupUi(this);
     setUpLook();
     ConfigureMainPort(*ComPort1_);
@@ -38,10 +37,10 @@ TForm1::TForm1(QWidget* parent)
 
     MeasurementController::Controls controls{ui_->RzBitBtn6, ui_->RzBitBtn9, ui_->RzBitBtn7,
                                              ui_->RzNumericEdit1, ui_->RzNumericEdit2};
-    MeasurementController::Hooks hooks{
-        [this](std::string_view text) { sendHexCommand(text); },
-        [this] { return recorder_ && recorder_->RecordingOn(); },
-        [this] { btnRecordDataClick(); }, [this] { btnShowDataClick(); }};
+    MeasurementController::Hooks hooks{[this](std::string_view text) { sendHexCommand(text); },
+                                       [this] { return recorder_ && recorder_->RecordingOn(); },
+                                       [this] { btnRecordDataClick(); },
+                                       [this] { btnShowDataClick(); }};
     controller_ = std::make_unique<MeasurementController>(state_.control, controls, hooks, this);
 
     ReplyHandler::Steps steps{
@@ -59,23 +58,20 @@ TForm1::TForm1(QWidget* parent)
     connectControls();
 }
 
-TForm1::~TForm1()
-{
+TForm1::~TForm1() {
     // The port's handlers use this window: close the port while it still exists.
     ComPort1_->OnRxChar = nullptr;
     ComPort1_->OnDeviceLost = nullptr;
     ComPort1_->ClosePort();
 }
 
-void TForm1::attachLogWindow(TFrmShowData& logWindow)
-{
+void TForm1::attachLogWindow(TFrmShowData& logWindow) {
     logWindow_ = &logWindow;
     logSink_ = std::make_unique<LogWindowSink>(logWindow);
     recorder_ = std::make_unique<Recorder>(*logSink_);
 }
 
-void TForm1::setUpLook()
-{
+void TForm1::setUpLook() {
     QFont font(QStringLiteral("SimSun"));
     font.setPixelSize(13);
     setFont(font);
@@ -117,8 +113,7 @@ void TForm1::setUpLook()
     ui_->RzNumericEdit2->setValue(MeasurementController::kRotationIntervalMs);
 }
 
-void TForm1::connectControls()
-{
+void TForm1::connectControls() {
     MeasurementController* c = controller_.get();
     connect(ui_->btnOpenCom, &QPushButton::clicked, this, &TForm1::btnOpenComClick);
     connect(ui_->btnExit, &QPushButton::clicked, this, &TForm1::btnExitClick);
@@ -136,8 +131,7 @@ void TForm1::connectControls()
             &MeasurementController::RzNumericEdit2Change);
 }
 
-void TForm1::setCaptions()
-{
+void TForm1::setCaptions() {
     setWindowTitle(LoadText(strMainTitle));
     const std::pair<QWidget*, int> captions[] = {
         {ui_->RzLabel1, strCom},
@@ -174,8 +168,7 @@ void TForm1::setCaptions()
     }
 }
 
-void TForm1::showEvent(QShowEvent* event)
-{
+void TForm1::showEvent(QShowEvent* event) {
     if (!shown_) {
         shown_ = true;
         FormShow();
@@ -183,8 +176,7 @@ void TForm1::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
 }
 
-void TForm1::FormShow()
-{
+void TForm1::FormShow() {
     setCaptions();
     state_.control.RotationMode = false;
     state_.control.RemainingCount = ui_->RzNumericEdit1->value();
@@ -212,69 +204,57 @@ void TForm1::FormShow()
     showSpeed(unitKph, 0.0);
 }
 
-void TForm1::showDistance(std::uint8_t unit, double value)
-{
+void TForm1::showDistance(std::uint8_t unit, double value) {
     ui_->GroupBox1->ShowDistance(unit, value);
 }
 
-void TForm1::showSpeed(std::uint8_t unit, double value)
-{
+void TForm1::showSpeed(std::uint8_t unit, double value) {
     ui_->GroupBox3->ShowSpeed(unit, value);
 }
 
-void TForm1::sendHexCommand(std::string_view text)
-{
+void TForm1::sendHexCommand(std::string_view text) {
     SendCommand(*commands_, text, true);
 }
 
-FreeTexts TForm1::freeTexts() const
-{
+FreeTexts TForm1::freeTexts() const {
     return {ui_->RzEdit1->text().toStdString(), ui_->RzEdit2->text().toStdString(),
             ui_->RzEdit3->text().toStdString(), ui_->RzEdit4->text().toStdString()};
 }
 
-void TForm1::btnOpenComClick()
-{
-    portControl_->btnOpenComClick(ui_->cbbComPort->currentText(),
-                                  ui_->cbbBaudRate->currentIndex(), this);
+void TForm1::btnOpenComClick() {
+    portControl_->btnOpenComClick(ui_->cbbComPort->currentText(), ui_->cbbBaudRate->currentIndex(),
+                                  this);
 }
 
-void TForm1::btnExitClick()
-{
+void TForm1::btnExitClick() {
     close();
 }
 
-void TForm1::closeEvent(QCloseEvent* event)
-{
+void TForm1::closeEvent(QCloseEvent* event) {
     // Closing the main window ends the program, also while the log window is shown.
     event->accept();
     QCoreApplication::quit();
 }
 
-void TForm1::btnRecordDataClick()
-{
+void TForm1::btnRecordDataClick() {
     const RecordButtonFace face = RecordButtonFor(recorder_->btnRecordDataClick());
     ui_->btnRecordData->setImageIndex(face.imageIndex);
     ui_->btnRecordData->setText(LoadText(face.caption));
 }
 
-void TForm1::btnClearDataClick()
-{
+void TForm1::btnClearDataClick() {
     recorder_->btnClearDataClick();
 }
 
-void TForm1::btnShowDataClick()
-{
+void TForm1::btnShowDataClick() {
     lrf::btnShowDataClick(*this, *logWindow_);
 }
 
-void TForm1::btnSaveDataClick()
-{
+void TForm1::btnSaveDataClick() {
     lrf::btnSaveDataClick(*this, *logWindow_);
 }
 
-void TForm1::btnTestClick()
-{
+void TForm1::btnTestClick() {
     SelfTestSteps steps{
         [this](std::uint8_t unit, double value) { showDistance(unit, value); },
         [this](const SelfTestInputs& values) { RecordSelfTest(*recorder_, values, freeTexts()); },
@@ -282,8 +262,7 @@ void TForm1::btnTestClick()
     RunSelfTest(ui_->edtTest->text().toStdString(), state_, steps);
 }
 
-void TForm1::ComPort1RxChar(int count)
-{
+void TForm1::ComPort1RxChar(int count) {
     // The serial component swallows what its handlers throw; show it instead.
     try {
         std::string chunk;
@@ -295,8 +274,7 @@ void TForm1::ComPort1RxChar(int count)
     }
 }
 
-void TForm1::ComPort1DeviceLost()
-{
+void TForm1::ComPort1DeviceLost() {
     controller_->StopAll();
     portControl_->deviceLost(this);
 }

@@ -219,16 +219,14 @@ void MeasurementController::ReArm(bool batchEndedWithEE) {
     }
 }
 
-void MeasurementController::ReArmShotTimers()
-{
+void MeasurementController::ReArmShotTimers() {
     if (controls_.RzBitBtn6->imageIndex() == imgRunning)
         SwitchOn(timer1_);
     if (controls_.RzBitBtn9->imageIndex() == imgRunning)
         SwitchOn(timer2_);
 }
 
-void MeasurementController::StopAll()
-{
+void MeasurementController::StopAll() {
     if (controls_.RzBitBtn6->imageIndex() == imgRunning)
         stopContinuous(distanceRun_);
     if (controls_.RzBitBtn9->imageIndex() == imgRunning)

@@ -12,8 +12,7 @@ namespace lrf {
 
 const char* const kDeviceLostText = "The serial device is gone: the port has been closed.";
 
-void InstallGuiHandOver()
-{
+void InstallGuiHandOver() {
     cport::SetWakeUpHook([] {
         QCoreApplication* app = QCoreApplication::instance();
         if (app)
@@ -22,13 +21,11 @@ void InstallGuiHandOver()
     });
 }
 
-void RemoveGuiHandOver()
-{
+void RemoveGuiHandOver() {
     cport::SetWakeUpHook({});
 }
 
-void ConfigureMainPort(cport::TComPort& port)
-{
+void ConfigureMainPort(cport::TComPort& port) {
     port.SetBaudRate(cport::br19200);
     port.SetCustomBaudRate(9600);
     port.SetDataBits(cport::dbEight);
@@ -44,23 +41,18 @@ void ConfigureMainPort(cport::TComPort& port)
 
 PortControl::PortControl(cport::TComPort& port, ImageButton& button)
     : port_(port)
-    , button_(button)
-{
-}
+    , button_(button) {}
 
-bool PortControl::isOpen() const
-{
+bool PortControl::isOpen() const {
     return port_.Connected();
 }
 
-void PortControl::showState(bool open)
-{
+void PortControl::showState(bool open) {
     button_.setImageIndex(open ? imgPortOpen : imgPortClosed);
     button_.setText(LoadText(open ? strCloseCom : strOpenCom));
 }
 
-void PortControl::btnOpenComClick(const QString& portName, int baudIndex, QWidget* parent)
-{
+void PortControl::btnOpenComClick(const QString& portName, int baudIndex, QWidget* parent) {
     if (button_.imageIndex() != imgPortClosed) {
         closePort();
         return;
@@ -81,32 +73,27 @@ void PortControl::btnOpenComClick(const QString& portName, int baudIndex, QWidge
     }
 }
 
-void PortControl::closePort()
-{
+void PortControl::closePort() {
     port_.ClosePort();
     showState(false);
 }
 
-void PortControl::deviceLost(QWidget* parent)
-{
+void PortControl::deviceLost(QWidget* parent) {
     if (!port_.Connected())
         return;
     closePort();
     dialogs().showMessage(parent, QStringLiteral("Error"), QString::fromUtf8(kDeviceLostText));
 }
 
-bool ComPortCommands::connected() const
-{
+bool ComPortCommands::connected() const {
     return port_.Connected();
 }
 
-void ComPortCommands::writeBytes(std::span<const std::uint8_t> bytes)
-{
+void ComPortCommands::writeBytes(std::span<const std::uint8_t> bytes) {
     port_.WriteBytes(bytes.data(), static_cast<int>(bytes.size()));
 }
 
-void ComPortCommands::writeText(std::string_view text)
-{
+void ComPortCommands::writeText(std::string_view text) {
     port_.WriteText(text);
 }
 

@@ -60,9 +60,7 @@ private:
 class ComPortCommands final : public CommandPort {
 public:
     explicit ComPortCommands(cport::TComPort& port)
-        : port_(port)
-    {
-    }
+        : port_(port) {}
     bool connected() const override;
     void writeBytes(std::span<const std::uint8_t> bytes) override;
     void writeText(std::string_view text) override;

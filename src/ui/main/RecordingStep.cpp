@@ -8,8 +8,7 @@
 namespace lrf {
 
 bool RecordReply(Recorder& recorder, const MainState& state, const FreeTexts& texts,
-                 QWidget* parent)
-{
+                 QWidget* parent) {
     MeasurementInputs inputs;
     inputs.LinearDistance = state.measurement.LinearDistance;
     inputs.SpeedValue = state.measurement.SpeedValue;
@@ -21,13 +20,13 @@ bool RecordReply(Recorder& recorder, const MainState& state, const FreeTexts& te
         RecordOutcome::RefusedAtLimit)
         return true;
     const std::string_view message = LoadStr(RecordLimitMessage);
-    dialogs().showMessage(parent, QString::fromLatin1(RecordLimitCaption),
-                          QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));
+    dialogs().showMessage(
+        parent, QString::fromLatin1(RecordLimitCaption),
+        QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));
     return false;
 }
 
-void RecordSelfTest(Recorder& recorder, const SelfTestInputs& values, const FreeTexts& texts)
-{
+void RecordSelfTest(Recorder& recorder, const SelfTestInputs& values, const FreeTexts& texts) {
     recorder.RecordSelfTest(values, texts, LocalNow(), SystemSeparators());
 }
 

@@ -4,8 +4,7 @@
 
 namespace lrf {
 
-bool RunSelfTest(std::string_view text, MainState& state, const SelfTestSteps& steps)
-{
+bool RunSelfTest(std::string_view text, MainState& state, const SelfTestSteps& steps) {
     MeasurementState& m = state.measurement;
     if (DecodeSelfTest(text, m).status == DecodeStatus::MalformedNumber)
         return false;
