@@ -80,6 +80,11 @@ public:
 
     // Test hook: a shorter watchdog, so that tests need not wait ten seconds.
     void setWatchdogInterval(int ms) { timer4_.setInterval(ms); }
+    // Test hook: a shorter pause between the shots of a continuous run.
+    void setShotInterval(int ms) {
+        timer1_.setInterval(ms);
+        timer2_.setInterval(ms);
+    }
 
 private:
     struct RunButton {
