@@ -7,6 +7,9 @@
 // hand-over wired to it the way the program wires it.
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    // Test discovery runs this program without the test environment.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     lrf::Application app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     lrf::InstallGuiHandOver();

@@ -47,7 +47,9 @@ TForm1::TForm1(QWidget* parent)
         [this](std::uint8_t unit, double value) { showDistance(unit, value); },
         [this](std::uint8_t unit, double value) { showSpeed(unit, value); },
         [this] { return !recorder_ || RecordReply(*recorder_, state_, freeTexts(), this); },
-        [this](bool endedWithEE) { controller_->ReArm(endedWithEE); }};
+        [this](bool endedWithEE) {
+            controller_->ReArm(endedWithEE, std::chrono::nanoseconds(replyClock_.nsecsElapsed()));
+        }};
     replyHandler_ = std::make_unique<ReplyHandler>(state_, steps);
 
     ComPort1_->OnRxChar = [this](cport::TCustomComPort&, int count) { ComPort1RxChar(count); };
@@ -214,6 +216,8 @@ void TForm1::showSpeed(std::uint8_t unit, double value) {
 
 void TForm1::sendHexCommand(std::string_view text) {
     SendCommand(*commands_, text, true);
+    if (onCommandSent)
+        onCommandSent();
 }
 
 FreeTexts TForm1::freeTexts() const {
@@ -264,6 +268,7 @@ void TForm1::btnTestClick() {
 
 void TForm1::ComPort1RxChar(int count) {
     // The serial component swallows what its handlers throw; show it instead.
+    replyClock_.start();
     try {
         std::string chunk;
         ComPort1_->ReadText(chunk, count);

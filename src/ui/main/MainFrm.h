@@ -2,9 +2,11 @@
 
 #include "MainState.h"
 
+#include <QElapsedTimer>
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -56,6 +58,9 @@ public:
     void ComPort1RxChar(int count);
     void ComPort1DeviceLost();
 
+    // Called after every command written to the port (for measurements).
+    std::function<void()> onCommandSent;
+
     // Units and state, for the program entry and the tests.
     Ui::TForm1& ui() { return *ui_; }
     MainState& state() { return state_; }
@@ -87,6 +92,7 @@ private:
     std::unique_ptr<Recorder> recorder_;
     TFrmShowData* logWindow_ = nullptr;
     QStringList leadingPorts_;
+    QElapsedTimer replyClock_; // started when a reply arrives
     bool shown_ = false;
 };
 

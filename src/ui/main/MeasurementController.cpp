@@ -8,6 +8,8 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+
 namespace lrf {
 
 namespace {
@@ -201,16 +203,16 @@ void MeasurementController::RzNumericEdit2Change() {
     timer3_.setInterval(controls_.RzNumericEdit2->value());
 }
 
-void MeasurementController::ReArm(bool batchEndedWithEE) {
+void MeasurementController::ReArm(bool batchEndedWithEE, std::chrono::nanoseconds handlingTime) {
     SwitchOff(timer4_);
     if (!batchEndedWithEE || !state_.ContinuousActive)
         return;
     if (controls_.RzBitBtn6->imageIndex() == imgRunning) {
-        SwitchOn(timer1_);
+        switchOnShotTimer(timer1_, handlingTime);
         SwitchOn(timer4_);
     }
     if (controls_.RzBitBtn9->imageIndex() == imgRunning) {
-        SwitchOn(timer2_);
+        switchOnShotTimer(timer2_, handlingTime);
         SwitchOn(timer4_);
     }
     if (controls_.RzBitBtn7->imageIndex() == imgRunning) {
@@ -219,11 +221,27 @@ void MeasurementController::ReArm(bool batchEndedWithEE) {
     }
 }
 
+// The shot timer's pause counts from the arrival of the reply. The timer has
+// whole milliseconds and fires at the first wake-up after its time, up to a
+// millisecond late, so the rest of the pause is rounded down: the command then
+// goes out close to 10 ms after the reply came in, however long the drawing and
+// recording took.
+void MeasurementController::switchOnShotTimer(QTimer& timer,
+                                              std::chrono::nanoseconds handlingTime) {
+    if (timer.isActive())
+        return;
+    using std::chrono::milliseconds;
+    const auto rest =
+        std::chrono::floor<milliseconds>(milliseconds(shotIntervalMs_) - handlingTime);
+    timer.setInterval(static_cast<int>(std::max<milliseconds::rep>(0, rest.count())));
+    timer.start();
+}
+
 void MeasurementController::ReArmShotTimers() {
     if (controls_.RzBitBtn6->imageIndex() == imgRunning)
-        SwitchOn(timer1_);
+        switchOnShotTimer(timer1_, {});
     if (controls_.RzBitBtn9->imageIndex() == imgRunning)
-        SwitchOn(timer2_);
+        switchOnShotTimer(timer2_, {});
 }
 
 void MeasurementController::StopAll() {

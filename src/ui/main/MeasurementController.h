@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <chrono>
 #include <functional>
 #include <string_view>
 
@@ -63,7 +64,10 @@ public:
     // The last step of every reply handled to its end: the watchdog goes off and,
     // when the batch ended with 0xEE and a run is active, the shot timer of every
     // running button and the watchdog are switched on again.
-    void ReArm(bool batchEndedWithEE);
+    // handlingTime is how long the reply took to handle so far: the pause
+    // before the next continuous shot counts from the reply's arrival, so that
+    // drawing and recording do not slow the run down.
+    void ReArm(bool batchEndedWithEE, std::chrono::nanoseconds handlingTime = {});
 
     // The self-test's re-arm: the shot timer of a running continuous distance or
     // speed run goes on; the watchdog and the rotation run are left alone.
@@ -81,10 +85,7 @@ public:
     // Test hook: a shorter watchdog, so that tests need not wait ten seconds.
     void setWatchdogInterval(int ms) { timer4_.setInterval(ms); }
     // Test hook: a shorter pause between the shots of a continuous run.
-    void setShotInterval(int ms) {
-        timer1_.setInterval(ms);
-        timer2_.setInterval(ms);
-    }
+    void setShotInterval(int ms) { shotIntervalMs_ = ms; }
 
 private:
     struct RunButton {
@@ -99,6 +100,7 @@ private:
     void continuousTick(const RunButton& run, bool& ticking, bool processMessages);
     void setRunning(ImageButton* button, int idleImage, int idleCaption, bool running);
     void send(const char* command);
+    void switchOnShotTimer(QTimer& timer, std::chrono::nanoseconds handlingTime);
 
     ControlState& state_;
     Controls controls_;
@@ -109,6 +111,7 @@ private:
     QTimer timer4_;
     RunButton distanceRun_;
     RunButton speedRun_;
+    int shotIntervalMs_ = kShotIntervalMs;
     bool timer1Ticking_ = false;
     bool timer2Ticking_ = false;
     bool timer3Ticking_ = false;
