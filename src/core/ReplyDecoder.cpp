@@ -254,7 +254,9 @@ std::string_view SelfTestEndText(std::string_view hexText) {
 
 void ConvertSelfTest(MeasurementState& state, std::uint8_t distanceUnit, std::uint8_t heightUnit,
                      std::uint8_t horizontalUnit) {
-    state.LinearDistance = ConvertUnit(state.FrameUnit, distanceUnit, state.LinearDistance);
+    // The distance readout's later unit changes must not take it for the mark.
+    state.LinearDistance =
+        OffMark(ConvertUnit(state.FrameUnit, distanceUnit, state.LinearDistance), kNoDistance);
     state.VerticalHeight = ConvertUnit(state.FrameUnit, heightUnit, state.VerticalHeight);
     state.HorizontalDistance =
         ConvertUnit(state.FrameUnit, horizontalUnit, state.HorizontalDistance);

@@ -20,8 +20,17 @@ namespace {
 
 constexpr int kMaxNameAttempts = 1000;
 
+// Text of an errno value, as the C library words it.
 std::string SystemErrorText(int systemError) {
-    return std::system_category().message(systemError);
+    return std::generic_category().message(systemError);
+}
+
+std::FILE* OpenFile(const fs::path& path, bool mustBeNew) {
+#ifdef _WIN32
+    return _wfopen(path.c_str(), mustBeNew ? L"wbx" : L"wb");
+#else
+    return std::fopen(path.c_str(), mustBeNew ? "wbx" : "wb");
+#endif
 }
 
 std::string Quoted(const fs::path& path) {
@@ -31,7 +40,7 @@ std::string Quoted(const fs::path& path) {
 // Opens a file that must not exist yet; nullptr with errno set on failure.
 std::FILE* CreateNew(const fs::path& path) {
     // "x": fail if the name exists, also when it is a dangling link.
-    return std::fopen(path.string().c_str(), "wbx");
+    return OpenFile(path, true);
 }
 
 // Writes every line with its CR LF and closes the file. Returns 0 or the
@@ -62,7 +71,7 @@ int WriteAndClose(std::FILE* file, const std::vector<std::string>& lines, bool s
 }
 
 [[noreturn]] void ThrowSaveError(int systemError) {
-    throw CsvFileError(SaveErrorText(SaveErrorCode(systemError)));
+    throw CsvFileError(SaveErrorText(systemError));
 }
 
 // The file a manual save really replaces: the target of a link, or the name.
@@ -78,7 +87,7 @@ fs::path ResolveTarget(const fs::path& path) {
 
 void WriteDirectly(const fs::path& path, const std::vector<std::string>& lines) {
     errno = 0;
-    std::FILE* file = std::fopen(path.string().c_str(), "wb");
+    std::FILE* file = OpenFile(path, false);
     if (!file)
         ThrowSaveError(errno);
     if (const int error = WriteAndClose(file, lines, false))
@@ -87,49 +96,36 @@ void WriteDirectly(const fs::path& path, const std::vector<std::string>& lines) 
 
 } // namespace
 
-int SaveErrorCode(int systemError) {
+std::string SaveErrorText(int systemError) {
     switch (systemError) {
     case ENOENT:
     case ENOTDIR:
     case ENAMETOOLONG:
     case EINVAL:
+#ifdef ELOOP
     case ELOOP:
+#endif
         // Creating a file fails this way when the name or its folder is wrong.
-        return 3;
+        return "Invalid filename";
     case EMFILE:
     case ENFILE:
-        return 4;
+        return "Too many open files";
     case EACCES:
     case EPERM:
     case EROFS:
     case EISDIR:
+#ifdef ETXTBSY
     case ETXTBSY:
+#endif
     case EEXIST:
-        return 5;
+        return "File access denied";
     case ENOSPC:
 #ifdef EDQUOT
     case EDQUOT:
 #endif
-        return 101;
-    default:
-        return systemError;
-    }
-}
-
-std::string SaveErrorText(int code) {
-    switch (code) {
-    case 2:
-        return "File not found";
-    case 3:
-        return "Invalid filename";
-    case 4:
-        return "Too many open files";
-    case 5:
-        return "File access denied";
-    case 101:
         return "Disk full";
     default:
-        return "I/O error " + std::to_string(code);
+        return "I/O error " + std::to_string(systemError);
     }
 }
 

@@ -15,13 +15,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Error code of a failed manual save in the numbering its texts use:
-// 2 file not found, 3 invalid file name, 4 too many open files, 5 access
-// denied, 101 disk full; any other failure keeps the system's error number.
-int SaveErrorCode(int systemError);
-// "File not found", "Invalid filename", "Too many open files",
-// "File access denied", "Disk full", or "I/O error <code>".
-std::string SaveErrorText(int code);
+// Text of a failed manual save for a system error number: "Invalid filename"
+// for a wrong name or folder, "Too many open files", "File access denied",
+// "Disk full", or "I/O error <number>" for any other error.
+std::string SaveErrorText(int systemError);
 
 // The manual save: writes the lines, each ending in CR LF, to path. An existing
 // file of that name is replaced only once the new file is complete: the lines

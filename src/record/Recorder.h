@@ -73,7 +73,11 @@ constexpr RecordButtonFace RecordButtonFor(bool recordingOn) {
 }
 
 // The recording switch, the record counter and the recording step. It talks to
-// the log only through the sink.
+// the log only through the sink. The receive handler calls, after decoding and
+// the readouts:
+//     if (recorder.Record(values, texts, LocalNow(), separators) ==
+//         RecordOutcome::RefusedAtLimit) { show the limit message; return; }
+//     ... re-arm step ...
 class Recorder {
 public:
     static constexpr std::int32_t AutoSaveLimit = 2000;

@@ -413,6 +413,14 @@ TEST(DecodeSelfTest, EachDistanceInItsOwnUnit) {
     EXPECT_NEAR(s.HorizontalDistance, 14.871304335728043, 1e-9);
 }
 
+TEST(DecodeSelfTest, DistanceOfExactlyTheMarkIsAMeasurement) {
+    MeasurementState s;
+    DecodeSelfTest("DA 24 00 00 01 99 00 EE ", s);
+    ConvertSelfTest(s, unitMetre, unitMetre, unitMetre);
+    EXPECT_NE(s.LinearDistance, kNoDistance);
+    EXPECT_NEAR(ConvertDistance(unitMetre, unitYard, s.LinearDistance), 2624.64, 1e-9);
+}
+
 TEST(SelfTestEndText, CharactersTwentyTwoAndTwentyThree) {
     EXPECT_EQ(SelfTestEndText("DA 00 23 02 B1 45 00 EE "), "EE");
     EXPECT_EQ(SelfTestEndText("DA 00 23 02 B1 45 00 EE"), "EE");

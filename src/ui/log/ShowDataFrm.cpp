@@ -14,6 +14,7 @@
 #include <QHeaderView>
 
 #include <filesystem>
+#include <limits>
 
 namespace lrf {
 
@@ -131,8 +132,8 @@ void TFrmShowData::closeEvent(QCloseEvent* event) {
 }
 
 void TFrmShowData::DataAdd(const TAData& record, int wParam) {
-    if (record.Index < 0)
-        return; // no record belongs in the header row
+    if (record.Index < 0 || record.Index > std::numeric_limits<std::int32_t>::max() - 2)
+        return; // no record belongs in the header row or past the last row number
     const int row = record.Index + 1;
     if (row >= grid->GridRowCount())
         grid->SetGridRowCount(record.Index + 2);

@@ -29,6 +29,9 @@ public:
     static constexpr int ColumnCount = 10;
     static constexpr int RowHeight = 20;
 
+    // Always a window of its own. Give the main window as parent: the log
+    // window then goes with it and does not keep the program running when the
+    // main window closes.
     explicit TFrmShowData(QWidget* parent = nullptr);
     ~TFrmShowData() override;
 

@@ -57,9 +57,6 @@ ReadoutPanel::ReadoutPanel(const Layout& layout, QWidget* parent)
     selector_->setCurrentIndex(0);
     selector_->move(layout.selectorLeft, kSelectorTop);
     selector_->resize(layout.selectorWidth, selector_->sizeHint().height());
-    // Only the operator's choice converts; setCurrentIndex from the show
-    // operation emits currentIndexChanged but never activated.
-    connect(selector_, &QComboBox::activated, this, &ReadoutPanel::unitPicked);
 }
 
 void ReadoutPanel::setTitleText(const QString& text) {
@@ -121,7 +118,10 @@ void ReadoutPanel::unitPicked(int index) {
     if (index < 0 || index >= selector_->count())
         return;
     const auto newUnit = static_cast<std::uint8_t>(layout_.firstUnit + index);
-    *value_ = layout_.convert(*unit_, newUnit, *value_);
+    // Picking the unit already held changes nothing: yards and feet do not convert
+    // back exactly, so converting into the same unit would nudge the value.
+    if (newUnit != *unit_)
+        *value_ = layout_.convert(*unit_, newUnit, *value_);
     *unit_ = newUnit;
     showValue(*unit_, *value_);
 }
@@ -139,6 +139,9 @@ DistanceReadout::DistanceReadout(QWidget* parent)
                     &ConvertDistance},
                    parent) {
     setObjectName(QStringLiteral("GroupBox1"));
+    // Only the operator's choice converts: setCurrentIndex from ShowDistance emits
+    // currentIndexChanged, never activated.
+    connect(unitSelector(), &QComboBox::activated, this, &DistanceReadout::RzComboBox3Change);
 }
 
 SpeedReadout::SpeedReadout(QWidget* parent)
@@ -154,6 +157,7 @@ SpeedReadout::SpeedReadout(QWidget* parent)
                     &ConvertSpeed},
                    parent) {
     setObjectName(QStringLiteral("GroupBox3"));
+    connect(unitSelector(), &QComboBox::activated, this, &SpeedReadout::RzComboBox1Change);
 }
 
 } // namespace lrf

@@ -187,9 +187,13 @@ TEST_F(Readouts, PickingAUnitConvertsTheHeldValue) {
     } cases[] = {
         {true, 10.0, 0, 2, 32.808, 2, {B, B, 3, -2, 8}},
         {true, 23.0, 1, 0, 21.0312, 0, {B, B, 2, -1, 0}},
-        {true, 100.0, 2, 2, 100.0 * 0.3048 * 3.2808, 2, {B, 1, 0, ZP, 0}},
+        {true, 100.0, 2, 1, 33.332928, 1, {B, B, 3, -3, 3}},
         {false, 100.0, 3, 2, 100.0 / 3.6, 5, {B, B, 2, -7, 8}},
         {false, 50.0, 4, 0, 80.4672, 3, {B, B, 8, ZP, 5}},
+        // Picking the unit already held keeps the value exactly.
+        {true, 100.0, 1, 1, 100.0, 1, {B, 1, 0, ZP, 0}},
+        {true, 2399.99, 2, 2, 2399.99, 2, {2, 4, 0, ZP, 0}},
+        {false, 123.4, 4, 1, 123.4, 4, {B, 1, 2, -3, 4}},
         // A real value above the mark's figure still converts.
         {false, 1000.0, 3, 1, 1000.0 / 1.609344, 4, {B, 6, 2, -1, 4}},
     };
@@ -204,6 +208,9 @@ TEST_F(Readouts, PickingAUnitConvertsTheHeldValue) {
         unit = c.unit;
         pick(panel->unitSelector(), c.item);
         EXPECT_DOUBLE_EQ(value, c.converted);
+        if (c.newUnit == c.unit) {
+            EXPECT_EQ(value, c.value);
+        }
         EXPECT_EQ(unit, c.newUnit);
         EXPECT_TRUE(ShowsCodes(*panel, c.codes));
         EXPECT_EQ(panel->unitSelector()->currentIndex(), c.item);

@@ -1,0 +1,194 @@
+#include "CsvFile.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+using namespace lrf;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::vector<std::string> kLines{
+    "SN,Linear,Unit,Speed,Unit,Place,Distination,DateTime,Model,LRF Code",
+    "1,  12.3,M,---.-,KPH,Quay,,2024/03/05 14:07:39.52,X1,",
+    "2,----.-,M,  45.6,KPH,\"Bay, east\",,2024/03/05 14:07:40.7,X1,",
+};
+const std::string kBytes = "SN,Linear,Unit,Speed,Unit,Place,Distination,DateTime,Model,LRF Code\r\n"
+                           "1,  12.3,M,---.-,KPH,Quay,,2024/03/05 14:07:39.52,X1,\r\n"
+                           "2,----.-,M,  45.6,KPH,\"Bay, east\",,2024/03/05 14:07:40.7,X1,\r\n";
+const LocalDateTime kTime{2024, 3, 5, 14, 7, 39, 52};
+
+#ifndef _WIN32
+// Lets files in this process grow to at most `bytes` while it lives, so that a
+// write fails part-way on a real file (the signal is ignored, the write
+// reports EFBIG instead).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved);
+        previous = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previous);
+    }
+
+private:
+    rlimit saved{};
+    void (*previous)(int) = nullptr;
+};
+#endif
+
+template <typename F> std::string ErrorOf(F&& action) {
+    try {
+        action();
+    } catch (const CsvFileError& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+} // namespace
+
+TEST(SaveErrorText, SystemErrorsToTexts) {
+    const struct {
+        int systemError;
+        std::string text;
+    } cases[] = {
+        {ENOENT, "Invalid filename"},
+        {ENOTDIR, "Invalid filename"},
+        {ENAMETOOLONG, "Invalid filename"},
+        {EMFILE, "Too many open files"},
+        {ENFILE, "Too many open files"},
+        {EACCES, "File access denied"},
+        {EROFS, "File access denied"},
+        {EISDIR, "File access denied"},
+        {ENOSPC, "Disk full"},
+        // Other numbers are named as they are, also where they coincide with
+        // the numbers of the texts above (5, 101 on Linux).
+        {EIO, "I/O error " + std::to_string(EIO)},
+        {EFBIG, "I/O error " + std::to_string(EFBIG)},
+        {EINTR, "I/O error " + std::to_string(EINTR)},
+        {ENETUNREACH, "I/O error " + std::to_string(ENETUNREACH)},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SaveErrorText(c.systemError), c.text) << c.systemError;
+#ifdef EDQUOT
+    EXPECT_EQ(SaveErrorText(EDQUOT), "Disk full");
+#endif
+}
+
+TEST(ManualSave, ExactBytesCrLfNoByteOrderMark) {
+    TempDir dir;
+    WriteCsvFile(dir / "log.csv", kLines);
+    EXPECT_EQ(TempDir::ReadBytes(dir / "log.csv"), kBytes);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"log.csv"}); // no temporary left
+
+    WriteCsvFile(dir / "empty.csv", {});
+    EXPECT_EQ(TempDir::ReadBytes(dir / "empty.csv"), "");
+}
+
+TEST(ManualSave, ReplacesAnExistingFileAndKeepsItsRights) {
+    TempDir dir;
+    TempDir::WriteBytes(dir / "log.csv", std::string(100000, 'x'));
+    fs::permissions(dir / "log.csv", fs::perms::owner_read | fs::perms::owner_write);
+    WriteCsvFile(dir / "log.csv", kLines);
+    EXPECT_EQ(TempDir::ReadBytes(dir / "log.csv"), kBytes);
+    EXPECT_EQ(fs::status(dir / "log.csv").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"log.csv"});
+}
+
+TEST(ManualSave, ThroughALinkReplacesTheFileItPointsTo) {
+    TempDir dir;
+    TempDir::WriteBytes(dir / "real.csv", "old\r\n");
+    fs::create_symlink(dir / "real.csv", dir / "link.csv");
+    WriteCsvFile(dir / "link.csv", kLines);
+    EXPECT_TRUE(fs::is_symlink(dir / "link.csv"));
+    EXPECT_EQ(TempDir::ReadBytes(dir / "real.csv"), kBytes);
+}
+
+TEST(ManualSave, FailuresReportTheirTextAndLeaveNothingHalfWritten) {
+    TempDir dir;
+    TempDir::WriteBytes(dir / "plain", "a file, not a folder");
+    fs::create_directory(dir / "folder");
+    struct Case {
+        fs::path target;
+        const char* text;
+    };
+    std::vector<Case> cases{
+        {dir / "missing" / "log.csv", "Invalid filename"},
+        {dir / "plain" / "log.csv", "Invalid filename"},
+        {dir / "folder", "File access denied"},
+    };
+    if (fs::exists("/dev/full"))
+        cases.push_back({"/dev/full", "Disk full"}); // a device: written in place
+    for (const auto& c : cases)
+        EXPECT_EQ(ErrorOf([&] { WriteCsvFile(c.target, kLines); }), c.text) << c.target;
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"folder", "plain"}));
+    EXPECT_TRUE(fs::is_empty(dir / "folder"));
+}
+
+#ifndef _WIN32
+TEST(ManualSave, WriteFailingPartWayKeepsTheEarlierFile) {
+    TempDir dir;
+    TempDir::WriteBytes(dir / "log.csv", "earlier\r\n");
+    const std::vector<std::string> many(1000, std::string(100, 'r'));
+    std::string error;
+    {
+        FileSizeLimit limit(4096);
+        error = ErrorOf([&] { WriteCsvFile(dir / "log.csv", many); });
+    }
+    EXPECT_EQ(error, "I/O error 27");
+    EXPECT_EQ(TempDir::ReadBytes(dir / "log.csv"), "earlier\r\n");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"log.csv"});
+}
+#endif
+
+TEST(AutoSave, TimeStampedNameNeverReplacingAnExistingFile) {
+    TempDir dir;
+    TempDir::WriteBytes(dir / "20240305143907.csv", "someone else's\r\n");
+    EXPECT_EQ(WriteAutoSaveFile(dir.path(), kTime, kLines), dir / "20240305143907-1.csv");
+    EXPECT_EQ(WriteAutoSaveFile(dir.path(), kTime, kLines), dir / "20240305143907-2.csv");
+    EXPECT_EQ(TempDir::ReadBytes(dir / "20240305143907.csv"), "someone else's\r\n");
+    EXPECT_EQ(TempDir::ReadBytes(dir / "20240305143907-1.csv"), kBytes);
+    EXPECT_EQ(TempDir::ReadBytes(dir / "20240305143907-2.csv"), kBytes);
+
+    const LocalDateTime later{2024, 3, 5, 14, 8, 1, 0};
+    EXPECT_EQ(WriteAutoSaveFile(dir.path(), later, kLines), dir / "20240305140108.csv");
+}
+
+TEST(AutoSave, CannotCreateNamesTheFileAndTheSystemError) {
+    TempDir dir;
+    TempDir::WriteBytes(dir / "plain", "");
+    const fs::path missing = dir / "missing";
+    EXPECT_EQ(ErrorOf([&] { WriteAutoSaveFile(missing, kTime, kLines); }),
+              "Cannot create file \"" + (missing / "20240305143907.csv").string() +
+                  "\". No such file or directory");
+    EXPECT_EQ(ErrorOf([&] { WriteAutoSaveFile(dir / "plain", kTime, kLines); }),
+              "Cannot create file \"" + (dir / "plain" / "20240305143907.csv").string() +
+                  "\". Not a directory");
+}
+
+#ifndef _WIN32
+TEST(AutoSave, WriteFailingPartWayLeavesNoFile) {
+    TempDir dir;
+    const std::vector<std::string> many(1000, std::string(100, 'r'));
+    std::string error;
+    {
+        FileSizeLimit limit(4096);
+        error = ErrorOf([&] { WriteAutoSaveFile(dir.path(), kTime, many); });
+    }
+    EXPECT_EQ(error, "Cannot write file \"" + (dir / "20240305143907.csv").string() +
+                         "\". File too large");
+    EXPECT_TRUE(dir.Entries().empty());
+}
+#endif
