@@ -9,7 +9,7 @@ namespace {
 const char* const kButtonStyle = "lrf--ImageButton {"
                                  " background-color: rgb(244, 244, 240);"
                                  " border: 1px solid rgb(160, 160, 160);"
-                                 " border-radius: 2px; padding: 1px 4px; }"
+                                 " border-radius: 2px; padding: 1px 2px; }"
                                  "lrf--ImageButton:hover { border: 2px solid rgb(255, 199, 60); }"
                                  "lrf--ImageButton:pressed {"
                                  " background-color: rgb(106, 141, 244); color: white; }";

@@ -3,6 +3,7 @@
 #include "Application.h"
 #include "CPort.h"
 #include "CommandSender.h"
+#include "ImageButton.h"
 #include "ImageList.h"
 #include "LogActions.h"
 #include "LogWindowSink.h"
@@ -74,9 +75,16 @@ void TForm1::attachLogWindow(TFrmShowData& logWindow) {
 }
 
 void TForm1::setUpLook() {
-    QFont font(QStringLiteral("SimSun"));
+    // Where the design's fonts are missing, narrow faces of similar width
+    // keep the captions inside their controls.
+    QFont font;
+    font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("Nimbus Sans Narrow"),
+                      QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Sans Serif")});
     font.setPixelSize(13);
     setFont(font);
+    // A widget with a style sheet of its own does not take its parent's font.
+    for (ImageButton* button : findChildren<ImageButton*>())
+        button->setFont(font);
     move(338, 324);
     resize(768, 313);
 
@@ -85,7 +93,9 @@ void TForm1::setUpLook() {
     ui_->RzPanel1->setPalette(white);
     ui_->Image1->setPixmap(Logo());
 
-    QFont title(QStringLiteral("System"));
+    QFont title;
+    title.setFamilies({QStringLiteral("System"), QStringLiteral("DejaVu Sans Condensed"),
+                       QStringLiteral("Nimbus Sans Narrow"), QStringLiteral("Sans Serif")});
     title.setPixelSize(20);
     title.setBold(true);
     ui_->AALabel1->setFont(title);
@@ -94,7 +104,9 @@ void TForm1::setUpLook() {
     shadow->setBlurRadius(2);
     shadow->setColor(QColor(160, 160, 160));
     ui_->AALabel1->setGraphicsEffect(shadow);
-    QFont version(QStringLiteral("Arial"));
+    QFont version;
+    version.setFamilies(
+        {QStringLiteral("Arial"), QStringLiteral("Nimbus Sans"), QStringLiteral("Sans Serif")});
     version.setPixelSize(48);
     version.setBold(true);
     ui_->AALabel2->setFont(version);
