@@ -66,6 +66,24 @@ TEST_F(ProgramTest, OpenCloseAndOpenFailure) {
     EXPECT_EQ(ui().btnOpenCom->text(), "Open COM");
 }
 
+// The baud list's index is the port's rate setting; "Custom" opens at the
+// custom rate, which stays 9600. A name typed into the box is used as typed.
+TEST_F(ProgramTest, BaudListAndTypedPortName) {
+    const std::vector<std::pair<int, cport::TBaudRate>> cases{
+        {9, cport::br19200}, {0, cport::brCustom}, {1, cport::br110}, {15, cport::br256000}};
+    for (const auto& [index, rate] : cases) {
+        SCOPED_TRACE(index);
+        ui().cbbComPort->setEditText(QString::fromStdString(sim.DevicePath()));
+        ui().cbbBaudRate->setCurrentIndex(index);
+        openPort();
+        EXPECT_EQ(form.comPort().Port(), sim.DevicePath());
+        EXPECT_EQ(form.comPort().BaudRate(), rate);
+        EXPECT_EQ(form.comPort().CustomBaudRate(), 9600);
+        ui().btnOpenCom->click();
+    }
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
 TEST_F(ProgramTest, SingleShotsUpdateTheReadoutsAndRecordRows) {
     openPort();
     recordingOn();
@@ -163,6 +181,19 @@ TEST_F(ProgramTest, RotationStartsOnePeriodLaterAndPairsFillRows) {
     // The mirror holds one line per pair, after its header line.
     EXPECT_GE(logWindow.Mirror().Lines().size(), 4u);
     EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+// A period longer than the watchdog's lets the watchdog end the run before
+// the first command.
+TEST_F(ProgramTest, RotationPeriodLongerThanTheWatchdog) {
+    openPort();
+    ui().RzNumericEdit2->setValue(600);
+    ui().RzBitBtn7->click();
+    ASSERT_TRUE(waitUntil([&] { return !dialogs.messages.isEmpty(); }));
+    EXPECT_EQ(dialogs.messages, QStringList{"Communication failure!"});
+    EXPECT_EQ(ui().RzBitBtn7->imageIndex(), lrf::imgRotation);
+    settle(400);
+    EXPECT_EQ(sim.Counters().distanceCommands + sim.Counters().speedCommands, 0u);
 }
 
 TEST_F(ProgramTest, DroppedReplyEndsTheRunThroughTheWatchdog) {
