@@ -310,3 +310,9 @@ TEST_F(ProgramTest, VanishedDeviceIsReportedOnceAndThePortCloses) {
     EXPECT_EQ(dialogs.messages.size(), 1); // no watchdog message afterwards
     EXPECT_EQ(cell(1, kept), " 123.4");
 }
+
+TEST_F(ProgramTest, ExitClosesTheMainWindow) {
+    openPort();
+    ui().btnExit->click();
+    EXPECT_FALSE(form.isVisible());
+}
