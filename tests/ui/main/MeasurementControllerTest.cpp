@@ -323,3 +323,28 @@ TEST_F(ControllerTest, EndingOneRunStopsReArmingTheOther) {
     controller.RzBitBtn9Click();
     EXPECT_EQ(speedRun.imageIndex(), imgContinuousSpeed);
 }
+
+// The pause before the next shot counts from the reply's arrival: the time the
+// reply took to handle comes off it, rounded down to whole milliseconds.
+TEST_F(ControllerTest, ShotPauseCountsFromTheReplysArrival) {
+    using namespace std::chrono_literals;
+    const std::vector<std::pair<std::chrono::nanoseconds, int>> cases{
+        {0ns, 10}, {400us, 9}, {3400us, 6}, {9999us, 0}, {25ms, 0}};
+    shotCount.setValue(0);
+    controller.RzBitBtn6Click();
+    for (const auto& [handling, interval] : cases) {
+        controller.Timer1().stop();
+        controller.ReArm(true, handling);
+        EXPECT_EQ(controller.Timer1().interval(), interval) << handling.count();
+        EXPECT_TRUE(controller.Timer1().isActive());
+    }
+    // A timer already on is neither restarted nor changed.
+    controller.ReArm(true, 5ms);
+    EXPECT_EQ(controller.Timer1().interval(), 0);
+    // The rotation period is not shortened.
+    controller.RzBitBtn6Click();
+    controller.RzBitBtn7Click();
+    controller.Timer3().stop();
+    controller.ReArm(true, 5ms);
+    EXPECT_EQ(controller.Timer3().interval(), 2000);
+}
