@@ -58,14 +58,11 @@ void drawBeam(QPainter& p, bool repeated) {
     p.setBrush(kBlue);
     p.drawRoundedRect(QRectF(1, 5, 4, 6), 1, 1);
     p.setPen(pen(kRed, 1.4));
-    const qreal ys[] = {8.0};
-    const qreal ysTwo[] = {5.5, 10.5};
     if (repeated) {
-        for (qreal y : ysTwo)
-            p.drawLine(QPointF(6, y), QPointF(12, y));
+        p.drawLine(QPointF(6, 5.5), QPointF(12, 5.5));
+        p.drawLine(QPointF(6, 10.5), QPointF(12, 10.5));
     } else {
-        for (qreal y : ys)
-            p.drawLine(QPointF(6, y), QPointF(12, y));
+        p.drawLine(QPointF(6, 8), QPointF(12, 8));
     }
     p.setPen(pen(kInk, 1.6));
     p.drawLine(QPointF(14, 2), QPointF(14, 14));
