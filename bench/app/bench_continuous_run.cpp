@@ -99,6 +99,10 @@ int main(int argc, char* argv[]) {
         std::printf("longest gap between two commands: %.2f ms, before command %zu "
                     "(target at most 30 ms)\n",
                     static_cast<double>(longestGap) / 1e6, longestAt + 1);
+        // The reply to shot 2000 makes the automatic save; shot 2001 follows it.
+        if (sentAt.size() > 2000)
+            std::printf("gap across the automatic save (commands 2000 to 2001): %.2f ms\n",
+                        static_cast<double>(sentAt[2000] - sentAt[1999]) / 1e6);
         std::printf("gap between commands: median %.2f ms, 99th percentile %.2f ms\n",
                     percentile(0.5), percentile(0.99));
         const auto average = [&](auto part) {
