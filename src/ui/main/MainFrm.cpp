@@ -194,8 +194,13 @@ void TForm1::FormShow() {
     setCaptions();
     state_.control.RotationMode = false;
     state_.control.RemainingCount = ui_->RzNumericEdit1->value();
-    if (logWindow_)
+    if (logWindow_) {
         logWindow_->InitGrid();
+        // Lay out and draw the hidden log window once now, so that its first
+        // showing at the start of a run does not hold up the run's first shots.
+        logWindow_->winId();
+        logWindow_->grab();
+    }
     if (recorder_)
         recorder_->ResetCount();
 
