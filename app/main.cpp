@@ -1,15 +1,48 @@
-#include "StringTable.h"
+#include "Application.h"
+#include "Dialogs.h"
+#include "MainFrm.h"
+#include "PortControl.h"
+#include "RangefinderSimulator.h"
+#include "ShowDataFrm.h"
 
-#include <QApplication>
-#include <QLabel>
+#include <memory>
 
-// Placeholder until the main window exists.
-int main(int argc, char* argv[])
-{
-    QApplication app(argc, argv);
-    QLabel label(QString::fromUtf8(lrf::LoadStr(lrf::strMainTitle).data()) +
-                 QStringLiteral("\n\nThe main window is not built yet."));
-    label.setMargin(24);
-    label.show();
-    return app.exec();
+// Starts the program: the main window first, then the hidden log window, then
+// the message loop. With --simulate a simulated rangefinder runs inside the
+// program and its device is listed first in the port box, so that the port can
+// be opened and measured at once without an instrument.
+int main(int argc, char* argv[]) {
+    lrf::Application app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("lrfcontrol"));
+    // The main window's close ends the program, whether or not the log is shown.
+    QApplication::setQuitOnLastWindowClosed(false);
+    lrf::InstallGuiHandOver();
+
+    std::unique_ptr<lrf::sim::RangefinderSimulator> simulator;
+    if (QCoreApplication::arguments().contains(QStringLiteral("--simulate"))) {
+        simulator = std::make_unique<lrf::sim::RangefinderSimulator>();
+        try {
+            simulator->Start();
+        } catch (const std::exception& e) {
+            lrf::dialogs().showMessage(nullptr, QCoreApplication::applicationName(),
+                                       QStringLiteral("The simulator could not start: ") +
+                                           QString::fromUtf8(e.what()));
+            simulator.reset();
+        }
+    }
+
+    int result = 0;
+    {
+        lrf::TForm1 form;
+        lrf::TFrmShowData logWindow;
+        form.attachLogWindow(logWindow);
+        if (simulator)
+            form.setLeadingPortNames({QString::fromStdString(simulator->DevicePath())});
+        form.show();
+        result = app.exec();
+        // Records not yet written by an automatic save are kept in a file of their own.
+        logWindow.SaveMirrorAtExit();
+    }
+    lrf::RemoveGuiHandOver();
+    return result;
 }

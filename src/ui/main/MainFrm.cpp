@@ -1,0 +1,304 @@
+#include "MainFrm.h"
+
+#include "Application.h"
+#include "CPort.h"
+#include "CommandSender.h"
+#include "ImageButton.h"
+#include "ImageList.h"
+#include "LogActions.h"
+#include "LogWindowSink.h"
+#include "MeasurementController.h"
+#include "PortControl.h"
+#include "PortNames.h"
+#include "RecordingStep.h"
+#include "ReplyHandler.h"
+#include "SelfTest.h"
+#include "ShowDataFrm.h"
+#include "Texts.h"
+#include "ui_MainFrm.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGraphicsDropShadowEffect>
+
+#include <string>
+#include <vector>
+
+namespace lrf {
+
+TForm1::TForm1(QWidget* parent)
+    : QWidget(parent)
+    , ui_(std::make_unique<Ui::TForm1>())
+    , ComPort1_(std::make_unique<cport::TComPort>()) {
+    ui_->setupUi(this);
+    setUpLook();
+    ConfigureMainPort(*ComPort1_);
+    commands_ = std::make_unique<ComPortCommands>(*ComPort1_);
+    portControl_ = std::make_unique<PortControl>(*ComPort1_, *ui_->btnOpenCom);
+
+    MeasurementController::Controls controls{ui_->RzBitBtn6, ui_->RzBitBtn9, ui_->RzBitBtn7,
+                                             ui_->RzNumericEdit1, ui_->RzNumericEdit2};
+    MeasurementController::Hooks hooks{[this](std::string_view text) { sendHexCommand(text); },
+                                       [this] { return recorder_ && recorder_->RecordingOn(); },
+                                       [this] { btnRecordDataClick(); },
+                                       [this] { btnShowDataClick(); }};
+    controller_ = std::make_unique<MeasurementController>(state_.control, controls, hooks, this);
+
+    ReplyHandler::Steps steps{
+        [this](std::uint8_t unit, double value) { showDistance(unit, value); },
+        [this](std::uint8_t unit, double value) { showSpeed(unit, value); },
+        [this] { return !recorder_ || RecordReply(*recorder_, state_, freeTexts(), this); },
+        [this](bool endedWithEE) {
+            controller_->ReArm(endedWithEE, std::chrono::nanoseconds(replyClock_.nsecsElapsed()));
+        }};
+    replyHandler_ = std::make_unique<ReplyHandler>(state_, steps);
+
+    ComPort1_->OnRxChar = [this](cport::TCustomComPort&, int count) { ComPort1RxChar(count); };
+    ComPort1_->OnDeviceLost = [this](cport::TCustomComPort&) { ComPort1DeviceLost(); };
+
+    ui_->GroupBox1->bind(&state_.measurement.LinearDistance, &state_.units.DistanceUnit);
+    ui_->GroupBox3->bind(&state_.measurement.SpeedValue, &state_.units.SpeedUnit);
+    connectControls();
+}
+
+TForm1::~TForm1() {
+    // The port's handlers use this window: close the port while it still exists.
+    ComPort1_->OnRxChar = nullptr;
+    ComPort1_->OnDeviceLost = nullptr;
+    ComPort1_->ClosePort();
+}
+
+void TForm1::attachLogWindow(TFrmShowData& logWindow) {
+    logWindow_ = &logWindow;
+    logSink_ = std::make_unique<LogWindowSink>(logWindow);
+    recorder_ = std::make_unique<Recorder>(*logSink_);
+}
+
+void TForm1::setUpLook() {
+    // Where the design's fonts are missing, narrow faces of similar width
+    // keep the captions inside their controls.
+    QFont font;
+    font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("Nimbus Sans Narrow"),
+                      QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Sans Serif")});
+    font.setPixelSize(13);
+    setFont(font);
+    // A widget with a style sheet of its own does not take its parent's font.
+    for (ImageButton* button : findChildren<ImageButton*>())
+        button->setFont(font);
+    move(338, 324);
+    resize(768, 313);
+
+    QPalette white = ui_->RzPanel1->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    ui_->RzPanel1->setPalette(white);
+    ui_->Image1->setPixmap(Logo());
+
+    QFont title;
+    title.setFamilies({QStringLiteral("System"), QStringLiteral("DejaVu Sans Condensed"),
+                       QStringLiteral("Nimbus Sans Narrow"), QStringLiteral("Sans Serif")});
+    title.setPixelSize(20);
+    title.setBold(true);
+    ui_->AALabel1->setFont(title);
+    auto* shadow = new QGraphicsDropShadowEffect(ui_->AALabel1);
+    shadow->setOffset(2, 2);
+    shadow->setBlurRadius(2);
+    shadow->setColor(QColor(160, 160, 160));
+    ui_->AALabel1->setGraphicsEffect(shadow);
+    QFont version;
+    version.setFamilies(
+        {QStringLiteral("Arial"), QStringLiteral("Nimbus Sans"), QStringLiteral("Sans Serif")});
+    version.setPixelSize(48);
+    version.setBold(true);
+    ui_->AALabel2->setFont(version);
+
+    ui_->btnOpenCom->setImageIndex(imgPortClosed);
+    ui_->btnRecordData->setImageIndex(imgRecord);
+    ui_->btnShowData->setImageIndex(imgShowData);
+    ui_->RzBitBtn6->setImageIndex(imgContinuousDistance);
+    ui_->RzBitBtn9->setImageIndex(imgContinuousSpeed);
+    ui_->RzBitBtn7->setImageIndex(imgRotation);
+    ui_->btnClearData->setGlyph(Glyph::ClearData);
+    ui_->btnSaveData->setGlyph(Glyph::SaveData);
+    ui_->btnExit->setGlyph(Glyph::Exit);
+    ui_->RzBitBtn5->setGlyph(Glyph::SingleDistance);
+    ui_->RzBitBtn8->setGlyph(Glyph::SingleSpeed);
+
+    ui_->RzNumericEdit1->setValue(0);
+    ui_->RzNumericEdit2->setValue(MeasurementController::kRotationIntervalMs);
+}
+
+void TForm1::connectControls() {
+    MeasurementController* c = controller_.get();
+    connect(ui_->btnOpenCom, &QPushButton::clicked, this, &TForm1::btnOpenComClick);
+    connect(ui_->btnExit, &QPushButton::clicked, this, &TForm1::btnExitClick);
+    connect(ui_->btnRecordData, &QPushButton::clicked, this, &TForm1::btnRecordDataClick);
+    connect(ui_->btnClearData, &QPushButton::clicked, this, &TForm1::btnClearDataClick);
+    connect(ui_->btnShowData, &QPushButton::clicked, this, &TForm1::btnShowDataClick);
+    connect(ui_->btnSaveData, &QPushButton::clicked, this, &TForm1::btnSaveDataClick);
+    connect(ui_->btnTest, &QPushButton::clicked, this, &TForm1::btnTestClick);
+    connect(ui_->RzBitBtn5, &QPushButton::clicked, c, &MeasurementController::RzBitBtn5Click);
+    connect(ui_->RzBitBtn8, &QPushButton::clicked, c, &MeasurementController::RzBitBtn8Click);
+    connect(ui_->RzBitBtn6, &QPushButton::clicked, c, &MeasurementController::RzBitBtn6Click);
+    connect(ui_->RzBitBtn9, &QPushButton::clicked, c, &MeasurementController::RzBitBtn9Click);
+    connect(ui_->RzBitBtn7, &QPushButton::clicked, c, &MeasurementController::RzBitBtn7Click);
+    connect(ui_->RzNumericEdit2, &QSpinBox::valueChanged, c,
+            &MeasurementController::RzNumericEdit2Change);
+}
+
+void TForm1::setCaptions() {
+    setWindowTitle(LoadText(strMainTitle));
+    const std::pair<QWidget*, int> captions[] = {
+        {ui_->RzLabel1, strCom},
+        {ui_->RzLabel2, strBaudrate},
+        {ui_->btnOpenCom, strOpenCom},
+        {ui_->btnClearData, strClearData},
+        {ui_->btnRecordData, strRecordData},
+        {ui_->btnShowData, strDisplayData},
+        {ui_->btnSaveData, strSaveData},
+        {ui_->btnExit, strExit},
+        {ui_->RzBitBtn5, strSingleTesting},
+        {ui_->RzBitBtn6, strContinuousTesting},
+        {ui_->RzBitBtn8, strSingleTesting},
+        {ui_->RzBitBtn9, strContinuousTesting},
+        {ui_->RzBitBtn7, strRotationMeasure},
+        {ui_->GroupBox1, strPointToPointDistance},
+        {ui_->GroupBox3, strSpeedMeasurement},
+        {ui_->RzLabel9, strModel},
+        {ui_->RzLabel11, strLrfCode},
+        {ui_->RzLabel15, strPlace},
+        {ui_->RzLabel16, strDistination},
+        {ui_->RzLabel5, strContinuousTimes},
+        {ui_->RzLabel6, strRotationTimes},
+        {ui_->RzLabel13, strTimes},
+        {ui_->RzLabel14, strMs},
+    };
+    for (const auto& [widget, number] : captions) {
+        if (auto* label = qobject_cast<QLabel*>(widget))
+            label->setText(LoadText(number));
+        else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+            button->setText(LoadText(number));
+        else if (auto* readout = qobject_cast<ReadoutPanel*>(widget))
+            readout->setTitleText(LoadText(number));
+    }
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    if (!shown_) {
+        shown_ = true;
+        FormShow();
+    }
+    QWidget::showEvent(event);
+}
+
+void TForm1::FormShow() {
+    setCaptions();
+    state_.control.RotationMode = false;
+    state_.control.RemainingCount = ui_->RzNumericEdit1->value();
+    if (logWindow_) {
+        logWindow_->InitGrid();
+        // Lay out and draw the hidden log window once now, so that its first
+        // showing at the start of a run does not hold up the run's first shots.
+        logWindow_->winId();
+        logWindow_->grab();
+    }
+    if (recorder_)
+        recorder_->ResetCount();
+
+    std::vector<std::string> names;
+    cport::GetSerialPortNames(names);
+    QStringList ports = leadingPorts_;
+    for (const std::string& name : names)
+        ports << QString::fromStdString(name);
+    ui_->cbbComPort->clear();
+    ui_->cbbComPort->addItems(ports);
+    if (!ports.isEmpty())
+        ui_->cbbComPort->setCurrentIndex(0);
+
+    state_.measurement.FrameUnit = unitMetre;
+    state_.units.DistanceUnit = unitMetre;
+    state_.HeightUnit = unitMetre;
+    state_.HorizontalUnit = unitMetre;
+    state_.units.SpeedUnit = unitKph;
+    showDistance(unitMetre, 0.0);
+    showSpeed(unitKph, 0.0);
+}
+
+void TForm1::showDistance(std::uint8_t unit, double value) {
+    ui_->GroupBox1->ShowDistance(unit, value);
+}
+
+void TForm1::showSpeed(std::uint8_t unit, double value) {
+    ui_->GroupBox3->ShowSpeed(unit, value);
+}
+
+void TForm1::sendHexCommand(std::string_view text) {
+    SendCommand(*commands_, text, true);
+    if (onCommandSent)
+        onCommandSent();
+}
+
+FreeTexts TForm1::freeTexts() const {
+    return {ui_->RzEdit1->text().toStdString(), ui_->RzEdit2->text().toStdString(),
+            ui_->RzEdit3->text().toStdString(), ui_->RzEdit4->text().toStdString()};
+}
+
+void TForm1::btnOpenComClick() {
+    portControl_->btnOpenComClick(ui_->cbbComPort->currentText(), ui_->cbbBaudRate->currentIndex(),
+                                  this);
+}
+
+void TForm1::btnExitClick() {
+    close();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    // Closing the main window ends the program, also while the log window is shown.
+    event->accept();
+    QCoreApplication::quit();
+}
+
+void TForm1::btnRecordDataClick() {
+    const RecordButtonFace face = RecordButtonFor(recorder_->btnRecordDataClick());
+    ui_->btnRecordData->setImageIndex(face.imageIndex);
+    ui_->btnRecordData->setText(LoadText(face.caption));
+}
+
+void TForm1::btnClearDataClick() {
+    recorder_->btnClearDataClick();
+}
+
+void TForm1::btnShowDataClick() {
+    lrf::btnShowDataClick(*this, *logWindow_);
+}
+
+void TForm1::btnSaveDataClick() {
+    lrf::btnSaveDataClick(*this, *logWindow_);
+}
+
+void TForm1::btnTestClick() {
+    SelfTestSteps steps{
+        [this](std::uint8_t unit, double value) { showDistance(unit, value); },
+        [this](const SelfTestInputs& values) { RecordSelfTest(*recorder_, values, freeTexts()); },
+        [this] { return recorder_->RecordingOn(); }, [this] { controller_->ReArmShotTimers(); }};
+    RunSelfTest(ui_->edtTest->text().toStdString(), state_, steps);
+}
+
+void TForm1::ComPort1RxChar(int count) {
+    // The serial component swallows what its handlers throw; show it instead.
+    replyClock_.start();
+    try {
+        std::string chunk;
+        ComPort1_->ReadText(chunk, count);
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(chunk.data());
+        replyHandler_->handle({bytes, chunk.size()});
+    } catch (const std::exception& e) {
+        Application::showException(QString::fromUtf8(e.what()));
+    }
+}
+
+void TForm1::ComPort1DeviceLost() {
+    controller_->StopAll();
+    portControl_->deviceLost(this);
+}
+
+} // namespace lrf

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "MainState.h"
+
+#include <QElapsedTimer>
+#include <QStringList>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+namespace Ui {
+class TForm1;
+}
+
+namespace cport {
+class TComPort;
+}
+
+namespace lrf {
+
+class CommandPort;
+class LogSink;
+class MeasurementController;
+class PortControl;
+class Recorder;
+class ReplyHandler;
+class TFrmShowData;
+struct FreeTexts;
+
+// The main window. It owns the measurement state, the serial port and the
+// timers, and wires its controls to the units that do the work: the measurement
+// controller, the reply handler, the recorder and the port button.
+class TForm1 : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The log window is created after the main window and must be attached
+    // before the main window is shown.
+    void attachLogWindow(TFrmShowData& logWindow);
+
+    // Port names listed before the machine's own ports (the embedded
+    // simulator's device), so that the first of them is selected at start.
+    void setLeadingPortNames(const QStringList& names) { leadingPorts_ = names; }
+
+    // Handlers, named after their controls.
+    void FormShow();
+    void btnOpenComClick();
+    void btnExitClick();
+    void btnRecordDataClick();
+    void btnClearDataClick();
+    void btnShowDataClick();
+    void btnSaveDataClick();
+    void btnTestClick();
+    void ComPort1RxChar(int count);
+    void ComPort1DeviceLost();
+
+    // Called after every command written to the port (for measurements).
+    std::function<void()> onCommandSent;
+
+    // Units and state, for the program entry and the tests.
+    Ui::TForm1& ui() { return *ui_; }
+    MainState& state() { return state_; }
+    MeasurementController& controller() { return *controller_; }
+    Recorder& recorder() { return *recorder_; }
+    cport::TComPort& comPort() { return *ComPort1_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void setCaptions();
+    void setUpLook();
+    void connectControls();
+    void showDistance(std::uint8_t unit, double value);
+    void showSpeed(std::uint8_t unit, double value);
+    void sendHexCommand(std::string_view text);
+    FreeTexts freeTexts() const;
+
+    std::unique_ptr<Ui::TForm1> ui_;
+    MainState state_;
+    std::unique_ptr<cport::TComPort> ComPort1_;
+    std::unique_ptr<CommandPort> commands_;
+    std::unique_ptr<PortControl> portControl_;
+    std::unique_ptr<MeasurementController> controller_;
+    std::unique_ptr<ReplyHandler> replyHandler_;
+    std::unique_ptr<LogSink> logSink_;
+    std::unique_ptr<Recorder> recorder_;
+    TFrmShowData* logWindow_ = nullptr;
+    QStringList leadingPorts_;
+    QElapsedTimer replyClock_; // started when a reply arrives
+    bool shown_ = false;
+};
+
+} // namespace lrf

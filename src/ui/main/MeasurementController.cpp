@@ -1,0 +1,257 @@
+#include "MeasurementController.h"
+
+#include "Dialogs.h"
+#include "ImageButton.h"
+#include "NumericEdit.h"
+#include "OneShotTimer.h"
+#include "Texts.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+
+namespace lrf {
+
+namespace {
+
+// Sets a flag for the length of a scope, also when an exception leaves it.
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag)
+        : flag_(flag) {
+        flag_ = true;
+    }
+    ~FlagScope() { flag_ = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& flag_;
+};
+
+} // namespace
+
+MeasurementController::MeasurementController(ControlState& state, Controls controls, Hooks hooks,
+                                             QObject* parent)
+    : QObject(parent)
+    , state_(state)
+    , controls_(controls)
+    , hooks_(std::move(hooks))
+    , distanceRun_{controls.RzBitBtn6, imgContinuousDistance, &timer1_, "0F"}
+    , speedRun_{controls.RzBitBtn9, imgContinuousSpeed, &timer2_, "0D"} {
+    ConfigureOneShot(timer1_, kShotIntervalMs);
+    ConfigureOneShot(timer2_, kShotIntervalMs);
+    ConfigureOneShot(timer3_, kRotationIntervalMs);
+    ConfigureOneShot(timer4_, kWatchdogIntervalMs);
+    connect(&timer1_, &QTimer::timeout, this, &MeasurementController::Timer1Timer);
+    connect(&timer2_, &QTimer::timeout, this, &MeasurementController::Timer2Timer);
+    connect(&timer3_, &QTimer::timeout, this, &MeasurementController::Timer3Timer);
+    connect(&timer4_, &QTimer::timeout, this, &MeasurementController::Timer4Timer);
+}
+
+void MeasurementController::send(const char* command) {
+    hooks_.sendHexCommand(command);
+}
+
+void MeasurementController::setRunning(ImageButton* button, int idleImage, int idleCaption,
+                                       bool running) {
+    button->setImageIndex(running ? imgRunning : idleImage);
+    button->setText(LoadText(running ? strStopTesting : idleCaption));
+}
+
+void MeasurementController::RzBitBtn5Click() {
+    SwitchOn(timer4_);
+    send("0F");
+}
+
+void MeasurementController::RzBitBtn8Click() {
+    SwitchOn(timer4_);
+    send("0D");
+}
+
+void MeasurementController::RzBitBtn6Click() {
+    continuousClick(distanceRun_);
+}
+
+void MeasurementController::RzBitBtn9Click() {
+    continuousClick(speedRun_);
+}
+
+void MeasurementController::continuousClick(const RunButton& run) {
+    if (run.button->imageIndex() != run.idleImage) {
+        stopContinuous(run);
+        return;
+    }
+    if (!hooks_.recordingOn())
+        hooks_.btnRecordDataClick();
+    hooks_.btnShowDataClick();
+    // A shot count of 1 is a single shot: no run starts and the button stays idle.
+    if (controls_.RzNumericEdit1->value() != 1) {
+        state_.ContinuousActive = true;
+        setRunning(run.button, run.idleImage, strContinuousTesting, true);
+        const int count = controls_.RzNumericEdit1->value();
+        state_.ContinuousCount = count;
+        state_.RemainingCount = count;
+    }
+    SwitchOn(timer4_);
+    send(run.command);
+}
+
+void MeasurementController::stopContinuous(const RunButton& run) {
+    state_.ContinuousActive = false;
+    setRunning(run.button, run.idleImage, strContinuousTesting, false);
+    controls_.RzNumericEdit1->setValue(state_.ContinuousCount);
+    SwitchOff(*run.shotTimer);
+    SwitchOff(timer4_);
+}
+
+void MeasurementController::Timer1Timer() {
+    continuousTick(distanceRun_, timer1Ticking_, true);
+}
+
+void MeasurementController::Timer2Timer() {
+    continuousTick(speedRun_, timer2Ticking_, false);
+}
+
+// One shot of a continuous run. The timer goes off before pending messages are
+// processed, so a reply handled in there re-arms it for the next shot instead
+// of finding it still on. A tick that comes again while the first one is still
+// processing messages is put off until the first has returned.
+void MeasurementController::continuousTick(const RunButton& run, bool& ticking,
+                                           bool processMessages) {
+    if (ticking) {
+        SwitchOn(*run.shotTimer);
+        return;
+    }
+    FlagScope scope(ticking);
+    SwitchOff(*run.shotTimer);
+    send(run.command);
+    controls_.RzNumericEdit1->setValue(state_.RemainingCount);
+    if (state_.RemainingCount == 2) {
+        // The shot just sent is the last one of the run.
+        state_.ContinuousActive = false;
+        setRunning(run.button, run.idleImage, strContinuousTesting, false);
+        controls_.RzNumericEdit1->setValue(state_.ContinuousCount);
+    }
+    if (state_.RemainingCount > 0)
+        --state_.RemainingCount;
+    if (processMessages)
+        QCoreApplication::processEvents();
+}
+
+void MeasurementController::RzBitBtn7Click() {
+    if (controls_.RzBitBtn7->imageIndex() == imgRotation) {
+        state_.RotationMode = true;
+        if (!hooks_.recordingOn())
+            hooks_.btnRecordDataClick();
+        hooks_.btnShowDataClick();
+        state_.RotationDistancePhase = false;
+        state_.ContinuousActive = true;
+        setRunning(controls_.RzBitBtn7, imgRotation, strRotationMeasure, true);
+        // The first command goes out one rotation period from now.
+        SwitchOn(timer4_);
+        SwitchOn(timer3_);
+        return;
+    }
+    state_.RotationMode = false;
+    state_.ContinuousActive = false;
+    setRunning(controls_.RzBitBtn7, imgRotation, strRotationMeasure, false);
+    SwitchOff(timer3_);
+    SwitchOff(timer4_);
+}
+
+void MeasurementController::Timer3Timer() {
+    if (timer3Ticking_) {
+        SwitchOn(timer3_);
+        return;
+    }
+    FlagScope scope(timer3Ticking_);
+    SwitchOff(timer3_);
+    if (state_.RotationDistancePhase) {
+        state_.RotationDistancePhase = false;
+        send("0D");
+    } else {
+        state_.RotationDistancePhase = true;
+        send("0F");
+    }
+    QCoreApplication::processEvents();
+}
+
+// The watchdog's box is modal and runs its own message loop; a second expiry
+// while it is open (a reply may have re-armed the watchdog meanwhile) opens no
+// second box.
+void MeasurementController::Timer4Timer() {
+    if (watchdogBoxOpen_)
+        return;
+    {
+        FlagScope scope(watchdogBoxOpen_);
+        QWidget* parent = controls_.RzBitBtn7 ? controls_.RzBitBtn7->window() : nullptr;
+        dialogs().showMessage(parent, QStringLiteral("Error"), LoadText(strCommunicationFailure));
+    }
+    if (controls_.RzBitBtn6->imageIndex() == imgRunning)
+        RzBitBtn6Click();
+    if (controls_.RzBitBtn9->imageIndex() == imgRunning)
+        RzBitBtn9Click();
+    if (controls_.RzBitBtn7->imageIndex() == imgRunning)
+        RzBitBtn7Click();
+    SwitchOff(timer4_);
+}
+
+void MeasurementController::RzNumericEdit2Change() {
+    if (controls_.RzNumericEdit2->value() <= 0)
+        controls_.RzNumericEdit2->setValue(1);
+    timer3_.setInterval(controls_.RzNumericEdit2->value());
+}
+
+void MeasurementController::ReArm(bool batchEndedWithEE, std::chrono::nanoseconds handlingTime) {
+    SwitchOff(timer4_);
+    if (!batchEndedWithEE || !state_.ContinuousActive)
+        return;
+    if (controls_.RzBitBtn6->imageIndex() == imgRunning) {
+        switchOnShotTimer(timer1_, handlingTime);
+        SwitchOn(timer4_);
+    }
+    if (controls_.RzBitBtn9->imageIndex() == imgRunning) {
+        switchOnShotTimer(timer2_, handlingTime);
+        SwitchOn(timer4_);
+    }
+    if (controls_.RzBitBtn7->imageIndex() == imgRunning) {
+        SwitchOn(timer3_);
+        SwitchOn(timer4_);
+    }
+}
+
+// The shot timer's pause counts from the arrival of the reply. The timer has
+// whole milliseconds and fires at the first wake-up after its time, up to a
+// millisecond late, so the rest of the pause is rounded down: the command then
+// goes out close to 10 ms after the reply came in, however long the drawing and
+// recording took.
+void MeasurementController::switchOnShotTimer(QTimer& timer,
+                                              std::chrono::nanoseconds handlingTime) {
+    if (timer.isActive())
+        return;
+    using std::chrono::milliseconds;
+    const auto rest =
+        std::chrono::floor<milliseconds>(milliseconds(shotIntervalMs_) - handlingTime);
+    timer.setInterval(static_cast<int>(std::max<milliseconds::rep>(0, rest.count())));
+    timer.start();
+}
+
+void MeasurementController::ReArmShotTimers() {
+    if (controls_.RzBitBtn6->imageIndex() == imgRunning)
+        switchOnShotTimer(timer1_, {});
+    if (controls_.RzBitBtn9->imageIndex() == imgRunning)
+        switchOnShotTimer(timer2_, {});
+}
+
+void MeasurementController::StopAll() {
+    if (controls_.RzBitBtn6->imageIndex() == imgRunning)
+        stopContinuous(distanceRun_);
+    if (controls_.RzBitBtn9->imageIndex() == imgRunning)
+        stopContinuous(speedRun_);
+    if (controls_.RzBitBtn7->imageIndex() == imgRunning)
+        RzBitBtn7Click();
+    SwitchOff(timer4_);
+}
+
+} // namespace lrf

@@ -1,0 +1,121 @@
+#pragma once
+
+#include "MainState.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <chrono>
+#include <functional>
+#include <string_view>
+
+namespace lrf {
+
+class ImageButton;
+class NumericEdit;
+
+// The five measurement modes: single distance and speed shots, continuous
+// distance and speed runs of a given number of shots, and the rotation run that
+// alternates distance and speed shots. A run never waits for a reply: each
+// handled reply re-arms the one-shot timer that sends the next command, and a
+// watchdog reports a reply that does not come.
+class MeasurementController : public QObject {
+    Q_OBJECT
+
+public:
+    // The controls whose state this unit reads and writes. The run buttons'
+    // image indices are their states.
+    struct Controls {
+        ImageButton* RzBitBtn6 = nullptr;      // continuous distance run
+        ImageButton* RzBitBtn9 = nullptr;      // continuous speed run
+        ImageButton* RzBitBtn7 = nullptr;      // rotation run
+        NumericEdit* RzNumericEdit1 = nullptr; // shot count
+        NumericEdit* RzNumericEdit2 = nullptr; // rotation period in ms
+    };
+
+    // What a run start needs from the rest of the window.
+    struct Hooks {
+        std::function<void(std::string_view)> sendHexCommand; // "0F" or "0D"
+        std::function<bool()> recordingOn;
+        std::function<void()> btnRecordDataClick; // toggles recording
+        std::function<void()> btnShowDataClick;   // places and shows the log window
+    };
+
+    static constexpr int kShotIntervalMs = 10;
+    static constexpr int kRotationIntervalMs = 2000;
+    static constexpr int kWatchdogIntervalMs = 10000;
+
+    MeasurementController(ControlState& state, Controls controls, Hooks hooks,
+                          QObject* parent = nullptr);
+
+    void RzBitBtn5Click(); // single distance shot
+    void RzBitBtn8Click(); // single speed shot
+    void RzBitBtn6Click(); // start or stop the continuous distance run
+    void RzBitBtn9Click(); // start or stop the continuous speed run
+    void RzBitBtn7Click(); // start or stop the rotation run
+
+    void Timer1Timer(); // next shot of the continuous distance run
+    void Timer2Timer(); // next shot of the continuous speed run
+    void Timer3Timer(); // next shot of the rotation run
+    void Timer4Timer(); // watchdog expiry
+
+    void RzNumericEdit2Change(); // the rotation period was edited
+
+    // The last step of every reply handled to its end: the watchdog goes off and,
+    // when the batch ended with 0xEE and a run is active, the shot timer of every
+    // running button and the watchdog are switched on again.
+    // handlingTime is how long the reply took to handle so far: the pause
+    // before the next continuous shot counts from the reply's arrival, so that
+    // drawing and recording do not slow the run down.
+    void ReArm(bool batchEndedWithEE, std::chrono::nanoseconds handlingTime = {});
+
+    // The self-test's re-arm: the shot timer of a running continuous distance or
+    // speed run goes on; the watchdog and the rotation run are left alone.
+    void ReArmShotTimers();
+
+    // Stops every running mode and the watchdog without a message, for a port
+    // that is gone (the operator has been told already).
+    void StopAll();
+
+    QTimer& Timer1() { return timer1_; }
+    QTimer& Timer2() { return timer2_; }
+    QTimer& Timer3() { return timer3_; }
+    QTimer& Timer4() { return timer4_; }
+
+    // Test hook: a shorter watchdog, so that tests need not wait ten seconds.
+    void setWatchdogInterval(int ms) { timer4_.setInterval(ms); }
+    // Test hook: a shorter pause between the shots of a continuous run.
+    void setShotInterval(int ms) { shotIntervalMs_ = ms; }
+
+private:
+    struct RunButton {
+        ImageButton* button;
+        int idleImage;
+        QTimer* shotTimer;
+        const char* command;
+    };
+
+    void continuousClick(const RunButton& run);
+    void stopContinuous(const RunButton& run);
+    void continuousTick(const RunButton& run, bool& ticking, bool processMessages);
+    void setRunning(ImageButton* button, int idleImage, int idleCaption, bool running);
+    void send(const char* command);
+    void switchOnShotTimer(QTimer& timer, std::chrono::nanoseconds handlingTime);
+
+    ControlState& state_;
+    Controls controls_;
+    Hooks hooks_;
+    QTimer timer1_;
+    QTimer timer2_;
+    QTimer timer3_;
+    QTimer timer4_;
+    RunButton distanceRun_;
+    RunButton speedRun_;
+    int shotIntervalMs_ = kShotIntervalMs;
+    bool timer1Ticking_ = false;
+    bool timer2Ticking_ = false;
+    bool timer3Ticking_ = false;
+    bool watchdogBoxOpen_ = false;
+};
+
+} // namespace lrf

@@ -1,0 +1,100 @@
+#include "PortControl.h"
+
+#include "CPort.h"
+#include "Dialogs.h"
+#include "ImageButton.h"
+#include "Texts.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+
+namespace lrf {
+
+const char* const kDeviceLostText = "The serial device is gone: the port has been closed.";
+
+void InstallGuiHandOver() {
+    cport::SetWakeUpHook([] {
+        QCoreApplication* app = QCoreApplication::instance();
+        if (app)
+            QMetaObject::invokeMethod(
+                app, [] { cport::ProcessPendingCalls(); }, Qt::QueuedConnection);
+    });
+}
+
+void RemoveGuiHandOver() {
+    cport::SetWakeUpHook({});
+}
+
+void ConfigureMainPort(cport::TComPort& port) {
+    port.SetBaudRate(cport::br19200);
+    port.SetCustomBaudRate(9600);
+    port.SetDataBits(cport::dbEight);
+    port.Parity().SetBits(cport::prNone);
+    port.SetStopBits(cport::sbOneStopBit);
+    port.FlowControl().SetOutCTSFlow(false);
+    port.FlowControl().SetOutDSRFlow(false);
+    port.FlowControl().SetXonXoffOut(false);
+    port.FlowControl().SetXonXoffIn(false);
+    port.FlowControl().SetControlDTR(cport::dtrDisable);
+    port.FlowControl().SetControlRTS(cport::rtsDisable);
+}
+
+PortControl::PortControl(cport::TComPort& port, ImageButton& button)
+    : port_(port)
+    , button_(button) {}
+
+bool PortControl::isOpen() const {
+    return port_.Connected();
+}
+
+void PortControl::showState(bool open) {
+    button_.setImageIndex(open ? imgPortOpen : imgPortClosed);
+    button_.setText(LoadText(open ? strCloseCom : strOpenCom));
+}
+
+void PortControl::btnOpenComClick(const QString& portName, int baudIndex, QWidget* parent) {
+    if (button_.imageIndex() != imgPortClosed) {
+        closePort();
+        return;
+    }
+    try {
+        port_.SetPort(portName.toStdString());
+        if (baudIndex >= cport::brCustom && baudIndex <= cport::br256000)
+            port_.SetBaudRate(static_cast<cport::TBaudRate>(baudIndex));
+        port_.Parity().SetBits(cport::prNone);
+        port_.SetDataBits(cport::dbEight);
+        port_.SetStopBits(cport::sbOneStopBit);
+        port_.OpenPort();
+        showState(true);
+    } catch (...) {
+        dialogs().showMessage(parent, QCoreApplication::applicationName(),
+                              LoadText(strComOpenFailure));
+        closePort();
+    }
+}
+
+void PortControl::closePort() {
+    port_.ClosePort();
+    showState(false);
+}
+
+void PortControl::deviceLost(QWidget* parent) {
+    if (!port_.Connected())
+        return;
+    closePort();
+    dialogs().showMessage(parent, QStringLiteral("Error"), QString::fromUtf8(kDeviceLostText));
+}
+
+bool ComPortCommands::connected() const {
+    return port_.Connected();
+}
+
+void ComPortCommands::writeBytes(std::span<const std::uint8_t> bytes) {
+    port_.WriteBytes(bytes.data(), static_cast<int>(bytes.size()));
+}
+
+void ComPortCommands::writeText(std::string_view text) {
+    port_.WriteText(text);
+}
+
+} // namespace lrf

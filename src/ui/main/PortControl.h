@@ -1,0 +1,72 @@
+#pragma once
+
+#include "CommandSender.h"
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace cport {
+class TComPort;
+}
+
+namespace lrf {
+
+class ImageButton;
+
+// Told to the operator when the open port's device vanishes.
+extern const char* const kDeviceLostText;
+
+// Lets the serial component's event thread hand its events to the GUI thread:
+// the wake-up hook queues a call onto the application object. Install once,
+// after the application object exists.
+void InstallGuiHandOver();
+void RemoveGuiHandOver();
+
+// Sets up the port the way the main window uses it: 19200 baud (custom rate
+// 9600), 8 data bits, no parity, one stop bit, no flow control, DTR and RTS off.
+void ConfigureMainPort(cport::TComPort& port);
+
+// The port button: opens and closes the port; its image index is the port's
+// state (closed or open) and its caption follows it.
+class PortControl {
+public:
+    PortControl(cport::TComPort& port, ImageButton& button);
+
+    // btnOpenComClick: with the port closed, applies the name and the baud list
+    // index, 8N1, and opens it; any failure shows "COM open failure!" and leaves
+    // the port closed. With the port open, closes it.
+    void btnOpenComClick(const QString& portName, int baudIndex, QWidget* parent);
+
+    // Closes the port (also one whose device is gone) and shows the closed face.
+    void closePort();
+
+    // The device vanished while open (a cable pulled): tells the operator once,
+    // closes the port and shows the closed face.
+    void deviceLost(QWidget* parent);
+
+    bool isOpen() const;
+
+private:
+    void showState(bool open);
+
+    cport::TComPort& port_;
+    ImageButton& button_;
+};
+
+// The command sender's view of the serial component.
+class ComPortCommands final : public CommandPort {
+public:
+    explicit ComPortCommands(cport::TComPort& port)
+        : port_(port) {}
+    bool connected() const override;
+    void writeBytes(std::span<const std::uint8_t> bytes) override;
+    void writeText(std::string_view text) override;
+
+private:
+    cport::TComPort& port_;
+};
+
+} // namespace lrf

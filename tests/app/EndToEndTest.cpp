@@ -1,0 +1,318 @@
+#include "PortControl.h"
+#include "ProgramFixture.h"
+#include "ReadoutPanel.h"
+#include "RecordingStep.h"
+
+#include <QComboBox>
+#include <QDir>
+
+using lrf::sim::SimFault;
+
+namespace {
+
+// The five cells a readout would show for a value, drawn by a readout of our own.
+template <typename Readout>
+std::vector<QImage> cellsFor(void (Readout::*show)(std::uint8_t, double), std::uint8_t unit,
+                             double value) {
+    Readout expected;
+    (expected.*show)(unit, value);
+    std::vector<QImage> cells;
+    for (int i = 0; i < lrf::ReadoutPanel::kCellCount; ++i)
+        cells.push_back(expected.cellImage(i));
+    return cells;
+}
+
+std::vector<QImage> cellsOf(const lrf::ReadoutPanel& readout) {
+    std::vector<QImage> cells;
+    for (int i = 0; i < lrf::ReadoutPanel::kCellCount; ++i)
+        cells.push_back(readout.cellImage(i));
+    return cells;
+}
+
+} // namespace
+
+TEST_F(ProgramTest, StartsWithItsDesignValues) {
+    EXPECT_EQ(form.windowTitle(),
+              "Professional laser rangefinder program-controlled software V2.0");
+    EXPECT_EQ(ui().cbbBaudRate->currentText(), "19200");
+    EXPECT_EQ(ui().cbbComPort->currentText(), QString::fromStdString(sim.DevicePath()));
+    EXPECT_EQ(ui().btnOpenCom->text(), "Open COM");
+    EXPECT_EQ(ui().btnOpenCom->imageIndex(), lrf::imgPortClosed);
+    EXPECT_EQ(ui().RzNumericEdit1->value(), 0);
+    EXPECT_EQ(ui().RzNumericEdit2->value(), 2000);
+    EXPECT_FALSE(ui().edtTest->isVisible());
+    EXPECT_FALSE(ui().btnTest->isVisible());
+    EXPECT_EQ(ui().GroupBox1->unitSelector()->currentText(), "M");
+    EXPECT_EQ(ui().GroupBox3->unitSelector()->currentText(), "KPH");
+    EXPECT_EQ(cellsOf(*ui().GroupBox1),
+              cellsFor(&lrf::DistanceReadout::ShowDistance, lrf::unitMetre, 0.0));
+    EXPECT_EQ(logWindow.RowCount(), 2);
+}
+
+TEST_F(ProgramTest, OpenCloseAndOpenFailure) {
+    openPort();
+    EXPECT_EQ(ui().btnOpenCom->text(), "Close COM");
+    EXPECT_EQ(ui().btnOpenCom->imageIndex(), lrf::imgPortOpen);
+    ui().btnOpenCom->click();
+    EXPECT_FALSE(form.comPort().Connected());
+    EXPECT_EQ(ui().btnOpenCom->text(), "Open COM");
+    EXPECT_EQ(ui().btnOpenCom->imageIndex(), lrf::imgPortClosed);
+
+    // A typed name that does not exist fails and leaves the port closed.
+    ui().cbbComPort->setEditText("/dev/no-such-port");
+    ui().btnOpenCom->click();
+    EXPECT_EQ(dialogs.messages, QStringList{"COM open failure!"});
+    EXPECT_FALSE(form.comPort().Connected());
+    EXPECT_EQ(ui().btnOpenCom->text(), "Open COM");
+}
+
+// The baud list's index is the port's rate setting; "Custom" opens at the
+// custom rate, which stays 9600. A name typed into the box is used as typed.
+TEST_F(ProgramTest, BaudListAndTypedPortName) {
+    const std::vector<std::pair<int, cport::TBaudRate>> cases{
+        {9, cport::br19200}, {0, cport::brCustom}, {1, cport::br110}, {15, cport::br256000}};
+    for (const auto& [index, rate] : cases) {
+        SCOPED_TRACE(index);
+        ui().cbbComPort->setEditText(QString::fromStdString(sim.DevicePath()));
+        ui().cbbBaudRate->setCurrentIndex(index);
+        openPort();
+        EXPECT_EQ(form.comPort().Port(), sim.DevicePath());
+        EXPECT_EQ(form.comPort().BaudRate(), rate);
+        EXPECT_EQ(form.comPort().CustomBaudRate(), 9600);
+        ui().btnOpenCom->click();
+    }
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+TEST_F(ProgramTest, SingleShotsUpdateTheReadoutsAndRecordRows) {
+    openPort();
+    recordingOn();
+    ui().RzEdit1->setText("Model-7");
+    ui().RzEdit3->setText("Yard");
+    ui().RzBitBtn5->click();
+    ASSERT_TRUE(waitUntil([&] { return recordCount() == 1; }));
+    EXPECT_EQ(cellsOf(*ui().GroupBox1),
+              cellsFor(&lrf::DistanceReadout::ShowDistance, lrf::unitMetre, 123.4));
+    EXPECT_EQ(cell(1, 1), " 123.4");
+    EXPECT_EQ(cell(2, 1), "M");
+    EXPECT_EQ(cell(3, 1), "---.-");
+    EXPECT_EQ(cell(5, 1), "Yard");
+    EXPECT_EQ(cell(8, 1), "Model-7");
+
+    ui().RzBitBtn8->click();
+    ASSERT_TRUE(waitUntil([&] { return recordCount() == 2; }));
+    EXPECT_EQ(cellsOf(*ui().GroupBox3),
+              cellsFor(&lrf::SpeedReadout::ShowSpeed, lrf::unitKph, 45.6));
+    EXPECT_EQ(cell(1, 2), "----.-");
+    EXPECT_EQ(cell(3, 2), "  45.6");
+    EXPECT_EQ(cell(4, 2), "KPH");
+    EXPECT_FALSE(controller().Timer4().isActive());
+    EXPECT_EQ(sim.Counters().distanceCommands, 1u);
+    EXPECT_EQ(sim.Counters().speedCommands, 1u);
+    EXPECT_EQ(sim.Counters().otherBytes, 0u);
+}
+
+TEST_F(ProgramTest, ShotCountTwoSendsTwoCommandsAndRecordsTwoRows) {
+    openPort();
+    ui().RzNumericEdit1->setValue(2);
+    ui().RzBitBtn6->click();
+    EXPECT_TRUE(form.recorder().RecordingOn());
+    EXPECT_TRUE(logWindow.isVisible());
+    ASSERT_TRUE(waitUntil([&] { return recordCount() == 2; }));
+    settle(100);
+    EXPECT_EQ(sim.Counters().distanceCommands, 2u);
+    EXPECT_EQ(recordCount(), 2);
+    EXPECT_EQ(ui().RzBitBtn6->imageIndex(), lrf::imgContinuousDistance);
+    EXPECT_EQ(ui().RzBitBtn6->text(), "Continuous Testing");
+    EXPECT_EQ(ui().RzNumericEdit1->value(), 2);
+    EXPECT_FALSE(form.state().control.ContinuousActive);
+    EXPECT_FALSE(controller().Timer4().isActive());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+TEST_F(ProgramTest, ShotCountOneActsAsOneShot) {
+    openPort();
+    ui().RzNumericEdit1->setValue(1);
+    ui().RzBitBtn9->click();
+    ASSERT_TRUE(waitUntil([&] { return recordCount() == 1; }));
+    settle(60);
+    EXPECT_EQ(sim.Counters().speedCommands, 1u);
+    EXPECT_EQ(ui().RzBitBtn9->imageIndex(), lrf::imgContinuousSpeed);
+    EXPECT_EQ(cell(3, 1), "  45.6");
+}
+
+TEST_F(ProgramTest, ShotCountZeroRunsUntilStopped) {
+    openPort();
+    ui().RzBitBtn6->click();
+    ASSERT_TRUE(waitUntil([&] { return recordCount() >= 15; }));
+    EXPECT_EQ(ui().RzNumericEdit1->value(), 0);
+    EXPECT_EQ(ui().RzBitBtn6->imageIndex(), lrf::imgRunning);
+    ui().RzBitBtn6->click();
+    settle(60);
+    const auto sent = sim.Counters().distanceCommands;
+    EXPECT_EQ(static_cast<std::uint64_t>(recordCount()), sent);
+    settle(60);
+    EXPECT_EQ(sim.Counters().distanceCommands, sent);
+    EXPECT_EQ(ui().RzBitBtn6->imageIndex(), lrf::imgContinuousDistance);
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+TEST_F(ProgramTest, RotationStartsOnePeriodLaterAndPairsFillRows) {
+    openPort();
+    ui().RzNumericEdit2->setValue(80);
+    QElapsedTimer clock;
+    clock.start();
+    ui().RzBitBtn7->click();
+    EXPECT_EQ(sim.Counters().distanceCommands, 0u);
+    ASSERT_TRUE(waitUntil([&] { return sim.Counters().distanceCommands == 1; }));
+    EXPECT_GE(clock.elapsed(), 75);
+    EXPECT_EQ(sim.Counters().speedCommands, 0u);
+    ASSERT_TRUE(waitUntil([&] { return recordCount() >= 3; }));
+    ui().RzBitBtn7->click();
+    settle(100);
+    const auto counters = sim.Counters();
+    EXPECT_GE(counters.distanceCommands, counters.speedCommands);
+    EXPECT_LE(counters.distanceCommands, counters.speedCommands + 1);
+    for (int row = 1; row <= 3; ++row) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(cell(1, row), " 123.4");
+        EXPECT_EQ(cell(3, row), "  45.6");
+    }
+    // The mirror holds one line per pair, after its header line.
+    EXPECT_GE(logWindow.Mirror().Lines().size(), 4u);
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+// A period longer than the watchdog's lets the watchdog end the run before
+// the first command.
+TEST_F(ProgramTest, RotationPeriodLongerThanTheWatchdog) {
+    openPort();
+    ui().RzNumericEdit2->setValue(600);
+    ui().RzBitBtn7->click();
+    ASSERT_TRUE(waitUntil([&] { return !dialogs.messages.isEmpty(); }));
+    EXPECT_EQ(dialogs.messages, QStringList{"Communication failure!"});
+    EXPECT_EQ(ui().RzBitBtn7->imageIndex(), lrf::imgRotation);
+    settle(400);
+    EXPECT_EQ(sim.Counters().distanceCommands + sim.Counters().speedCommands, 0u);
+}
+
+TEST_F(ProgramTest, DroppedReplyEndsTheRunThroughTheWatchdog) {
+    openPort();
+    ui().RzBitBtn6->click();
+    ASSERT_TRUE(waitUntil([&] { return recordCount() >= 3; }));
+    sim.SetFault(SimFault::DropReply);
+    ASSERT_TRUE(waitUntil([&] { return !dialogs.messages.isEmpty(); }));
+    EXPECT_EQ(dialogs.messages, QStringList{"Communication failure!"});
+    EXPECT_EQ(dialogs.captions, QStringList{"Error"});
+    EXPECT_EQ(ui().RzBitBtn6->imageIndex(), lrf::imgContinuousDistance);
+    EXPECT_FALSE(controller().Timer4().isActive());
+    settle(400);
+    EXPECT_EQ(dialogs.messages.size(), 1);
+}
+
+TEST_F(ProgramTest, ClosedPortSendsNothingAndTheWatchdogReports) {
+    ui().RzBitBtn7->click();
+    ui().RzBitBtn5->click();
+    ASSERT_TRUE(waitUntil([&] { return !dialogs.messages.isEmpty(); }));
+    EXPECT_EQ(dialogs.messages, QStringList{"Communication failure!"});
+    EXPECT_EQ(ui().RzBitBtn7->imageIndex(), lrf::imgRotation);
+    EXPECT_EQ(sim.Counters().distanceCommands + sim.Counters().speedCommands, 0u);
+}
+
+TEST_F(ProgramTest, GarbageReplyIsRecordedWithTheNoValueTexts) {
+    openPort();
+    recordingOn();
+    sim.SetFault(SimFault::Garbage);
+    ui().RzBitBtn5->click();
+    ASSERT_TRUE(waitUntil([&] { return recordCount() == 1; }));
+    EXPECT_EQ(cell(1, 1), "----.-");
+    EXPECT_EQ(cell(3, 1), "---.-");
+    EXPECT_EQ(cellsOf(*ui().GroupBox1),
+              cellsFor(&lrf::DistanceReadout::ShowDistance, lrf::unitMetre, 2400.0));
+}
+
+TEST_F(ProgramTest, MalformedReplyFollowedByGoodOnes) {
+    openPort();
+    recordingOn();
+    sim.SetFault(SimFault::CorruptDigit);
+    ui().RzBitBtn5->click();
+    ASSERT_TRUE(waitUntil([&] { return sim.Counters().repliesSent == 1; }));
+    settle(50);
+    EXPECT_EQ(recordCount(), 0);
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    for (int shot = 1; shot <= 2; ++shot) {
+        ui().RzBitBtn5->click();
+        ASSERT_TRUE(waitUntil([&] { return recordCount() == shot; }));
+        EXPECT_EQ(cell(1, shot), " 123.4");
+    }
+    EXPECT_FALSE(controller().Timer4().isActive());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+// The frame self-test counts records without the automatic save, so it is what
+// can reach the record limit; the next reply is refused with the limit message.
+TEST_F(ProgramTest, RecordLimitRefusesTheReplyAndSkipsTheReArm) {
+    openPort();
+    recordingOn();
+    ui().edtTest->setText("DA 00 23 02 A1 99 00 EF ");
+    ui().btnTest->click();
+    // The rest of the way through the self-test's recording step alone, which
+    // spares drawing the readout sixty thousand times.
+    while (recordCount() <= lrf::Recorder::MaxRecordCount)
+        lrf::RecordSelfTest(form.recorder(), {23.0, 0.0, 0.0, 361.0}, {});
+    ui().RzNumericEdit1->setValue(0);
+    ui().RzBitBtn6->click();
+    ASSERT_TRUE(waitUntil([&] { return !dialogs.messages.isEmpty(); }));
+    EXPECT_TRUE(dialogs.messages.front().startsWith("The current record number of 60,001"));
+    EXPECT_EQ(dialogs.captions.front(), "Error");
+    EXPECT_EQ(recordCount(), lrf::Recorder::MaxRecordCount + 1);
+    EXPECT_FALSE(controller().Timer1().isActive());
+    // Not re-armed: the run ends through the watchdog.
+    ASSERT_TRUE(waitUntil([&] { return dialogs.messages.size() == 2; }));
+    EXPECT_EQ(dialogs.messages.back(), "Communication failure!");
+    EXPECT_EQ(sim.Counters().distanceCommands, 1u);
+}
+
+TEST_F(ProgramTest, RunOverTwoThousandRecordsWritesItsAutomaticSave) {
+    openPort();
+    controller().setShotInterval(0);
+    ui().RzBitBtn6->click();
+    QDir dir(saveDir.path());
+    ASSERT_TRUE(waitUntil([&] { return !dir.entryList({"*.csv"}, QDir::Files).isEmpty(); }, 60000));
+    ui().RzBitBtn6->click();
+    const QStringList files = dir.entryList({"*.csv"}, QDir::Files);
+    ASSERT_EQ(files.size(), 1);
+    QFile file(dir.filePath(files.front()));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    EXPECT_EQ(lines.size(), 2002); // header, 2000 records, and nothing after the last CR LF
+    EXPECT_TRUE(lines.front().startsWith("SN,Linear,Unit,Speed,Unit,"));
+    EXPECT_TRUE(lines[2000].startsWith("2000, 123.4,M,"));
+    EXPECT_LT(recordCount(), 2000);
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+TEST_F(ProgramTest, VanishedDeviceIsReportedOnceAndThePortCloses) {
+    openPort();
+    recordingOn();
+    ui().RzBitBtn6->click();
+    ASSERT_TRUE(waitUntil([&] { return recordCount() >= 5; }));
+    sim.SetFault(SimFault::HangUp);
+    ASSERT_TRUE(waitUntil([&] { return !dialogs.messages.isEmpty(); }));
+    EXPECT_EQ(dialogs.messages, QStringList{QString::fromUtf8(lrf::kDeviceLostText)});
+    EXPECT_FALSE(form.comPort().Connected());
+    EXPECT_EQ(ui().btnOpenCom->text(), "Open COM");
+    EXPECT_EQ(ui().btnOpenCom->imageIndex(), lrf::imgPortClosed);
+    EXPECT_EQ(ui().RzBitBtn6->imageIndex(), lrf::imgContinuousDistance);
+    const int kept = recordCount();
+    EXPECT_GE(static_cast<std::uint64_t>(kept) + 1, sim.Counters().distanceCommands);
+    settle(500);
+    EXPECT_EQ(dialogs.messages.size(), 1); // no watchdog message afterwards
+    EXPECT_EQ(cell(1, kept), " 123.4");
+}
+
+TEST_F(ProgramTest, ExitClosesTheMainWindow) {
+    openPort();
+    ui().btnExit->click();
+    EXPECT_FALSE(form.isVisible());
+}
