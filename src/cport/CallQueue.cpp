@@ -1,0 +1,160 @@
+#include "CallQueue.h"
+
+namespace cport {
+
+void SetWakeUpHook(WakeUpHook hook) {
+    detail::CallQueue::Instance().SetHook(std::move(hook));
+}
+
+std::size_t ProcessPendingCalls() {
+    return detail::CallQueue::Instance().ProcessAll();
+}
+
+std::size_t WaitForPendingCalls(std::chrono::milliseconds timeout) {
+    return detail::CallQueue::Instance().WaitAndProcess(timeout);
+}
+
+namespace detail {
+
+namespace {
+// The calls the current thread is running, innermost last (calls may nest when a
+// handler runs a nested event loop).
+thread_local std::vector<const void*> tRunningOwners;
+thread_local std::vector<void*> tRunningCalls;
+} // namespace
+
+CallQueue& CallQueue::Instance() {
+    static CallQueue queue;
+    return queue;
+}
+
+void CallQueue::SetHook(WakeUpHook hook) {
+    bool pending = false;
+    {
+        std::lock_guard lock(hookMutex_);
+        hook_ = std::move(hook);
+    }
+    {
+        std::lock_guard lock(mutex_);
+        pending = !queue_.empty();
+    }
+    if (pending) {
+        std::lock_guard lock(hookMutex_);
+        if (hook_)
+            hook_();
+    }
+}
+
+std::shared_ptr<CallQueue::Call> CallQueue::post(const void* owner, std::function<void()> fn,
+                                                 bool waitForEnd) {
+    auto call = std::make_shared<Call>();
+    call->owner = owner;
+    call->fn = std::move(fn);
+    call->waitForEnd = waitForEnd;
+    {
+        std::lock_guard lock(mutex_);
+        queue_.push_back(call);
+    }
+    changed_.notify_all();
+    std::lock_guard lock(hookMutex_);
+    if (hook_)
+        hook_();
+    return call;
+}
+
+std::exception_ptr CallQueue::RunAndWait(const void* owner, std::function<void()> fn) {
+    auto call = post(owner, std::move(fn), true);
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return call->released; });
+    return call->error;
+}
+
+void CallQueue::RunAfterPickUp(const void* owner, std::function<void()> fn) {
+    auto call = post(owner, std::move(fn), false);
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return call->released; });
+}
+
+void CallQueue::release(Call& call) {
+    {
+        std::lock_guard lock(mutex_);
+        call.released = true;
+    }
+    changed_.notify_all();
+}
+
+void CallQueue::runOne(const std::shared_ptr<Call>& call) {
+    if (!call->waitForEnd)
+        release(*call);
+    tRunningOwners.push_back(call->owner);
+    tRunningCalls.push_back(call.get());
+    std::exception_ptr error;
+    try {
+        call->fn();
+    } catch (...) {
+        error = std::current_exception();
+    }
+    tRunningOwners.pop_back();
+    tRunningCalls.pop_back();
+    {
+        std::lock_guard lock(mutex_);
+        call->error = error;
+        call->released = true;
+    }
+    changed_.notify_all();
+}
+
+std::size_t CallQueue::ProcessAll() {
+    std::size_t count = 0;
+    for (;;) {
+        std::shared_ptr<Call> call;
+        {
+            std::lock_guard lock(mutex_);
+            if (queue_.empty())
+                return count;
+            call = std::move(queue_.front());
+            queue_.pop_front();
+        }
+        runOne(call);
+        ++count;
+    }
+}
+
+std::size_t CallQueue::WaitAndProcess(std::chrono::milliseconds timeout) {
+    {
+        std::unique_lock lock(mutex_);
+        if (!changed_.wait_for(lock, timeout, [&] { return !queue_.empty(); }))
+            return 0;
+    }
+    return ProcessAll();
+}
+
+void CallQueue::ServeUntil(const std::atomic<bool>& finished) {
+    for (;;) {
+        std::shared_ptr<Call> call;
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return finished.load() || !queue_.empty(); });
+            if (queue_.empty())
+                return; // finished, and nothing left that the thread could wait for
+            call = std::move(queue_.front());
+            queue_.pop_front();
+        }
+        runOne(call);
+    }
+}
+
+void CallQueue::Notify() {
+    { std::lock_guard lock(mutex_); }
+    changed_.notify_all();
+}
+
+void CallQueue::ReleaseRunningCalls(const void* owner) {
+    for (std::size_t i = 0; i < tRunningOwners.size(); ++i) {
+        if (tRunningOwners[i] == owner)
+            release(*static_cast<Call*>(tRunningCalls[i]));
+    }
+}
+
+} // namespace detail
+} // namespace cport

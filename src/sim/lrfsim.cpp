@@ -1,0 +1,90 @@
+// lrfsim: runs the simulated rangefinder until interrupted. Prints the device
+// path to open on its first line, so that scripts can read it.
+
+#include "RangefinderSimulator.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <optional>
+#include <pthread.h>
+#include <string>
+
+namespace {
+
+void usage() {
+    std::cerr << "usage: lrfsim [--distance M|none] [--speed V|none] [--inclination DEG|none]\n"
+                 "              [--unit LETTER] [--speed-unit LETTER] [--quantity 1|2|3]\n"
+                 "              [--delay MS]\n";
+}
+
+std::optional<double> optionalNumber(const std::string& text) {
+    if (text == "none")
+        return std::nullopt;
+    return std::stod(text);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    lrf::sim::SimSettings settings;
+    try {
+        for (int i = 1; i < argc; ++i) {
+            const std::string arg = argv[i];
+            if (arg == "--help" || arg == "-h") {
+                usage();
+                return 0;
+            }
+            if (i + 1 >= argc)
+                throw std::invalid_argument(arg);
+            const std::string value = argv[++i];
+            if (arg == "--distance")
+                settings.distance = optionalNumber(value);
+            else if (arg == "--speed")
+                settings.speed = optionalNumber(value);
+            else if (arg == "--inclination")
+                settings.inclination = optionalNumber(value);
+            else if (arg == "--unit" && value.size() == 1)
+                settings.distanceUnitLetter = value[0];
+            else if (arg == "--speed-unit" && value.size() == 1)
+                settings.speedUnitLetter = value[0];
+            else if (arg == "--quantity")
+                settings.quantity = std::stoi(value);
+            else if (arg == "--delay")
+                settings.replyDelay = std::chrono::milliseconds(std::stoi(value));
+            else
+                throw std::invalid_argument(arg);
+        }
+    } catch (const std::exception& e) {
+        std::cerr << "lrfsim: bad argument " << e.what() << "\n";
+        usage();
+        return 2;
+    }
+
+    // Wait for the end signal synchronously: block it before any thread starts.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    lrf::sim::RangefinderSimulator simulator;
+    simulator.SetSettings(settings);
+    try {
+        simulator.Start();
+    } catch (const std::exception& e) {
+        std::cerr << "lrfsim: " << e.what() << "\n";
+        return 1;
+    }
+    std::cout << simulator.DevicePath() << std::endl;
+
+    int received = 0;
+    sigwait(&signals, &received);
+    simulator.Stop();
+    const auto c = simulator.Counters();
+    std::cerr << "lrfsim: " << c.distanceCommands << " distance and " << c.speedCommands
+              << " speed commands, " << c.repliesSent << " replies\n";
+    return 0;
+}
