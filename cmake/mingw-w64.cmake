@@ -16,6 +16,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# The base Windows API only: the full header set defines macros (SetPort, min, max)
+# that clash with ordinary C++ names.
+set(CMAKE_C_FLAGS_INIT "-DWIN32_LEAN_AND_MEAN -DNOMINMAX")
+set(CMAKE_CXX_FLAGS_INIT "-DWIN32_LEAN_AND_MEAN -DNOMINMAX")
 
 # Test programs are run (and their test cases listed) through Wine. The launcher
 # keeps a private Wine prefix in the build directory.

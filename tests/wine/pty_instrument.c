@@ -113,6 +113,13 @@ int main(int argc, char **argv)
                 break;
         }
     }
-    unlink(link_path);
+    /* A later instrument may own the link by now. */
+    char target[4096];
+    ssize_t len = readlink(link_path, target, sizeof target - 1);
+    if (len > 0) {
+        target[len] = '\0';
+        if (strcmp(target, slave_name) == 0)
+            unlink(link_path);
+    }
     return 0;
 }

@@ -19,6 +19,8 @@ enum { PTS_MAJOR_FIRST = 136, PTS_MAJOR_LAST = 143 };
 typedef int (*ioctl_fn)(int, unsigned long, ...);
 
 static int modem_lines = TIOCM_DSR | TIOCM_CTS | TIOCM_CD;
+/* What the last TIOCSSERIAL stored: custom rates are set through the divisor. */
+static struct serial_struct serial_info = {.type = PORT_16550A, .baud_base = 115200, .xmit_fifo_size = 16};
 
 static int is_pty_slave(int fd)
 {
@@ -50,15 +52,11 @@ static int answer(unsigned long request, void *arg, int *result)
     case TIOCSERGETLSR:
         *(unsigned int *)arg = TIOCSER_TEMT;
         break;
-    case TIOCGSERIAL: {
-        struct serial_struct *ss = arg;
-        memset(ss, 0, sizeof *ss);
-        ss->type = PORT_16550A;
-        ss->baud_base = 115200;
-        ss->xmit_fifo_size = 16;
+    case TIOCGSERIAL:
+        memcpy(arg, &serial_info, sizeof serial_info);
         break;
-    }
     case TIOCSSERIAL:
+        memcpy(&serial_info, arg, sizeof serial_info);
         break;
     default:
         return 0;
