@@ -86,6 +86,12 @@ if [[ $listing == 0 ]]; then
     export LRF_TEST_PORT_LINK="$ports/com$port"
 fi
 
+# Start the Wine server here, detached from our output: one started by the program
+# would inherit ctest's pipes and keep them open for seconds after the test ends
+# (and print its object dump into them when it exits). It stays 10 s after
+# its last program, so that one test after another does not start it anew.
+"$wineserver" -p10 </dev/null >/dev/null 2>&1 3>&- 8>&- || true
+
 status=0
 LD_PRELOAD="$host/libptymodem.so${LD_PRELOAD:+:$LD_PRELOAD}" "$wine" "$@" 3>&- 8>&- || status=$?
 exit $status
