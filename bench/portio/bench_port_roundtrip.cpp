@@ -101,7 +101,7 @@ double percentile(std::vector<double> v, double p) {
 
 int main(int argc, char** argv) {
     const char* env = std::getenv("LRF_TEST_PORT");
-    const std::string portName = argc > 1 ? argv[1] : env ? env : "";
+    const std::string portName = argc > 1 && argv[1][0] ? argv[1] : env ? env : "";
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 1000;
     if (portName.empty() || rounds < 1) {
         std::fprintf(stderr, "usage: bench_port_roundtrip PORT [ROUNDS]\n");
