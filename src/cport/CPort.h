@@ -39,6 +39,13 @@
 // call, always at least 1; the component reads nothing itself. Bytes a handler
 // leaves unread stay queued and are counted again when more bytes arrive.
 //
+// Events on Linux. The device reports evRxChar (new bytes arrived) and evError
+// (line errors counted by the driver, seen when bytes arrive); the modem-line,
+// break, ring, transmit-empty, event-character and 80 %-full events cannot be
+// waited for together with received bytes there and are never raised. Opening
+// still raises OnCTSChange, OnDSRChange and OnRLSDChange with the lines' state,
+// and closing with false, as on every platform.
+//
 // Device loss. When the device hangs up or disappears while open (a USB adapter
 // pulled, the far end of a pseudo-terminal closed), the event thread ends and
 // OnDeviceLost is raised once, through the same hand-over as the other handlers.

@@ -24,8 +24,10 @@ thread_local std::vector<void*> tRunningCalls;
 } // namespace
 
 CallQueue& CallQueue::Instance() {
-    static CallQueue queue;
-    return queue;
+    // Never destroyed: a port that is still open at exit closes itself from a
+    // static destructor and needs the queue then.
+    static CallQueue* queue = new CallQueue;
+    return *queue;
 }
 
 void CallQueue::SetHook(WakeUpHook hook) {

@@ -5,6 +5,7 @@
 #include "ComBackend.h"
 
 #include <array>
+#include <system_error>
 
 namespace cport {
 
@@ -26,7 +27,12 @@ TComThread::TComThread(TCustomComPort& port, ComBackend& backend)
     , backend_(backend) {
     if (OsError err = backend_.PrepareEventWait(port_.Events()))
         throw EComPort(CError_OpenFailed, err);
-    thread_ = std::thread([this] { Execute(); });
+    try {
+        thread_ = std::thread([this] { Execute(); });
+    } catch (const std::system_error& e) {
+        backend_.FinishEventWait();
+        throw EComPort(CError_OpenFailed, e.code().value());
+    }
 }
 
 TComThread::~TComThread() {

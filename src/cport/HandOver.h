@@ -31,7 +31,8 @@ namespace cport {
 using WakeUpHook = std::function<void()>;
 
 // Installs the hook that wakes the GUI thread; an empty hook removes it. Calls that
-// are already queued are announced to the new hook at once.
+// are already queued are announced to the new hook at once. Once this returns, the
+// previous hook is no longer running and will not be called again.
 void SetWakeUpHook(WakeUpHook hook);
 
 // Runs every queued call, oldest first, on the calling thread (the GUI thread),

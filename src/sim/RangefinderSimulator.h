@@ -37,6 +37,14 @@ enum class SimFault {
     HangUp        // close the far end: the device vanishes
 };
 
+// How the program on the other end has configured the line.
+struct SimLineState {
+    std::uint32_t bitsPerSecond = 0;
+    int dataBits = 0;
+    char parity = 'N'; // N, O, E, M, S
+    int stopBits = 1;
+};
+
 struct SimCounters {
     std::uint64_t distanceCommands = 0;
     std::uint64_t speedCommands = 0;
@@ -69,6 +77,9 @@ public:
     void SetFault(SimFault fault, int count = 1);
 
     SimCounters Counters() const;
+
+    // The line settings now in force on the device. Throws std::system_error.
+    SimLineState LineState() const;
     bool HungUp() const { return hungUp_; }
 
 private:

@@ -79,7 +79,8 @@ WaitOutcome PosixBackend::WaitForEvents(TComEvents& events) {
                 return WaitOutcome::DeviceLost;
             return WaitOutcome::Failed;
         }
-        if (watched_.Contains(evRxChar))
+        // Bytes that a handler has already taken leave nothing to announce.
+        if (watched_.Contains(evRxChar) && waiting > 0)
             events.Include(evRxChar);
         if (watched_.Contains(evError) && lineErrorsPending())
             events.Include(evError);

@@ -1,0 +1,49 @@
+// Checks that need a real serial adapter. Name it in LRF_TEST_SERIAL_PORT
+// (e.g. /dev/ttyUSB0) to run them; without it they are skipped.
+
+#include "CPort.h"
+#include "PortNames.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace cport {
+namespace {
+
+const char* RealPort() {
+    const char* name = std::getenv("LRF_TEST_SERIAL_PORT");
+    return name && *name ? name : nullptr;
+}
+
+TEST(RealDevice, EveryRateRunsOrIsRefusedWithCodeSeven) {
+    const char* name = RealPort();
+    if (!name)
+        GTEST_SKIP() << "set LRF_TEST_SERIAL_PORT to a real serial device";
+    for (int r = br110; r <= br256000; ++r) {
+        TComPort port;
+        port.SetPort(name);
+        port.SetBaudRate(static_cast<TBaudRate>(r));
+        try {
+            port.SetConnected(true);
+            EXPECT_TRUE(port.Connected());
+        } catch (const EComPort& e) {
+            // A rate the adapter cannot run within 2 % is refused, never faked.
+            EXPECT_EQ(e.PortErrorCode(), 7) << r << ": " << e.what();
+            EXPECT_FALSE(port.Connected());
+        }
+    }
+}
+
+TEST(RealDevice, ListedAmongTheMachinesPorts) {
+    const char* name = RealPort();
+    if (!name)
+        GTEST_SKIP() << "set LRF_TEST_SERIAL_PORT to a real serial device";
+    std::vector<std::string> names;
+    GetSerialPortNames(names);
+    EXPECT_NE(std::find(names.begin(), names.end(), std::string(name)), names.end());
+}
+
+} // namespace
+} // namespace cport

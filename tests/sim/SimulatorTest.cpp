@@ -1,0 +1,202 @@
+// The simulated rangefinder, driven through a plain pseudo-terminal client.
+
+#include "RangefinderSimulator.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fcntl.h>
+#include <filesystem>
+#include <poll.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace lrf::sim {
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes ToBytes(const Frame& f) {
+    return Bytes(f.begin(), f.end());
+}
+
+TEST(SimFrames, EncodeValuesUnitsAndMarks) {
+    struct Case {
+        const char* what;
+        Frame frame;
+        Bytes expected;
+    };
+    const Case cases[] = {
+        {"yards with angle",
+         DistanceFrame(23.0, 45.0, 'B', 1),
+         {0xDA, 0x00, 0x23, 0x00, 0xB1, 0x45, 0x00, 0xEE}},
+        {"metres without angle",
+         DistanceFrame(1234.5, std::nullopt),
+         {0xDA, 0x12, 0x34, 0x50, 0xA1, 0x99, 0x00, 0xEE}},
+        {"negative angle, height",
+         DistanceFrame(10.0, -45.5, 'C', 2),
+         {0xDA, 0x00, 0x10, 0x00, 0xC2, 0x45, 0x5F, 0xEE}},
+        {"no distance",
+         DistanceFrame(std::nullopt, 12.3),
+         {0xDA, 0x99, 0x99, 0x00, 0xA1, 0x12, 0x30, 0xEE}},
+        {"clamped",
+         DistanceFrame(123456.0, 120.0),
+         {0xDA, 0x99, 0x99, 0x90, 0xA1, 0x98, 0x90, 0xEE}},
+        {"negative speed km/h",
+         SpeedFrame(-123.4, 'D'),
+         {0xDA, 0x01, 0x23, 0x40, 0xD0, 0x99, 0x0F, 0xEE}},
+        {"speed mph", SpeedFrame(50.0, 'E'), {0xDA, 0x00, 0x50, 0x00, 0xE0, 0x99, 0x00, 0xEE}},
+        {"no speed",
+         SpeedFrame(std::nullopt, 'F'),
+         {0xDA, 0x99, 0x00, 0x00, 0xF0, 0x99, 0x00, 0xEE}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ToBytes(c.frame), c.expected) << c.what;
+}
+
+// A program on the far end of the simulator's device.
+class SimClient : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sim.Start();
+        fd = ::open(sim.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+    }
+    void TearDown() override {
+        if (fd >= 0)
+            ::close(fd);
+    }
+
+    void Send(std::uint8_t byte) { ASSERT_EQ(::write(fd, &byte, 1), 1); }
+
+    // Reads what arrives within `timeout`, one read per wake-up, until `want`
+    // bytes are in.
+    std::vector<Bytes> Receive(std::size_t want, std::chrono::milliseconds timeout = 1000ms) {
+        std::vector<Bytes> chunks;
+        std::size_t total = 0;
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (total < want) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                break;
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(left.count())) <= 0 || (p.revents & POLLHUP))
+                break;
+            std::uint8_t buffer[64];
+            ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            chunks.emplace_back(buffer, buffer + n);
+            total += static_cast<std::size_t>(n);
+        }
+        return chunks;
+    }
+
+    static Bytes Joined(const std::vector<Bytes>& chunks) {
+        Bytes all;
+        for (const auto& c : chunks)
+            all.insert(all.end(), c.begin(), c.end());
+        return all;
+    }
+
+    RangefinderSimulator sim;
+    int fd = -1;
+};
+
+TEST_F(SimClient, AnswersEachCommandWithItsFrame) {
+    SimSettings s;
+    s.distance = 23.0;
+    s.inclination = 45.0;
+    s.distanceUnitLetter = 'B';
+    s.speed = 88.8;
+    s.speedUnitLetter = 'F';
+    sim.SetSettings(s);
+    Send(kDistanceCommand);
+    EXPECT_EQ(Joined(Receive(8)), ToBytes(DistanceFrame(23.0, 45.0, 'B', 1)));
+    Send(kSpeedCommand);
+    EXPECT_EQ(Joined(Receive(8)), ToBytes(SpeedFrame(88.8, 'F')));
+    Send(0x41); // not a command: no answer
+    EXPECT_TRUE(Receive(1, 50ms).empty());
+    const SimCounters c = sim.Counters();
+    EXPECT_EQ(c.distanceCommands, 1u);
+    EXPECT_EQ(c.speedCommands, 1u);
+    EXPECT_EQ(c.otherBytes, 1u);
+    EXPECT_EQ(c.repliesSent, 2u);
+}
+
+TEST_F(SimClient, ReplyWaitsForTheDelay) {
+    SimSettings s;
+    s.replyDelay = 60ms;
+    sim.SetSettings(s);
+    const auto start = std::chrono::steady_clock::now();
+    Send(kDistanceCommand);
+    ASSERT_EQ(Joined(Receive(8)).size(), 8u);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 60ms);
+}
+
+TEST_F(SimClient, FaultsSpoilTheNextReplyOnly) {
+    const Frame good = DistanceFrame(123.4, std::nullopt);
+    struct Case {
+        SimFault fault;
+        std::size_t bytes;
+        std::size_t minChunks;
+        std::function<bool(const Bytes&)> check;
+    };
+    const Case cases[] = {
+        {SimFault::DropReply, 0, 0, [](const Bytes& b) { return b.empty(); }},
+        {SimFault::SplitFrame, 8, 2, [&](const Bytes& b) { return b == ToBytes(good); }},
+        {SimFault::Garbage, 8, 1, [](const Bytes& b) { return b.size() == 8 && b[0] != 0xDA; }},
+        {SimFault::CorruptDigit, 8, 1,
+         [&](const Bytes& b) {
+             return b.size() == 8 && b[0] == 0xDA && (b[1] >> 4) >= 0xA && b[2] == good[2];
+         }},
+    };
+    for (const Case& c : cases) {
+        sim.SetFault(c.fault);
+        Send(kDistanceCommand);
+        auto chunks = Receive(c.bytes == 0 ? 1 : c.bytes, c.bytes == 0 ? 100ms : 1000ms);
+        EXPECT_TRUE(c.check(Joined(chunks))) << static_cast<int>(c.fault);
+        EXPECT_GE(chunks.size(), c.minChunks) << static_cast<int>(c.fault);
+        Send(kDistanceCommand); // the fault was for one reply
+        EXPECT_EQ(Joined(Receive(8)), ToBytes(good)) << static_cast<int>(c.fault);
+    }
+    EXPECT_EQ(sim.Counters().repliesDropped, 1u);
+}
+
+TEST_F(SimClient, LastingFaultHoldsUntilCleared) {
+    sim.SetFault(SimFault::DropReply, -1);
+    for (int i = 0; i < 3; ++i) {
+        Send(kSpeedCommand);
+        EXPECT_TRUE(Receive(1, 30ms).empty());
+    }
+    sim.SetFault(SimFault::None);
+    Send(kSpeedCommand);
+    EXPECT_EQ(Joined(Receive(8)).size(), 8u);
+}
+
+TEST_F(SimClient, HangUpRemovesTheDevice) {
+    const std::string path = sim.DevicePath();
+    sim.SetFault(SimFault::HangUp);
+    Send(kDistanceCommand);
+    pollfd p{fd, POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 1000), 1);
+    EXPECT_TRUE(p.revents & POLLHUP);
+    EXPECT_TRUE(sim.HungUp());
+    EXPECT_FALSE(std::filesystem::exists(path));
+    sim.Stop(); // still fine after the hang-up
+}
+
+TEST(SimProgram, PrintsTheDevicePathFirst) {
+    FILE* out = popen("exec " LRFSIM_PROGRAM " --delay 0 & pid=$!; sleep 0.3; kill $pid", "r");
+    ASSERT_NE(out, nullptr);
+    char line[256] = {};
+    ASSERT_NE(std::fgets(line, sizeof line, out), nullptr);
+    pclose(out);
+    EXPECT_EQ(std::string(line).rfind("/dev/pts/", 0), 0u) << line;
+}
+
+} // namespace
+} // namespace lrf::sim
