@@ -114,12 +114,29 @@ OsError Win32Backend::transfer(IoKind kind, void* data, std::size_t count, std::
                              : ReadFile(handle_, data, n, nullptr, &request.overlapped);
     if (!started && GetLastError() != ERROR_IO_PENDING)
         return lastError();
-    if (WaitForSingleObject(request.overlapped.hEvent, INFINITE) != WAIT_OBJECT_0)
-        return lastError();
     DWORD transferred = 0;
-    const BOOL ok = GetOverlappedResult(handle_, &request.overlapped, &transferred, FALSE);
+    if (WaitForSingleObject(request.overlapped.hEvent, INFINITE) != WAIT_OBJECT_0) {
+        const OsError err = lastError();
+        abandon(request.overlapped);
+        return err;
+    }
+    if (!GetOverlappedResult(handle_, &request.overlapped, &transferred, FALSE)) {
+        const OsError err = lastError();
+        if (err == ERROR_IO_INCOMPLETE)
+            abandon(request.overlapped);
+        return err;
+    }
     done = transferred;
-    return ok ? 0 : lastError();
+    return 0;
+}
+
+// The request's block lives on the stack of the operation: a transfer that is given
+// up must be cancelled and over before the block goes away, or the device would write
+// into released memory.
+void Win32Backend::abandon(OVERLAPPED& overlapped) {
+    CancelIoEx(handle_, &overlapped);
+    DWORD ignored = 0;
+    GetOverlappedResult(handle_, &overlapped, &ignored, TRUE);
 }
 
 OsError Win32Backend::Write(const void* data, std::size_t count, std::size_t& done) {

@@ -57,6 +57,7 @@ public:
 private:
     enum class IoKind { Write, Read };
     OsError transfer(IoKind kind, void* data, std::size_t count, std::size_t& done);
+    void abandon(OVERLAPPED& overlapped);
     bool pauseBeforeRearm();
     void endPendingWait();
 
