@@ -20,14 +20,12 @@ static const unsigned char speed_frame[8] = {0xDA, 0x00, 0x12, 0x05, 0x4B, 0x00,
 
 static volatile sig_atomic_t stop;
 
-static void on_term(int sig)
-{
+static void on_term(int sig) {
     (void)sig;
     stop = 1;
 }
 
-static int write_all(int fd, const unsigned char *p, size_t n)
-{
+static int write_all(int fd, const unsigned char* p, size_t n) {
     while (n > 0) {
         ssize_t w = write(fd, p, n);
         if (w < 0) {
@@ -41,20 +39,19 @@ static int write_all(int fd, const unsigned char *p, size_t n)
     return 0;
 }
 
-int main(int argc, char **argv)
-{
+int main(int argc, char** argv) {
     if (argc != 2) {
         fprintf(stderr, "usage: %s LINK\n", argv[0]);
         return 2;
     }
-    const char *link_path = argv[1];
+    const char* link_path = argv[1];
 
     int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
         perror("pty_instrument: posix_openpt");
         return 1;
     }
-    const char *slave_name = ptsname(master);
+    const char* slave_name = ptsname(master);
     /* Holding the slave open keeps the master readable while the program under test
      * closes and reopens the port. */
     int slave = open(slave_name, O_RDWR | O_NOCTTY | O_CLOEXEC);

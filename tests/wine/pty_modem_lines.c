@@ -20,10 +20,10 @@ typedef int (*ioctl_fn)(int, unsigned long, ...);
 
 static int modem_lines = TIOCM_DSR | TIOCM_CTS | TIOCM_CD;
 /* What the last TIOCSSERIAL stored: custom rates are set through the divisor. */
-static struct serial_struct serial_info = {.type = PORT_16550A, .baud_base = 115200, .xmit_fifo_size = 16};
+static struct serial_struct serial_info = {
+    .type = PORT_16550A, .baud_base = 115200, .xmit_fifo_size = 16};
 
-static int is_pty_slave(int fd)
-{
+static int is_pty_slave(int fd) {
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode))
         return 0;
@@ -31,26 +31,25 @@ static int is_pty_slave(int fd)
     return major_no >= PTS_MAJOR_FIRST && major_no <= PTS_MAJOR_LAST;
 }
 
-static int answer(unsigned long request, void *arg, int *result)
-{
+static int answer(unsigned long request, void* arg, int* result) {
     switch (request) {
     case TIOCMGET:
-        *(int *)arg = modem_lines;
+        *(int*)arg = modem_lines;
         break;
     case TIOCMSET:
-        modem_lines = *(const int *)arg;
+        modem_lines = *(const int*)arg;
         break;
     case TIOCMBIS:
-        __atomic_fetch_or(&modem_lines, *(const int *)arg, __ATOMIC_RELAXED);
+        __atomic_fetch_or(&modem_lines, *(const int*)arg, __ATOMIC_RELAXED);
         break;
     case TIOCMBIC:
-        __atomic_fetch_and(&modem_lines, ~*(const int *)arg, __ATOMIC_RELAXED);
+        __atomic_fetch_and(&modem_lines, ~*(const int*)arg, __ATOMIC_RELAXED);
         break;
     case TIOCGICOUNT:
         memset(arg, 0, sizeof(struct serial_icounter_struct));
         break;
     case TIOCSERGETLSR:
-        *(unsigned int *)arg = TIOCSER_TEMT;
+        *(unsigned int*)arg = TIOCSER_TEMT;
         break;
     case TIOCGSERIAL:
         memcpy(arg, &serial_info, sizeof serial_info);
@@ -65,15 +64,14 @@ static int answer(unsigned long request, void *arg, int *result)
     return 1;
 }
 
-int ioctl(int fd, unsigned long request, ...)
-{
+int ioctl(int fd, unsigned long request, ...) {
     static ioctl_fn real_ioctl;
     if (!real_ioctl)
         real_ioctl = (ioctl_fn)dlsym(RTLD_NEXT, "ioctl");
 
     va_list ap;
     va_start(ap, request);
-    void *arg = va_arg(ap, void *);
+    void* arg = va_arg(ap, void*);
     va_end(ap);
 
     int result;
