@@ -92,6 +92,13 @@ fi
 # its last program, so that one test after another does not start it anew.
 "$wineserver" -p10 </dev/null >/dev/null 2>&1 3>&- 8>&- || true
 
+# The program's output goes through a file: the Wine session's own processes, which
+# the program may start, inherit its output and outlive it, and would hold ctest's
+# pipes open until the session ends.
+out=$(mktemp "$build/wine-run.XXXXXX")
 status=0
-LD_PRELOAD="$host/libptymodem.so${LD_PRELOAD:+:$LD_PRELOAD}" "$wine" "$@" 3>&- 8>&- || status=$?
+LD_PRELOAD="$host/libptymodem.so${LD_PRELOAD:+:$LD_PRELOAD}" "$wine" "$@" </dev/null >"$out" 2>&1 3>&- 8>&- ||
+    status=$?
+cat "$out"
+rm -f "$out"
 exit $status
