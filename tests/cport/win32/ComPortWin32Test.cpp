@@ -84,7 +84,8 @@ TEST_F(ComPortOnInstrument, HundredDistanceRoundTripsAnnounceEachReply) {
         whole += c == 8;
     }
     EXPECT_EQ(total, 800);
-    std::cout << "replies announced whole: " << whole << " of " << counts_.size() << " announcements\n";
+    std::cout << "replies announced whole: " << whole << " of " << counts_.size()
+              << " announcements\n";
     EXPECT_GE(whole, 90) << "replies should mostly arrive as one batch of 8";
     EXPECT_EQ(roundTrip("\x0D", 8), kSpeedFrame);
 }
@@ -117,6 +118,24 @@ TEST_F(ComPortOnInstrument, ClosingWhileTheWaitIsPendingEndsQuicklyAndReopens) {
     }
     port_.SetConnected(true);
     EXPECT_EQ(roundTrip("\x0F", 8), kDistanceFrame);
+}
+
+TEST_F(ComPortOnInstrument, OpenAndCloseReportTheModemLines) {
+    // The instrument's port shows CTS, DSR and carrier on, as an idle modem cable does.
+    std::vector<std::string> seen;
+    auto record = [&seen](const char* line) {
+        return [&seen, line](TCustomComPort&, bool on) {
+            seen.push_back(std::string(line) + (on ? "+" : "-"));
+        };
+    };
+    port_.OnCTSChange = record("CTS");
+    port_.OnDSRChange = record("DSR");
+    port_.OnRLSDChange = record("RLSD");
+    port_.SetConnected(true);
+    EXPECT_EQ(seen, (std::vector<std::string>{"CTS+", "DSR+", "RLSD+"}));
+    seen.clear();
+    port_.SetConnected(false);
+    EXPECT_EQ(seen, (std::vector<std::string>{"CTS-", "DSR-", "RLSD-"}));
 }
 
 TEST_F(ComPortOnInstrument, BulkBytesArriveCompleteOverSeveralBatches) {
