@@ -1,5 +1,5 @@
 # Set-up, build and test in two commands: `make run` and `make test`.
-.PHONY: all deps configure build run test asan-test tsan-test fuzz bench format clean
+.PHONY: all deps configure build run test wine-test asan-test tsan-test fuzz bench format clean
 
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
@@ -20,6 +20,12 @@ run: build
 
 test: build
 	ctest --preset default -j $(JOBS)
+	$(MAKE) wine-test
+
+# Windows cross-build, its tests under Wine and the round-trip figures; says so and
+# passes when wine64 or mingw-w64 are missing.
+wine-test: deps
+	JOBS=$(JOBS) scripts/run-wine-tests.sh
 
 asan-test: deps
 	cmake --preset asan
@@ -43,4 +49,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf build build-asan build-tsan build-fuzz
+	rm -rf build build-asan build-tsan build-fuzz build-mingw
