@@ -7,7 +7,9 @@
 #include <system_error>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 #else
 #include <unistd.h>
 #endif
@@ -27,7 +29,18 @@ std::string SystemErrorText(int systemError) {
 
 std::FILE* OpenFile(const fs::path& path, bool mustBeNew) {
 #ifdef _WIN32
-    return _wfopen(path.c_str(), mustBeNew ? L"wbx" : L"wb");
+    // The older C runtimes ignore fopen's "x", so an existing file would be
+    // replaced: ask for exclusive creation at the descriptor level instead.
+    if (!mustBeNew)
+        return _wfopen(path.c_str(), L"wb");
+    const int fd =
+        _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd < 0)
+        return nullptr;
+    std::FILE* file = _fdopen(fd, "wb");
+    if (!file)
+        _close(fd);
+    return file;
 #else
     return std::fopen(path.c_str(), mustBeNew ? "wbx" : "wb");
 #endif

@@ -102,12 +102,17 @@ TEST(ManualSave, ReplacesAnExistingFileAndKeepsItsRights) {
     fs::permissions(dir / "log.csv", fs::perms::owner_read | fs::perms::owner_write);
     WriteCsvFile(dir / "log.csv", kLines);
     EXPECT_EQ(TempDir::ReadBytes(dir / "log.csv"), kBytes);
+#ifndef _WIN32 // Windows files carry no POSIX mode bits
     EXPECT_EQ(fs::status(dir / "log.csv").permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
+#endif
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"log.csv"});
 }
 
 TEST(ManualSave, ThroughALinkReplacesTheFileItPointsTo) {
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links need extra rights on Windows";
+#endif
     TempDir dir;
     TempDir::WriteBytes(dir / "real.csv", "old\r\n");
     fs::create_symlink(dir / "real.csv", dir / "link.csv");
@@ -175,7 +180,11 @@ TEST(AutoSave, CannotCreateNamesTheFileAndTheSystemError) {
                   "\". No such file or directory");
     EXPECT_EQ(ErrorOf([&] { WriteAutoSaveFile(dir / "plain", kTime, kLines); }),
               "Cannot create file \"" + (dir / "plain" / "20240305143907.csv").string() +
+#ifdef _WIN32 // Windows reports a file standing in the path as a missing folder
+                  "\". No such file or directory");
+#else
                   "\". Not a directory");
+#endif
 }
 
 #ifndef _WIN32
