@@ -13,7 +13,8 @@ namespace lrf {
 namespace {
 
 // The first separator of a locale's date or time format: the first character
-// that is not a field letter, a quote or a blank.
+// that is not a field letter, a quote, a blank or an invisible direction mark
+// (right-to-left formats put one beside each separator).
 std::string FormatSeparator(const QString& format, const char* fallback) {
     bool quoted = false;
     for (const QChar c : format) {
@@ -21,7 +22,7 @@ std::string FormatSeparator(const QString& format, const char* fallback) {
             quoted = !quoted;
             continue;
         }
-        if (!quoted && !c.isLetter() && !c.isSpace())
+        if (!quoted && !c.isLetter() && !c.isSpace() && c.category() != QChar::Other_Format)
             return QString(c).toStdString();
     }
     return fallback;

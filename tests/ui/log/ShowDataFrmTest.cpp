@@ -169,6 +169,8 @@ TEST(LocaleSeparators, FromTheShortFormats) {
         {QLocale::English, QLocale::UnitedStates, ".", "/"},
         {QLocale::German, QLocale::Germany, ",", "."},
         {QLocale::Swedish, QLocale::Sweden, ",", "-"},
+        // The short format carries right-to-left marks around its slashes.
+        {QLocale::Arabic, QLocale::Egypt, "\u066B", "/"},
     };
     for (const auto& c : cases) {
         const Separators s = LocaleSeparators(QLocale(c.language, c.territory));
