@@ -98,6 +98,21 @@ fs::path ResolveTarget(const fs::path& path) {
     return path;
 }
 
+// Renaming a new file over an old one needs no right to write the old file,
+// which writing it in place does. Keep that protection: a file that nobody, or
+// not this user, may write is refused instead of silently replaced.
+bool WriteProtected(const fs::path& path, const fs::file_status& status) {
+    constexpr fs::perms anyWrite =
+        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    if ((status.permissions() & anyWrite) == fs::perms::none)
+        return true;
+#ifdef _WIN32
+    return false;
+#else
+    return access(path.c_str(), W_OK) != 0 && errno == EACCES;
+#endif
+}
+
 void WriteDirectly(const fs::path& path, const std::vector<std::string>& lines) {
     errno = 0;
     std::FILE* file = OpenFile(path, false);
@@ -150,6 +165,8 @@ void WriteCsvFile(const fs::path& path, const std::vector<std::string>& lines) {
         WriteDirectly(target, lines);
         return;
     }
+    if (fs::is_regular_file(status) && WriteProtected(target, status))
+        ThrowSaveError(EACCES);
 
     const fs::path folder = target.parent_path();
     const std::string stem = "." + target.filename().string() + ".tmp";

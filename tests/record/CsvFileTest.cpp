@@ -109,6 +109,15 @@ TEST(ManualSave, ReplacesAnExistingFileAndKeepsItsRights) {
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"log.csv"});
 }
 
+TEST(ManualSave, AWriteProtectedFileIsRefusedAndKept) {
+    TempDir dir;
+    TempDir::WriteBytes(dir / "log.csv", "protected\r\n");
+    fs::permissions(dir / "log.csv", fs::perms::owner_read | fs::perms::group_read);
+    EXPECT_EQ(ErrorOf([&] { WriteCsvFile(dir / "log.csv", kLines); }), "File access denied");
+    EXPECT_EQ(TempDir::ReadBytes(dir / "log.csv"), "protected\r\n");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"log.csv"});
+}
+
 TEST(ManualSave, ThroughALinkReplacesTheFileItPointsTo) {
 #ifdef _WIN32
     GTEST_SKIP() << "symbolic links need extra rights on Windows";
