@@ -179,8 +179,16 @@ void WriteCsvFile(const fs::path& path, const std::vector<std::string>& lines) {
         if (!file && errno != EEXIST)
             break;
     }
-    if (!file)
-        ThrowSaveError(errno ? errno : EEXIST);
+    if (!file) {
+        const int error = errno ? errno : EEXIST;
+        // A folder that takes no new files may still hold a file this user may
+        // write: that one is written in place, as without the temporary file.
+        if (fs::is_regular_file(status) && (error == EACCES || error == EPERM)) {
+            WriteDirectly(target, lines);
+            return;
+        }
+        ThrowSaveError(error);
+    }
 
     int error = WriteAndClose(file, lines, true);
     if (error == 0 && fs::is_regular_file(status))

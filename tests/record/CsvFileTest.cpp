@@ -6,6 +6,7 @@
 #ifndef _WIN32
 #include <csignal>
 #include <sys/resource.h>
+#include <unistd.h>
 #endif
 
 using namespace lrf;
@@ -117,6 +118,24 @@ TEST(ManualSave, AWriteProtectedFileIsRefusedAndKept) {
     EXPECT_EQ(TempDir::ReadBytes(dir / "log.csv"), "protected\r\n");
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"log.csv"});
 }
+
+#ifndef _WIN32
+TEST(ManualSave, AWritableFileInAFolderThatTakesNoNewFiles) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "folder rights do not bind the superuser";
+    TempDir dir;
+    const fs::path shut = dir / "shut";
+    fs::create_directory(shut);
+    TempDir::WriteBytes(shut / "log.csv", "old\r\n");
+    fs::permissions(shut, fs::perms::owner_read | fs::perms::owner_exec);
+    const std::string replaced = ErrorOf([&] { WriteCsvFile(shut / "log.csv", kLines); });
+    const std::string created = ErrorOf([&] { WriteCsvFile(shut / "new.csv", kLines); });
+    fs::permissions(shut, fs::perms::owner_all); // lets the folder be removed
+    EXPECT_EQ(replaced, "no error");
+    EXPECT_EQ(TempDir::ReadBytes(shut / "log.csv"), kBytes);
+    EXPECT_EQ(created, "File access denied");
+}
+#endif
 
 TEST(ManualSave, ThroughALinkReplacesTheFileItPointsTo) {
 #ifdef _WIN32
