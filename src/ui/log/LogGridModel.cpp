@@ -27,6 +27,8 @@ void LogGridModel::SetGridRowCount(int count) {
 }
 
 const std::string& LogGridModel::Cell(int column, int gridRow) const {
+    if (column < 0 || column >= ColumnCount)
+        throw std::out_of_range("grid column out of range");
     return RowCells(gridRow)[static_cast<std::size_t>(column)];
 }
 

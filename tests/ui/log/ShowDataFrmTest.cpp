@@ -10,6 +10,8 @@
 #include <QStatusBar>
 #include <QTableView>
 
+#include <stdexcept>
+
 using namespace lrf;
 
 TEST_F(LogWindowTest, StartsHiddenWithHeaderRowAndOneEmptyRow) {
@@ -19,6 +21,10 @@ TEST_F(LogWindowTest, StartsHiddenWithHeaderRowAndOneEmptyRow) {
     EXPECT_EQ(Row(0), (QStringList{"SN", "Linear", "Unit", "Speed", "Unit", "Place", "Distination",
                                    "DateTime", "Model", "LRF Code"}));
     EXPECT_EQ(Row(1), QStringList(10, QString()));
+    // Cells outside the grid are refused, not read from beside it.
+    EXPECT_THROW(window.Cells(10, 1), std::out_of_range);
+    EXPECT_THROW(window.Cells(-1, 1), std::out_of_range);
+    EXPECT_THROW(window.Cells(0, 2), std::out_of_range);
     const int widths[] = {30, 60, 30, 60, 50, 100, 100, 100, 80, 80};
     for (int column = 0; column < 10; ++column)
         EXPECT_EQ(window.ColWidths(column), widths[column]) << column;
