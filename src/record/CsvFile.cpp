@@ -101,7 +101,7 @@ fs::path ResolveTarget(const fs::path& path) {
 // Renaming a new file over an old one needs no right to write the old file,
 // which writing it in place does. Keep that protection: a file that nobody, or
 // not this user, may write is refused instead of silently replaced.
-bool WriteProtected(const fs::path& path, const fs::file_status& status) {
+bool WriteProtected([[maybe_unused]] const fs::path& path, const fs::file_status& status) {
     constexpr fs::perms anyWrite =
         fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
     if ((status.permissions() & anyWrite) == fs::perms::none)
