@@ -194,8 +194,16 @@ void TCustomComPort::OpenPort() {
 }
 
 void TCustomComPort::ClosePort() {
-    if (!connected_)
+    // The handlers this close raises, and hand-overs it serves while the event
+    // thread ends (a device-lost notice, say), may ask to close the port again:
+    // the close under way does it, once.
+    if (!connected_ || closing_)
         return;
+    closing_ = true;
+    struct ClosingScope {
+        bool& flag;
+        ~ClosingScope() { flag = false; }
+    } closingScope{closing_};
     DoCTSChange(false);
     DoDSRChange(false);
     DoRLSDChange(false);
