@@ -219,6 +219,7 @@ void TCustomComPort::ClosePort() {
     }
     CloseDevice();
     connected_ = false;
+    closing_ = false; // the after-close handler may open and close the port anew
     DoAfterClose();
 }
 

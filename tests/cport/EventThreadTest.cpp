@@ -264,6 +264,21 @@ TEST_F(EventThread, AskingToCloseDuringACloseClosesOnce) {
     }
 }
 
+TEST_F(EventThread, AnAfterCloseHandlerMayOpenAndCloseThePortAgain) {
+    int afterClose = 0;
+    port.OnAfterClose = [&](TCustomComPort& sender) {
+        if (++afterClose == 1) {
+            sender.SetConnected(true);
+            EXPECT_TRUE(sender.Connected());
+            sender.SetConnected(false);
+        }
+    };
+    port.SetConnected(true);
+    port.SetConnected(false);
+    EXPECT_EQ(afterClose, 2);
+    EXPECT_FALSE(port.Connected());
+}
+
 TEST_F(EventThread, HangUpIsReportedOnceAndCloseStillWorks) {
     for (TSyncMethod method : {smThreadSync, smNone}) {
         lrf::sim::RangefinderSimulator s;
