@@ -37,6 +37,10 @@ void TCustomComPort::SetConnected(bool value) {
 }
 
 void TCustomComPort::Loaded() {
+    // Only the end of loading opens a stored Connected; on an open port the stored
+    // value is the real state, and reopening would lose track of the open device.
+    if (!loading_)
+        return;
     loading_ = false;
     if (connected_) {
         connected_ = false;
