@@ -37,6 +37,10 @@ void TCustomComPort::SetConnected(bool value) {
 }
 
 void TCustomComPort::Loaded() {
+    // Only the end of loading opens a stored Connected; on an open port the stored
+    // value is the real state, and reopening would lose track of the open device.
+    if (!loading_)
+        return;
     loading_ = false;
     if (connected_) {
         connected_ = false;
@@ -194,8 +198,16 @@ void TCustomComPort::OpenPort() {
 }
 
 void TCustomComPort::ClosePort() {
-    if (!connected_)
+    // The handlers this close raises, and hand-overs it serves while the event
+    // thread ends (a device-lost notice, say), may ask to close the port again:
+    // the close under way does it, once.
+    if (!connected_ || closing_)
         return;
+    closing_ = true;
+    struct ClosingScope {
+        bool& flag;
+        ~ClosingScope() { flag = false; }
+    } closingScope{closing_};
     DoCTSChange(false);
     DoDSRChange(false);
     DoRLSDChange(false);
@@ -211,6 +223,7 @@ void TCustomComPort::ClosePort() {
     }
     CloseDevice();
     connected_ = false;
+    closing_ = false; // the after-close handler may open and close the port anew
     DoAfterClose();
 }
 

@@ -132,7 +132,8 @@ public:
     bool Loading() const { return loading_; }
 
     // --- open, close, I/O ---------------------------------------------------------
-    // Nothing happens when already open (closed). See the .cpp for the steps.
+    // Nothing happens when already open (closed), nor when a handler closes the
+    // port while it is being closed. See the .cpp for the steps.
     void OpenPort();
     void ClosePort();
 
@@ -209,6 +210,7 @@ private:
     bool threadCreated_ = false;
     bool loading_ = false;
     bool connected_ = false;
+    bool closing_ = false; // ClosePort is under way
     TBaudRate baudRate_ = br9600;
     int customBaudRate_ = 9600;
     std::string port_ = "COM1";

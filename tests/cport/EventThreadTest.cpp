@@ -210,6 +210,75 @@ TEST_F(EventThread, AHandlerMayCloseItsOwnPort) {
     }
 }
 
+TEST_F(EventThread, AskingToCloseDuringACloseClosesOnce) {
+    // The close's own handlers, and a device-lost notice that is still pending when
+    // the operator closes the port, may close the port again: the close under way
+    // finishes it, once, without failing on a device that is already released.
+    enum class From { LineHandler, BeforeClose, PendingDeviceLost };
+    for (From from : {From::LineHandler, From::BeforeClose, From::PendingDeviceLost}) {
+        const int which = static_cast<int>(from);
+        lrf::sim::RangefinderSimulator s;
+        s.Start();
+        int beforeClose = 0;
+        int afterClose = 0;
+        bool closing = false;
+        TComPort p;
+        p.SetPort(s.DevicePath());
+        p.OnCTSChange = [&](TCustomComPort& sender, bool) {
+            if (closing && from == From::LineHandler)
+                sender.SetConnected(false);
+        };
+        p.OnBeforeClose = [&](TCustomComPort& sender) {
+            ++beforeClose;
+            if (from == From::BeforeClose)
+                sender.SetConnected(false);
+        };
+        p.OnAfterClose = [&](TCustomComPort&) { ++afterClose; };
+        p.OnDeviceLost = [&](TCustomComPort& sender) { sender.SetConnected(false); };
+        p.SetConnected(true);
+        if (from == From::PendingDeviceLost) {
+            std::atomic<int> wakeUps{0};
+            SetWakeUpHook([&] { ++wakeUps; }); // leave the notice queued
+            s.SetFault(SimFault::HangUp);
+            p.WriteText("\x0F");
+            const auto deadline = std::chrono::steady_clock::now() + 2s;
+            while (wakeUps == 0 && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(1ms);
+            SetWakeUpHook(nullptr);
+            ASSERT_GT(wakeUps, 0);
+        }
+        closing = true;
+        EXPECT_NO_THROW(p.SetConnected(false)) << which;
+        EXPECT_FALSE(p.Connected()) << which;
+        EXPECT_EQ(beforeClose, 1) << which;
+        EXPECT_EQ(afterClose, 1) << which;
+        EXPECT_EQ(ProcessPendingCalls(), 0u) << which;
+        if (from != From::PendingDeviceLost) { // that device is gone
+            closing = false;
+            p.SetConnected(true);
+            EXPECT_TRUE(p.Connected()) << which;
+            closing = true;
+            p.SetConnected(false);
+            EXPECT_EQ(afterClose, 2) << which;
+        }
+    }
+}
+
+TEST_F(EventThread, AnAfterCloseHandlerMayOpenAndCloseThePortAgain) {
+    int afterClose = 0;
+    port.OnAfterClose = [&](TCustomComPort& sender) {
+        if (++afterClose == 1) {
+            sender.SetConnected(true);
+            EXPECT_TRUE(sender.Connected());
+            sender.SetConnected(false);
+        }
+    };
+    port.SetConnected(true);
+    port.SetConnected(false);
+    EXPECT_EQ(afterClose, 2);
+    EXPECT_FALSE(port.Connected());
+}
+
 TEST_F(EventThread, HangUpIsReportedOnceAndCloseStillWorks) {
     for (TSyncMethod method : {smThreadSync, smNone}) {
         lrf::sim::RangefinderSimulator s;

@@ -288,6 +288,11 @@ TEST_F(ComPortOpenClose, LoadingStoresConnectedAndOpensWhenLoaded) {
     port.Loaded();
     EXPECT_TRUE(port.Connected());
     EXPECT_EQ(sim.LineState().bitsPerSecond, 57600u);
+    // A second end of loading finds the port open and leaves it so.
+    EXPECT_NO_THROW(port.Loaded());
+    EXPECT_TRUE(port.Connected());
+    port.SetConnected(false);
+    EXPECT_NO_THROW(port.SetConnected(true)) << "the device was left open";
 }
 
 using ComPortIo = SimPortTest;
