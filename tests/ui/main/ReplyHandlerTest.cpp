@@ -89,6 +89,18 @@ TEST(ReplyHandler, RunsDecodeShowRecordReArmInOrder) {
          O::Completed},
         // A hex letter where a digit belongs ends the handling of this batch only.
         {"DA 0A 23 02 B1 99 00 EE", 0, 3, {}, O::MalformedNumber},
+        // A measured 2400.0 yards is a distance, not the no-distance mark.
+        {"DA 24 00 00 B1 99 00 EE",
+         0,
+         3,
+         {"distance M 2194.6", "speed KPH 990.0", "record", "rearm EE"},
+         O::Completed},
+        // A real speed beyond the readout's limit keeps the chosen unit.
+        {"DA 05 00 00 F0 99 00 EE",
+         0,
+         4,
+         {"distance M 2400.0", "speed MPH 1118.5", "record", "rearm EE"},
+         O::Completed},
         // A no-distance frame in yards keeps its mark through the conversion.
         {"DA 00 00 00 B1 99 00 EE",
          0,

@@ -1,4 +1,5 @@
 #include "SelfTest.h"
+#include "Units.h"
 
 #include <gtest/gtest.h>
 
@@ -81,4 +82,14 @@ TEST(SelfTest, HeightWithoutAngleGoesToTheHeightOnly) {
     EXPECT_NEAR(out.recorded->VerticalHeight, 21.0312, 1e-9);
     EXPECT_DOUBLE_EQ(out.recorded->HorizontalDistance, 0.0);
     EXPECT_DOUBLE_EQ(out.recorded->Inclination, 361.0);
+}
+
+// A typed 2400.0 is a measurement: it must not turn into the no-distance mark,
+// which later unit changes of the readout would leave unconverted.
+TEST(SelfTest, DistanceOfTheMarkValueStaysAMeasurement) {
+    MainState state;
+    const Outcome out = run("DA 24 00 00 A1 99 00 EE ", true, state);
+    ASSERT_TRUE(out.completed);
+    EXPECT_NE(state.measurement.LinearDistance, kNoDistance);
+    EXPECT_NEAR(state.measurement.LinearDistance, 2400.0, 1e-9);
 }
