@@ -2,15 +2,7 @@
 
 // The registry side of the Windows port list.
 
-// Only the base API: the full header set defines macros such as SetPort that
-// would rename the component's own members.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "WindowsApi.h"
 
 #include <string>
 #include <vector>

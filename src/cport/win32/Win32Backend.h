@@ -6,15 +6,7 @@
 
 #include "../ComBackend.h"
 
-// Only the base API: the full header set defines macros such as SetPort that
-// would rename the component's own members.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "WindowsApi.h"
 
 #include <mutex>
 
