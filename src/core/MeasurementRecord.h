@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace lrf {
 
@@ -35,16 +36,16 @@ inline constexpr const char* kNoSpeedText = "---.-";
 inline constexpr const char* kNoAngleText = "---.-";
 
 // "%6.1f" (right-aligned in six characters) with the given decimal separator.
-std::string FormatFixed6(double value, char decimalSeparator = '.');
+std::string FormatFixed6(double value, std::string_view decimalSeparator = ".");
 // "%5.1f" with the given decimal separator.
-std::string FormatFixed5(double value, char decimalSeparator = '.');
+std::string FormatFixed5(double value, std::string_view decimalSeparator = ".");
 
 // Texts of the receive path's record.
-std::string DistanceRecordText(double distance, char decimalSeparator = '.');
-std::string SpeedRecordText(double speed, char decimalSeparator = '.');
+std::string DistanceRecordText(double distance, std::string_view decimalSeparator = ".");
+std::string SpeedRecordText(double speed, std::string_view decimalSeparator = ".");
 
 // Texts of the self-test record: distances dashed from 9900.0, angle from 361.0.
-std::string SelfTestDistanceText(double distance, char decimalSeparator = '.');
-std::string SelfTestAngleText(double angle, char decimalSeparator = '.');
+std::string SelfTestDistanceText(double distance, std::string_view decimalSeparator = ".");
+std::string SelfTestAngleText(double angle, std::string_view decimalSeparator = ".");
 
 } // namespace lrf

@@ -13,15 +13,6 @@ void FillFreeTexts(TAData& record, const FreeTexts& texts) {
 
 } // namespace
 
-std::string WithDecimalSeparator(std::string text, const std::string& separator) {
-    if (separator == ".")
-        return text;
-    const std::size_t point = text.find('.');
-    if (point != std::string::npos)
-        text.replace(point, 1, separator);
-    return text;
-}
-
 bool Recorder::btnRecordDataClick() {
     recordingOn = !recordingOn;
     return recordingOn;
@@ -39,10 +30,9 @@ RecordOutcome Recorder::Record(const MeasurementInputs& values, const FreeTexts&
 
     TAData record;
     record.Index = recordCount;
-    record.DistanceText =
-        WithDecimalSeparator(DistanceRecordText(values.LinearDistance), separators.decimal);
+    record.DistanceText = DistanceRecordText(values.LinearDistance, separators.decimal);
     record.DistanceUnitName = std::string(UnitName(values.DistanceUnit));
-    record.SpeedText = WithDecimalSeparator(SpeedRecordText(values.SpeedValue), separators.decimal);
+    record.SpeedText = SpeedRecordText(values.SpeedValue, separators.decimal);
     record.SpeedUnitName = std::string(UnitName(values.SpeedUnit));
     record.DateTimeText = RecordTimeStamp(now, separators);
     FillFreeTexts(record, texts);
@@ -78,14 +68,10 @@ RecordOutcome Recorder::RecordSelfTest(const SelfTestInputs& values, const FreeT
 
     TAData record;
     record.Index = recordCount;
-    record.DistanceText =
-        WithDecimalSeparator(SelfTestDistanceText(values.LinearDistance), separators.decimal);
-    record.HeightText =
-        WithDecimalSeparator(SelfTestDistanceText(values.VerticalHeight), separators.decimal);
-    record.HorizontalText =
-        WithDecimalSeparator(SelfTestDistanceText(values.HorizontalDistance), separators.decimal);
-    record.AngleText =
-        WithDecimalSeparator(SelfTestAngleText(values.Inclination), separators.decimal);
+    record.DistanceText = SelfTestDistanceText(values.LinearDistance, separators.decimal);
+    record.HeightText = SelfTestDistanceText(values.VerticalHeight, separators.decimal);
+    record.HorizontalText = SelfTestDistanceText(values.HorizontalDistance, separators.decimal);
+    record.AngleText = SelfTestAngleText(values.Inclination, separators.decimal);
     record.DateTimeText = RecordTimeStamp(now, separators);
     FillFreeTexts(record, texts);
 

@@ -113,7 +113,4 @@ private:
     std::int32_t recordCount = 0;
 };
 
-// Replaces the point of a formatted number with the locale's decimal separator.
-std::string WithDecimalSeparator(std::string text, const std::string& separator);
-
 } // namespace lrf

@@ -138,6 +138,10 @@ TEST_F(RecorderTest, LocaleSeparatorsInNumbersAndTimeStamp) {
     EXPECT_EQ(log.messages[0].record.DistanceText, "  12,3");
     EXPECT_EQ(log.messages[0].record.SpeedText, "  45,6");
     EXPECT_EQ(log.messages[0].record.DateTimeText, "2024.12.31 09:05:07.5");
+    // The no-value texts stay as they are written, whatever the locale.
+    ASSERT_EQ(recorder.Record(MeasurementInputs{}, kTexts, kTime, german), RecordOutcome::Recorded);
+    EXPECT_EQ(log.messages[1].record.DistanceText, "----.-");
+    EXPECT_EQ(log.messages[1].record.SpeedText, "---.-");
 }
 
 TEST_F(RecorderTest, RotationPairSharesIndexAndCountsOnce) {
