@@ -1,5 +1,5 @@
 # Set-up, build and test in two commands: `make run` and `make test`.
-.PHONY: all deps configure build run test wine-test asan-test tsan-test fuzz bench format clean
+.PHONY: all deps deps-run configure build build-app run test wine-test asan-test tsan-test fuzz bench format clean
 
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
@@ -7,7 +7,10 @@ FUZZ_SECONDS ?= 20
 all: build
 
 deps:
-	@scripts/install-deps.sh
+	@scripts/install-deps.sh test
+
+deps-run:
+	@scripts/install-deps.sh run
 
 configure: deps
 	cmake --preset default
@@ -15,7 +18,12 @@ configure: deps
 build: configure
 	cmake --build --preset default -j $(JOBS)
 
-run: build
+# Only what the program needs: the window program and the simulator.
+build-app: deps-run
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS) --target lrfcontrol lrfsim
+
+run: build-app
 	./build/app/lrfcontrol --simulate
 
 test: build

@@ -1,20 +1,31 @@
 #!/usr/bin/env bash
-# Installs, from Debian's packages, whatever the build and the tests need and the
-# machine lacks. Does nothing when everything is there.
+# Installs, from Debian's packages, whatever the build needs and the machine lacks;
+# does nothing when everything is there.
+#   install-deps.sh run    what building and running the program needs (make run)
+#   install-deps.sh test   that, plus the tests, benchmarks and checks (make test; default)
+# The lists are in scripts/packages/. LRF_SKIP_WINDOWS=1 leaves out the Windows
+# cross-build and Wine.
 set -euo pipefail
+here=$(dirname "$0")
+mode=${1:-test}
 
-packages=(
-    g++ make cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev
-    libgtest-dev libgmock-dev libbenchmark-dev
-    gettext fonts-dejavu-core
-    clang libclang-rt-14-dev clang-format
-)
-# Extra packages for the Windows cross-build and its Wine tests; set
-# LRF_SKIP_WINDOWS=1 to leave them out.
-if [[ "${LRF_SKIP_WINDOWS:-0}" != 1 && -f "$(dirname "$0")/windows-packages.txt" ]]; then
-    mapfile -t -O "${#packages[@]}" packages < <(grep -v '^#' "$(dirname "$0")/windows-packages.txt" | sed '/^$/d')
-fi
+lists=("$here/packages/run.txt")
+case "$mode" in
+run) ;;
+test)
+    lists+=("$here/packages/test.txt")
+    [[ "${LRF_SKIP_WINDOWS:-0}" == 1 ]] || lists+=("$here/packages/windows.txt")
+    ;;
+*)
+    echo "usage: $0 [run|test]" >&2
+    exit 2
+    ;;
+esac
+
+packages=()
+for list in "${lists[@]}"; do
+    mapfile -t -O "${#packages[@]}" packages < <(sed -e 's/#.*//' -e 's/[[:space:]]//g' -e '/^$/d' "$list")
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -14,7 +14,7 @@ missing=()
 command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64-posix)
 [[ -f /usr/src/googletest/CMakeLists.txt ]] || missing+=(googletest)
 if [[ ${#missing[@]} -gt 0 ]]; then
-    echo "wine-test: SKIPPED, the Windows tests need: ${missing[*]} (see scripts/windows-packages.txt)"
+    echo "wine-test: SKIPPED, the Windows tests need: ${missing[*]} (see scripts/packages/windows.txt)"
     exit 0
 fi
 
