@@ -114,7 +114,7 @@ private:
     bool sendFrame(const Frame& frame, std::size_t cut, std::chrono::milliseconds gap,
                    std::chrono::nanoseconds characterTime);
     bool sendAll(const std::uint8_t* data, std::size_t size);
-    bool pause(std::chrono::milliseconds duration); // false when stopping
+    bool pause(std::chrono::milliseconds duration);             // false when stopping
     bool sleepUntil(std::chrono::steady_clock::time_point due); // false when stopping
     void remember(const SimExchange& exchange);
     void hangUp();

@@ -381,8 +381,7 @@ TEST_F(ProgramTest, PacedRunRecordsEachFrameOnce) {
     for (int row = 1; row <= kShots; ++row) {
         const lrf::sim::Frame& f = history[static_cast<std::size_t>(row - 1)].reply;
         const double metres = 1000 * digit(f[1], true) + 100 * digit(f[1], false) +
-                              10 * digit(f[2], true) + digit(f[2], false) +
-                              0.1 * digit(f[3], true);
+                              10 * digit(f[2], true) + digit(f[2], false) + 0.1 * digit(f[3], true);
         ASSERT_EQ(cell(1, row), QString::asprintf("%6.1f", metres)) << row;
     }
     EXPECT_EQ(cell(1, kShots), " 173.3");

@@ -6,9 +6,10 @@
 
 namespace lrf {
 
-ReplyGathering::ReplyGathering(Handle handle, QObject* parent)
+ReplyGathering::ReplyGathering(Handle handle, ReadWaiting readWaiting, QObject* parent)
     : QObject(parent)
-    , handle_(std::move(handle)) {
+    , handle_(std::move(handle))
+    , readWaiting_(std::move(readWaiting)) {
     frameTimer_.setSingleShot(true);
     frameTimer_.setTimerType(Qt::PreciseTimer);
     connect(&frameTimer_, &QTimer::timeout, this, &ReplyGathering::frameTimeUp);
@@ -45,6 +46,17 @@ void ReplyGathering::armFrameTimer() {
 }
 
 void ReplyGathering::frameTimeUp() {
+    // Bytes already in the port's queue came in time, though the event thread may
+    // not have announced them yet (a busy machine runs this timer first).
+    if (readWaiting_) {
+        const std::string waiting = readWaiting_();
+        if (!waiting.empty()) {
+            receive({reinterpret_cast<const std::uint8_t*>(waiting.data()), waiting.size()},
+                    Clock::now());
+            if (!holding())
+                return;
+        }
+    }
     std::optional<FrameGatherer::Bytes> held = gatherer_.expire(Clock::now());
     if (!held) {
         armFrameTimer();

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <span>
+#include <string>
 
 namespace cport {
 class TCustomComPort;
@@ -22,8 +23,10 @@ public:
     using Clock = FrameGatherer::Clock;
     // One batch to handle, with the moment its last piece arrived.
     using Handle = std::function<void(std::span<const std::uint8_t> batch, Clock::time_point)>;
+    // Reads what is waiting in the port now, without waiting for more.
+    using ReadWaiting = std::function<std::string()>;
 
-    explicit ReplyGathering(Handle handle, QObject* parent = nullptr);
+    explicit ReplyGathering(Handle handle, ReadWaiting readWaiting = {}, QObject* parent = nullptr);
 
     // The frame time of the port's line: its rate and its character length.
     void setLine(const cport::TCustomComPort& port);
@@ -41,6 +44,7 @@ private:
     FrameGatherer gatherer_;
     QTimer frameTimer_;
     Handle handle_;
+    ReadWaiting readWaiting_;
     Clock::time_point lastArrival_{};
 };
 

@@ -163,10 +163,12 @@ struct GatheredPath {
     Trace trace;
     ReplyHandler handler{state, trace.wire()};
     std::vector<Clock::time_point> arrivals; // of each batch handled
+    std::string waiting;                     // in the port, not yet announced
     ReplyGathering gathering{[this](std::span<const std::uint8_t> batch, Clock::time_point at) {
-        arrivals.push_back(at);
-        handler.handle(batch);
-    }};
+                                 arrivals.push_back(at);
+                                 handler.handle(batch);
+                             },
+                             [this] { return std::exchange(waiting, {}); }};
 
     void receive(const std::string& hex, Clock::time_point at) {
         gathering.receive(HexTextToBytes(hex), at);
@@ -199,9 +201,8 @@ TEST(ReplyGathering, EverySplitIsHandledOnceAsTheWholeFrame) {
         EXPECT_EQ(path.trace.steps, kWholeFrameSteps);
         EXPECT_NEAR(path.state.measurement.Inclination, 45.0, 1e-9);
         EXPECT_NEAR(path.state.measurement.VerticalHeight, 16.2635, 1e-4);
-        EXPECT_EQ(path.arrivals,
-                  std::vector<Clock::time_point>{
-                      t0 + std::chrono::microseconds(500 * (pieces.size() - 1))});
+        EXPECT_EQ(path.arrivals, std::vector<Clock::time_point>{
+                                     t0 + std::chrono::microseconds(500 * (pieces.size() - 1))});
         EXPECT_FALSE(path.gathering.frameTimer().isActive());
     }
 }
@@ -219,8 +220,22 @@ TEST(ReplyGathering, APrefixAloneIsHandledAfterTheFrameTime) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     EXPECT_GE(clock.elapsed(), 20);
     EXPECT_EQ(path.trace.steps, (std::vector<std::string>{"distance M 2400.0", "speed KPH 990.0",
-                                                           "record", "rearm"}));
+                                                          "record", "rearm"}));
     EXPECT_FALSE(path.gathering.holding());
+}
+
+// When the frame time is up but the rest is already in the port, its
+// announcement merely came late: the frame is whole.
+TEST(ReplyGathering, TheRestWaitingInThePortAtTheFrameTimeCompletesTheFrame) {
+    GatheredPath path;
+    path.receive("DA 00 23", Clock::now());
+    const auto rest = HexTextToBytes("02 B1 45 00 EE");
+    path.waiting.assign(rest.begin(), rest.end());
+    QElapsedTimer clock;
+    clock.start();
+    while (path.trace.steps.empty() && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_EQ(path.trace.steps, kWholeFrameSteps);
 }
 
 // Pieces passing eight bytes are handled together as one batch that is not a
@@ -231,7 +246,7 @@ TEST(ReplyGathering, APrefixAndGarbagePassingEightAreOneBatch) {
     path.receive("DA 00 23", t0);
     path.receive("3C 21 7E 00 FF 55 EE", t0 + std::chrono::milliseconds(2));
     EXPECT_EQ(path.trace.steps, (std::vector<std::string>{"distance M 2400.0", "speed KPH 990.0",
-                                                           "record", "rearm EE"}));
+                                                          "record", "rearm EE"}));
     EXPECT_FALSE(path.gathering.frameTimer().isActive());
     path.receive("DA 00 23 02 B1 45 00 EE", t0 + std::chrono::milliseconds(3));
     EXPECT_EQ(path.trace.steps.size(), 8u);
