@@ -279,7 +279,9 @@ TEST_F(ProgramTest, RecordLimitRefusesTheReplyAndSkipsTheReArm) {
 }
 
 TEST_F(ProgramTest, RunOverTwoThousandRecordsWritesItsAutomaticSave) {
-    ui().cbbBaudRate->setCurrentIndex(15); // 256000 baud: the replies take little time
+    lrf::sim::SimSettings atOnce; // two thousand replies: the line's pace is not the point
+    atOnce.linePace = false;
+    sim.SetSettings(atOnce);
     openPort();
     controller().setShotInterval(0);
     ui().RzBitBtn6->click();
