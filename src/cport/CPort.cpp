@@ -286,7 +286,7 @@ TCustomComPort::ModemBits TCustomComPort::ReadModemLines() {
 
 // --- event dispatch ---------------------------------------------------------------
 
-void TCustomComPort::DispatchEvents(TComEvents events) {
+void TCustomComPort::DispatchEvents(TComEvents events, std::chrono::steady_clock::time_point seen) {
     // A handler may close the port; the rest of the batch is then dropped.
     if (events.Contains(evError) && connected_) {
         TComErrors errors = ReadLineErrors();
@@ -295,8 +295,10 @@ void TCustomComPort::DispatchEvents(TComEvents events) {
     }
     if (events.Contains(evRxChar) && connected_) {
         int count = BytesWaiting();
-        if (count > 0)
+        if (count > 0) {
+            rxTime_ = seen;
             DoRxChar(count);
+        }
     }
     if (events.Contains(evTxEmpty) && connected_)
         DoTxEmpty();

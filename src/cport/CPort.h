@@ -38,6 +38,7 @@
 // Received bytes. OnRxChar gets the number of bytes waiting at the moment of the
 // call, always at least 1; the component reads nothing itself. Bytes a handler
 // leaves unread stay queued and are counted again when more bytes arrive.
+// RxTime() tells, during OnRxChar, when the event thread saw them arrive.
 //
 // Events on Linux. The device reports evRxChar (new bytes arrived) and evError
 // (line errors counted by the driver, seen when bytes arrive); the modem-line,
@@ -56,6 +57,7 @@
 #include "ComTypes.h"
 #include "HandOver.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -147,6 +149,11 @@ public:
     // Bytes in the driver's input queue; also clears pending line errors.
     int BytesWaiting();
 
+    // During OnRxChar: when the event thread saw the bytes of this batch arrive (its
+    // kernel wait returned), on the monotonic clock. A handler that paces what it
+    // sends next counts from here, not from when the GUI thread got round to it.
+    std::chrono::steady_clock::time_point RxTime() const { return rxTime_; }
+
     // Pushes one settings group to the open device (nothing while closed or
     // loading). Raise codes 7, 8 and 9.
     virtual void ApplyLineSettings();
@@ -196,8 +203,9 @@ protected:
 private:
     friend class TComThread;
 
-    // Runs the handlers of one batch of events in their fixed order.
-    void DispatchEvents(TComEvents events);
+    // Runs the handlers of one batch of events in their fixed order; `seen` is
+    // when the event thread's wait for them returned.
+    void DispatchEvents(TComEvents events, std::chrono::steady_clock::time_point seen);
     TComErrors ReadLineErrors();
     struct ModemBits {
         bool cts, dsr, ring, rlsd;
@@ -224,6 +232,7 @@ private:
     TComTimeouts timeouts_{*this};
     TComBuffer buffer_{*this};
     TSyncMethod syncMethod_ = smThreadSync;
+    std::chrono::steady_clock::time_point rxTime_{};
 };
 
 // The component as a program places it: all of TCustomComPort is public.

@@ -66,23 +66,24 @@ std::shared_ptr<CallQueue::Call> CallQueue::post(const void* owner, std::functio
 
 std::exception_ptr CallQueue::RunAndWait(const void* owner, std::function<void()> fn) {
     auto call = post(owner, std::move(fn), true);
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return call->released; });
+    waitForRelease(*call);
     return call->error;
 }
 
 void CallQueue::RunAfterPickUp(const void* owner, std::function<void()> fn) {
     auto call = post(owner, std::move(fn), false);
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return call->released; });
+    waitForRelease(*call);
 }
 
+void CallQueue::waitForRelease(Call& call) {
+    while (call.released.load(std::memory_order_acquire) == 0)
+        call.released.wait(0, std::memory_order_acquire);
+}
+
+// The caller keeps the call alive until this returns.
 void CallQueue::release(Call& call) {
-    {
-        std::lock_guard lock(mutex_);
-        call.released = true;
-    }
-    changed_.notify_all();
+    call.released.store(1, std::memory_order_release);
+    call.released.notify_one();
 }
 
 void CallQueue::runOne(const std::shared_ptr<Call>& call) {
@@ -98,12 +99,12 @@ void CallQueue::runOne(const std::shared_ptr<Call>& call) {
     }
     tRunningOwners.pop_back();
     tRunningCalls.pop_back();
-    {
-        std::lock_guard lock(mutex_);
-        call->error = error;
-        call->released = true;
-    }
-    changed_.notify_all();
+    // A call released early (its handler closed the port, or nobody waits for its
+    // end) has a waiter that may be gone: it reads no error.
+    if (call->released.load(std::memory_order_relaxed) != 0)
+        return;
+    call->error = error;
+    release(*call);
 }
 
 std::size_t CallQueue::ProcessAll() {

@@ -43,17 +43,21 @@ public:
     void SetHook(WakeUpHook hook);
 
 private:
+    // The event thread that posted a call waits on the call's own flag, not on the
+    // queue's lock: the GUI thread's release wakes it without either thread taking
+    // the lock again.
     struct Call {
         const void* owner = nullptr;
         std::function<void()> fn;
         bool waitForEnd = true;
-        bool released = false; // the waiting event thread may go on
-        std::exception_ptr error;
+        std::atomic<int> released{0}; // 1: the waiting event thread may go on
+        std::exception_ptr error;     // written before the release, read after it
     };
 
     std::shared_ptr<Call> post(const void* owner, std::function<void()> fn, bool waitForEnd);
     void runOne(const std::shared_ptr<Call>& call);
-    void release(Call& call);
+    static void release(Call& call);
+    static void waitForRelease(Call& call);
 
     std::mutex mutex_;
     std::condition_variable changed_;

@@ -46,7 +46,8 @@ void TComThread::Execute() {
         TComEvents events;
         const WaitOutcome outcome = backend_.WaitForEvents(events);
         if (outcome == WaitOutcome::Events) {
-            HandOver(events);
+            // The arrival of the batch, for handlers that pace their replies.
+            HandOver(events, std::chrono::steady_clock::now());
             continue;
         }
         if (outcome == WaitOutcome::DeviceLost)
@@ -58,26 +59,27 @@ void TComThread::Execute() {
     queue().Notify();
 }
 
-void TComThread::HandOver(TComEvents events) {
+void TComThread::HandOver(TComEvents events, std::chrono::steady_clock::time_point seen) {
     TCustomComPort* port = &port_;
     switch (port_.SyncMethod()) {
     case smThreadSync:
         // What a handler threw ends only that dispatch; reception goes on.
-        (void)queue().RunAndWait(port, [port, events] { port->DispatchEvents(events); });
+        (void)queue().RunAndWait(port,
+                                 [port, events, seen] { port->DispatchEvents(events, seen); });
         break;
     case smWindowSync:
         for (TComEvent e : kDispatchOrder) {
             if (!events.Contains(e))
                 continue;
-            queue().RunAfterPickUp(port, [port, e] {
+            queue().RunAfterPickUp(port, [port, e, seen] {
                 if (port->Connected())
-                    port->DispatchEvents(TComEvents{e});
+                    port->DispatchEvents(TComEvents{e}, seen);
             });
         }
         break;
     case smNone:
         try {
-            port_.DispatchEvents(events);
+            port_.DispatchEvents(events, seen);
         } catch (...) {
         }
         break;

@@ -6,6 +6,7 @@
 #include "ComTypes.h"
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace cport {
@@ -25,7 +26,7 @@ public:
 
 private:
     void Execute();
-    void HandOver(TComEvents events);
+    void HandOver(TComEvents events, std::chrono::steady_clock::time_point seen);
     void HandOverDeviceLost();
 
     TCustomComPort& port_;

@@ -52,8 +52,8 @@ private:
     bool haveCounters_ = false;
     serial_icounter_struct counters_{};
 
-    // Event wait: an epoll set holding the device (edge-triggered), watched by
-    // poll() together with the stop eventfd.
+    // Event wait: one epoll set holding the device (edge-triggered) and the stop
+    // eventfd (level-triggered).
     std::mutex stopMutex_;
     int stopFd_ = -1;
     int epollFd_ = -1;
