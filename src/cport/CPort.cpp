@@ -286,7 +286,7 @@ TCustomComPort::ModemBits TCustomComPort::ReadModemLines() {
 
 // --- event dispatch ---------------------------------------------------------------
 
-void TCustomComPort::DispatchEvents(TComEvents events, std::chrono::steady_clock::time_point seen) {
+void TCustomComPort::DispatchEvents(TComEvents events, TBatchSeen seen) {
     // A handler may close the port; the rest of the batch is then dropped.
     if (events.Contains(evError) && connected_) {
         TComErrors errors = ReadLineErrors();
@@ -296,7 +296,8 @@ void TCustomComPort::DispatchEvents(TComEvents events, std::chrono::steady_clock
     if (events.Contains(evRxChar) && connected_) {
         int count = BytesWaiting();
         if (count > 0) {
-            rxTime_ = seen;
+            // Bytes that came after the event thread looked were seen only now.
+            rxTime_ = seen.bytes >= count ? seen.at : std::chrono::steady_clock::now();
             DoRxChar(count);
         }
     }

@@ -149,9 +149,11 @@ public:
     // Bytes in the driver's input queue; also clears pending line errors.
     int BytesWaiting();
 
-    // During OnRxChar: when the event thread saw the bytes of this batch arrive (its
-    // kernel wait returned), on the monotonic clock. A handler that paces what it
-    // sends next counts from here, not from when the GUI thread got round to it.
+    // During OnRxChar: when the bytes of this batch were seen to have arrived, on
+    // the monotonic clock: the moment the event thread's kernel wait returned, or,
+    // when more bytes came during the hand-over, the moment they were counted. It is
+    // never before the last of them arrived. A handler that paces what it sends next
+    // counts from here, not from when the GUI thread got round to it.
     std::chrono::steady_clock::time_point RxTime() const { return rxTime_; }
 
     // Pushes one settings group to the open device (nothing while closed or
@@ -204,8 +206,8 @@ private:
     friend class TComThread;
 
     // Runs the handlers of one batch of events in their fixed order; `seen` is
-    // when the event thread's wait for them returned.
-    void DispatchEvents(TComEvents events, std::chrono::steady_clock::time_point seen);
+    // what the event thread saw when its wait for them returned.
+    void DispatchEvents(TComEvents events, TBatchSeen seen);
     TComErrors ReadLineErrors();
     struct ModemBits {
         bool cts, dsr, ring, rlsd;

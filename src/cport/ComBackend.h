@@ -137,6 +137,13 @@ public:
     virtual WaitOutcome WaitForEvents(TComEvents& events) = 0;
     virtual void StopEventWait() = 0;
     virtual void FinishEventWait() = 0;
+
+    // Event thread, after a wait: the bytes in the input queue, where the device
+    // can tell without side effects (line errors stay pending); false elsewhere.
+    virtual bool CountWaiting(std::uint32_t& count) {
+        (void)count;
+        return false;
+    }
 };
 
 // The backend of the platform the program was built for.

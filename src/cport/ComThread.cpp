@@ -46,8 +46,15 @@ void TComThread::Execute() {
         TComEvents events;
         const WaitOutcome outcome = backend_.WaitForEvents(events);
         if (outcome == WaitOutcome::Events) {
-            // The arrival of the batch, for handlers that pace their replies.
-            HandOver(events, std::chrono::steady_clock::now());
+            // The arrival of the batch, for handlers that pace their replies: the
+            // bytes are counted before the clock is read, so that every byte
+            // counted arrived before that moment.
+            TBatchSeen seen;
+            std::uint32_t waiting = 0;
+            if (events.Contains(evRxChar) && backend_.CountWaiting(waiting))
+                seen.bytes = waiting;
+            seen.at = std::chrono::steady_clock::now();
+            HandOver(events, seen);
             continue;
         }
         if (outcome == WaitOutcome::DeviceLost)
@@ -59,7 +66,7 @@ void TComThread::Execute() {
     queue().Notify();
 }
 
-void TComThread::HandOver(TComEvents events, std::chrono::steady_clock::time_point seen) {
+void TComThread::HandOver(TComEvents events, TBatchSeen seen) {
     TCustomComPort* port = &port_;
     switch (port_.SyncMethod()) {
     case smThreadSync:

@@ -26,7 +26,7 @@ public:
 
 private:
     void Execute();
-    void HandOver(TComEvents events, std::chrono::steady_clock::time_point seen);
+    void HandOver(TComEvents events, TBatchSeen seen);
     void HandOverDeviceLost();
 
     TCustomComPort& port_;

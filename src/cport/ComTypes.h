@@ -4,10 +4,18 @@
 // platform backends. Ordinal values start at 0 in the order given; element n of a
 // set is bit n of its value.
 
+#include <chrono>
 #include <cstdint>
 #include <initializer_list>
 
 namespace cport {
+
+// What the event thread saw when its wait for a batch returned: the moment, and
+// the bytes then waiting (negative where the device cannot tell).
+struct TBatchSeen {
+    std::chrono::steady_clock::time_point at{};
+    std::int64_t bytes = -1;
+};
 
 enum TBaudRate {
     brCustom,

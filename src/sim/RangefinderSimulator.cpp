@@ -204,8 +204,7 @@ void RangefinderSimulator::answer(std::uint8_t command,
     }
     exchange.reply = frame;
     const auto pace = s.linePace ? characterTime() : std::chrono::nanoseconds(0);
-    if (sendFrame(frame, cut, s.splitGap, pace)) {
-        exchange.written = std::chrono::steady_clock::now();
+    if (sendFrame(frame, cut, s.splitGap, pace, exchange.written)) {
         exchange.replied = true;
         ++repliesSent_;
     }
@@ -230,12 +229,16 @@ std::chrono::nanoseconds RangefinderSimulator::characterTime() const {
 // with a pause after the first `cut` bytes when `cut` is set.
 bool RangefinderSimulator::sendFrame(const Frame& frame, std::size_t cut,
                                      std::chrono::milliseconds gap,
-                                     std::chrono::nanoseconds characterTime) {
+                                     std::chrono::nanoseconds characterTime,
+                                     std::chrono::steady_clock::time_point& lastWrite) {
     const bool paced = characterTime.count() > 0;
     auto due = std::chrono::steady_clock::now();
     std::size_t sent = 0;
     while (sent < frame.size()) {
         const std::size_t end = paced ? sent + 1 : (cut > sent ? cut : frame.size());
+        // Taken before the write: the far end cannot see the bytes any earlier, also
+        // when this thread is held up between the write and the clock.
+        lastWrite = std::chrono::steady_clock::now();
         if (!sendAll(frame.data() + sent, end - sent))
             return false;
         sent = end;

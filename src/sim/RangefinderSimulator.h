@@ -67,10 +67,10 @@ struct SimCounters {
 // One command and the reply to it, with the simulator's own time stamps.
 struct SimExchange {
     std::uint8_t command = 0;
-    std::chrono::steady_clock::time_point received{}; // the command was read
+    std::chrono::steady_clock::time_point received{}; // the command's read returned
     Frame reply{};                                    // what was sent, when anything was
     bool replied = false;                             // the whole reply went out
-    std::chrono::steady_clock::time_point written{};  // its last byte was written
+    std::chrono::steady_clock::time_point written{};  // its last byte's write began
 };
 
 class RangefinderSimulator {
@@ -112,7 +112,8 @@ private:
     SimFault takeFault();
     std::chrono::nanoseconds characterTime() const;
     bool sendFrame(const Frame& frame, std::size_t cut, std::chrono::milliseconds gap,
-                   std::chrono::nanoseconds characterTime);
+                   std::chrono::nanoseconds characterTime,
+                   std::chrono::steady_clock::time_point& lastWrite);
     bool sendAll(const std::uint8_t* data, std::size_t size);
     bool pause(std::chrono::milliseconds duration);             // false when stopping
     bool sleepUntil(std::chrono::steady_clock::time_point due); // false when stopping

@@ -390,6 +390,40 @@ TEST_F(ProgramTest, PacedRunRecordsEachFrameOnce) {
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
+// Seen from the instrument, no command of a run follows the reply before it by
+// less than the shot pause: the pause counts from the reply's arrival, to the
+// microsecond, whether the reply came byte by byte or at once.
+TEST_F(ProgramTest, NoCommandLeavesBeforeThePauseAfterTheReply) {
+    openPort();
+    for (const bool paced : {true, false}) {
+        SCOPED_TRACE(paced ? "paced" : "at once");
+        // The last reply of the run before goes out first, and is handled.
+        ASSERT_TRUE(waitUntil([&] {
+            const auto c = sim.Counters();
+            return c.repliesSent == c.distanceCommands;
+        }));
+        settle(50);
+        lrf::sim::SimSettings settings;
+        settings.linePace = paced;
+        sim.SetSettings(settings);
+        sim.ClearHistory();
+        ui().RzNumericEdit1->setValue(200);
+        ui().RzBitBtn6->click();
+        ASSERT_TRUE(waitUntil([&] { return sim.History().size() == 200; }, 60000));
+        ASSERT_TRUE(waitUntil([&] { return !form.state().control.ContinuousActive; }));
+        const auto history = sim.History();
+        for (std::size_t i = 1; i < history.size(); ++i) {
+            ASSERT_TRUE(history[i - 1].replied);
+            ASSERT_GE(history[i].received - history[i - 1].written, std::chrono::milliseconds(10))
+                << "command " << i + 1 << ": "
+                << std::chrono::duration<double, std::milli>(history[i].received -
+                                                             history[i - 1].written)
+                       .count()
+                << " ms";
+        }
+    }
+}
+
 TEST_F(ProgramTest, ExitClosesTheMainWindow) {
     openPort();
     ui().btnExit->click();

@@ -37,6 +37,7 @@ public:
     WaitOutcome WaitForEvents(TComEvents& events) override;
     void StopEventWait() override;
     void FinishEventWait() override;
+    bool CountWaiting(std::uint32_t& count) override;
 
 private:
     OsError applyModemOutputs(const LineSettings& settings);

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -70,9 +71,8 @@ WaitOutcome PosixBackend::WaitForEvents(TComEvents& events) {
             continue;
         if (device & (EPOLLHUP | EPOLLERR | EPOLLRDHUP))
             return WaitOutcome::DeviceLost;
-        // New bytes arrived (the set is edge-triggered). Counting them is the
-        // dispatch's business: it finds none when a handler took them meanwhile,
-        // and one count fewer here keeps the way to the GUI thread short.
+        // New bytes arrived (the set is edge-triggered). The dispatch counts them
+        // and finds none when a handler took them meanwhile.
         if (watched_.Contains(evRxChar) && (device & EPOLLIN))
             events.Include(evRxChar);
         if (watched_.Contains(evError) && lineErrorsPending())
@@ -80,6 +80,14 @@ WaitOutcome PosixBackend::WaitForEvents(TComEvents& events) {
         if (!events.Empty())
             return WaitOutcome::Events;
     }
+}
+
+bool PosixBackend::CountWaiting(std::uint32_t& count) {
+    int waiting = 0;
+    if (::ioctl(fd_, FIONREAD, &waiting) != 0 || waiting < 0)
+        return false;
+    count = static_cast<std::uint32_t>(waiting);
+    return true;
 }
 
 void PosixBackend::StopEventWait() {

@@ -49,9 +49,7 @@ TForm1::TForm1(QWidget* parent)
         [this](std::uint8_t unit, double value) { showDistance(unit, value); },
         [this](std::uint8_t unit, double value) { showSpeed(unit, value); },
         [this] { return !recorder_ || RecordReply(*recorder_, state_, freeTexts(), this); },
-        [this](bool endedWithEE) {
-            controller_->ReArm(endedWithEE, std::chrono::steady_clock::now() - replyArrived_);
-        }};
+        [this](bool endedWithEE) { controller_->ReArm(endedWithEE, replyArrived_); }};
     replyHandler_ = std::make_unique<ReplyHandler>(state_, steps);
     replyGathering_ = std::make_unique<ReplyGathering>(
         [this](std::span<const std::uint8_t> batch, std::chrono::steady_clock::time_point arrived) {
@@ -302,7 +300,7 @@ void TForm1::btnTestClick() {
 // A reply may come in pieces: the gathering holds the beginning of a frame until
 // the rest is in, and hands each complete batch to handleReply.
 void TForm1::ComPort1RxChar(int count) {
-    const auto arrived = std::chrono::steady_clock::now();
+    const auto arrived = ComPort1_->RxTime(); // when the event thread saw the bytes
     // The serial component swallows what its handlers throw; show it instead.
     try {
         std::string chunk;

@@ -8,8 +8,6 @@
 
 #include <QCoreApplication>
 
-#include <algorithm>
-
 namespace lrf {
 
 namespace {
@@ -39,12 +37,10 @@ MeasurementController::MeasurementController(ControlState& state, Controls contr
     , hooks_(std::move(hooks))
     , distanceRun_{controls.RzBitBtn6, imgContinuousDistance, &timer1_, "0F"}
     , speedRun_{controls.RzBitBtn9, imgContinuousSpeed, &timer2_, "0D"} {
-    ConfigureOneShot(timer1_, kShotIntervalMs);
-    ConfigureOneShot(timer2_, kShotIntervalMs);
     ConfigureOneShot(timer3_, kRotationIntervalMs);
     ConfigureOneShot(timer4_, kWatchdogIntervalMs);
-    connect(&timer1_, &QTimer::timeout, this, &MeasurementController::Timer1Timer);
-    connect(&timer2_, &QTimer::timeout, this, &MeasurementController::Timer2Timer);
+    connect(&timer1_, &DeadlineTimer::timeout, this, &MeasurementController::Timer1Timer);
+    connect(&timer2_, &DeadlineTimer::timeout, this, &MeasurementController::Timer2Timer);
     connect(&timer3_, &QTimer::timeout, this, &MeasurementController::Timer3Timer);
     connect(&timer4_, &QTimer::timeout, this, &MeasurementController::Timer4Timer);
 }
@@ -101,7 +97,7 @@ void MeasurementController::stopContinuous(const RunButton& run) {
     state_.ContinuousActive = false;
     setRunning(run.button, run.idleImage, strContinuousTesting, false);
     controls_.RzNumericEdit1->setValue(state_.ContinuousCount);
-    SwitchOff(*run.shotTimer);
+    run.shotTimer->stop();
     SwitchOff(timer4_);
 }
 
@@ -120,11 +116,11 @@ void MeasurementController::Timer2Timer() {
 void MeasurementController::continuousTick(const RunButton& run, bool& ticking,
                                            bool processMessages) {
     if (ticking) {
-        SwitchOn(*run.shotTimer);
+        switchOnShotTimer(*run.shotTimer, DeadlineTimer::Clock::now());
         return;
     }
     FlagScope scope(ticking);
-    SwitchOff(*run.shotTimer);
+    run.shotTimer->stop();
     send(run.command);
     controls_.RzNumericEdit1->setValue(state_.RemainingCount);
     if (state_.RemainingCount == 2) {
@@ -203,16 +199,18 @@ void MeasurementController::RzNumericEdit2Change() {
     timer3_.setInterval(controls_.RzNumericEdit2->value());
 }
 
-void MeasurementController::ReArm(bool batchEndedWithEE, std::chrono::nanoseconds handlingTime) {
+void MeasurementController::ReArm(bool batchEndedWithEE,
+                                  std::optional<DeadlineTimer::Clock::time_point> replyArrived) {
     SwitchOff(timer4_);
     if (!batchEndedWithEE || !state_.ContinuousActive)
         return;
+    const auto from = replyArrived.value_or(DeadlineTimer::Clock::now());
     if (controls_.RzBitBtn6->imageIndex() == imgRunning) {
-        switchOnShotTimer(timer1_, handlingTime);
+        switchOnShotTimer(timer1_, from);
         SwitchOn(timer4_);
     }
     if (controls_.RzBitBtn9->imageIndex() == imgRunning) {
-        switchOnShotTimer(timer2_, handlingTime);
+        switchOnShotTimer(timer2_, from);
         SwitchOn(timer4_);
     }
     if (controls_.RzBitBtn7->imageIndex() == imgRunning) {
@@ -221,27 +219,19 @@ void MeasurementController::ReArm(bool batchEndedWithEE, std::chrono::nanosecond
     }
 }
 
-// The shot timer's pause counts from the arrival of the reply. The timer has
-// whole milliseconds and fires at the first wake-up after its time, up to a
-// millisecond late, so the rest of the pause is rounded down: the command then
-// goes out close to 10 ms after the reply came in, however long the drawing and
-// recording took.
-void MeasurementController::switchOnShotTimer(QTimer& timer,
-                                              std::chrono::nanoseconds handlingTime) {
-    if (timer.isActive())
-        return;
-    using std::chrono::milliseconds;
-    const auto rest =
-        std::chrono::floor<milliseconds>(milliseconds(shotIntervalMs_) - handlingTime);
-    timer.setInterval(static_cast<int>(std::max<milliseconds::rep>(0, rest.count())));
-    timer.start();
+// A shot timer already on keeps its moment, as a running timer keeps its interval.
+void MeasurementController::switchOnShotTimer(DeadlineTimer& timer,
+                                              DeadlineTimer::Clock::time_point from) {
+    if (!timer.isActive())
+        timer.start(from + shotInterval_);
 }
 
 void MeasurementController::ReArmShotTimers() {
+    const auto now = DeadlineTimer::Clock::now();
     if (controls_.RzBitBtn6->imageIndex() == imgRunning)
-        switchOnShotTimer(timer1_, {});
+        switchOnShotTimer(timer1_, now);
     if (controls_.RzBitBtn9->imageIndex() == imgRunning)
-        switchOnShotTimer(timer2_, {});
+        switchOnShotTimer(timer2_, now);
 }
 
 void MeasurementController::StopAll() {

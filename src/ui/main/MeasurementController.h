@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DeadlineTimer.h"
 #include "MainState.h"
 
 #include <QObject>
@@ -7,6 +8,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string_view>
 
 namespace lrf {
@@ -64,10 +66,12 @@ public:
     // The last step of every reply handled to its end: the watchdog goes off and,
     // when the batch ended with 0xEE and a run is active, the shot timer of every
     // running button and the watchdog are switched on again.
-    // handlingTime is how long the reply took to handle so far: the pause
-    // before the next continuous shot counts from the reply's arrival, so that
-    // drawing and recording do not slow the run down.
-    void ReArm(bool batchEndedWithEE, std::chrono::nanoseconds handlingTime = {});
+    // The next shot of a continuous run leaves the shot pause after
+    // `replyArrived`, the moment the reply reached the port (now when not
+    // given): drawing and recording do not slow the run down, and the command
+    // never leaves before the instrument's pause is over.
+    void ReArm(bool batchEndedWithEE,
+               std::optional<DeadlineTimer::Clock::time_point> replyArrived = std::nullopt);
 
     // The self-test's re-arm: the shot timer of a running continuous distance or
     // speed run goes on; the watchdog and the rotation run are left alone.
@@ -77,21 +81,22 @@ public:
     // that is gone (the operator has been told already).
     void StopAll();
 
-    QTimer& Timer1() { return timer1_; }
-    QTimer& Timer2() { return timer2_; }
+    DeadlineTimer& Timer1() { return timer1_; }
+    DeadlineTimer& Timer2() { return timer2_; }
     QTimer& Timer3() { return timer3_; }
     QTimer& Timer4() { return timer4_; }
 
     // Test hook: a shorter watchdog, so that tests need not wait ten seconds.
     void setWatchdogInterval(int ms) { timer4_.setInterval(ms); }
     // Test hook: a shorter pause between the shots of a continuous run.
-    void setShotInterval(int ms) { shotIntervalMs_ = ms; }
+    void setShotInterval(int ms) { shotInterval_ = std::chrono::milliseconds(ms); }
+    std::chrono::milliseconds shotInterval() const { return shotInterval_; }
 
 private:
     struct RunButton {
         ImageButton* button;
         int idleImage;
-        QTimer* shotTimer;
+        DeadlineTimer* shotTimer;
         const char* command;
     };
 
@@ -100,18 +105,18 @@ private:
     void continuousTick(const RunButton& run, bool& ticking, bool processMessages);
     void setRunning(ImageButton* button, int idleImage, int idleCaption, bool running);
     void send(const char* command);
-    void switchOnShotTimer(QTimer& timer, std::chrono::nanoseconds handlingTime);
+    void switchOnShotTimer(DeadlineTimer& timer, DeadlineTimer::Clock::time_point from);
 
     ControlState& state_;
     Controls controls_;
     Hooks hooks_;
-    QTimer timer1_;
-    QTimer timer2_;
+    DeadlineTimer timer1_; // the shot timers of the continuous runs fire at a moment,
+    DeadlineTimer timer2_; // the shot pause after the reply arrived
     QTimer timer3_;
     QTimer timer4_;
     RunButton distanceRun_;
     RunButton speedRun_;
-    int shotIntervalMs_ = kShotIntervalMs;
+    std::chrono::milliseconds shotInterval_{kShotIntervalMs};
     bool timer1Ticking_ = false;
     bool timer2Ticking_ = false;
     bool timer3Ticking_ = false;

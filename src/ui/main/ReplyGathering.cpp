@@ -2,17 +2,13 @@
 
 #include "CPort.h"
 
-#include <algorithm>
-
 namespace lrf {
 
 ReplyGathering::ReplyGathering(Handle handle, ReadWaiting readWaiting, QObject* parent)
     : QObject(parent)
     , handle_(std::move(handle))
     , readWaiting_(std::move(readWaiting)) {
-    frameTimer_.setSingleShot(true);
-    frameTimer_.setTimerType(Qt::PreciseTimer);
-    connect(&frameTimer_, &QTimer::timeout, this, &ReplyGathering::frameTimeUp);
+    connect(&frameTimer_, &DeadlineTimer::timeout, this, &ReplyGathering::frameTimeUp);
 }
 
 void ReplyGathering::setLine(const cport::TCustomComPort& port) {
@@ -29,20 +25,11 @@ void ReplyGathering::receive(std::span<const std::uint8_t> batch, Clock::time_po
     std::optional<FrameGatherer::Bytes> ready = gatherer_.add(batch, arrived);
     if (!ready) {
         if (!frameTimer_.isActive())
-            armFrameTimer();
+            frameTimer_.start(*gatherer_.deadline());
         return;
     }
     frameTimer_.stop();
     handle_(*ready, arrived);
-}
-
-// The timer has whole milliseconds: rounded up, it never hands on a prefix early.
-void ReplyGathering::armFrameTimer() {
-    const auto deadline = gatherer_.deadline();
-    if (!deadline)
-        return;
-    const auto rest = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
-    frameTimer_.start(static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, rest.count())));
 }
 
 void ReplyGathering::frameTimeUp() {
@@ -57,12 +44,8 @@ void ReplyGathering::frameTimeUp() {
                 return;
         }
     }
-    std::optional<FrameGatherer::Bytes> held = gatherer_.expire(Clock::now());
-    if (!held) {
-        armFrameTimer();
-        return;
-    }
-    handle_(*held, lastArrival_);
+    if (std::optional<FrameGatherer::Bytes> held = gatherer_.expire(Clock::now()))
+        handle_(*held, lastArrival_);
 }
 
 } // namespace lrf

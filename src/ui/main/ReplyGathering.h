@@ -1,9 +1,9 @@
 #pragma once
 
+#include "DeadlineTimer.h"
 #include "FrameGatherer.h"
 
 #include <QObject>
-#include <QTimer>
 
 #include <functional>
 #include <span>
@@ -35,14 +35,13 @@ public:
     void receive(std::span<const std::uint8_t> batch, Clock::time_point arrived);
 
     bool holding() const { return gatherer_.holding(); }
-    const QTimer& frameTimer() const { return frameTimer_; }
+    const DeadlineTimer& frameTimer() const { return frameTimer_; }
 
 private:
-    void armFrameTimer();
     void frameTimeUp();
 
     FrameGatherer gatherer_;
-    QTimer frameTimer_;
+    DeadlineTimer frameTimer_;
     Handle handle_;
     ReadWaiting readWaiting_;
     Clock::time_point lastArrival_{};

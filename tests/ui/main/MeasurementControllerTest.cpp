@@ -57,12 +57,12 @@ protected:
 TEST_F(ControllerTest, TimersStartOffWithTheirIntervals) {
     EXPECT_FALSE(controller.Timer1().isActive());
     EXPECT_FALSE(controller.Timer4().isActive());
-    EXPECT_EQ(controller.Timer1().interval(), 10);
-    EXPECT_EQ(controller.Timer2().interval(), 10);
+    EXPECT_FALSE(controller.Timer2().isActive());
+    EXPECT_EQ(controller.shotInterval(), std::chrono::milliseconds(10));
     EXPECT_EQ(controller.Timer3().interval(), 2000);
     EXPECT_EQ(controller.Timer4().interval(), 10000);
-    EXPECT_TRUE(controller.Timer1().isSingleShot());
-    EXPECT_EQ(controller.Timer1().timerType(), Qt::PreciseTimer);
+    EXPECT_TRUE(controller.Timer3().isSingleShot());
+    EXPECT_EQ(controller.Timer3().timerType(), Qt::PreciseTimer);
 }
 
 TEST_F(ControllerTest, SingleShotsArmTheWatchdogAndSendOneCommand) {
@@ -103,7 +103,7 @@ TEST_F(ControllerTest, ContinuousRunSendsExactlyTheShotCount) {
         SCOPED_TRACE(c.count);
         sent.clear();
         ImageButton& button = c.distance ? distanceRun : speedRun;
-        QTimer& shotTimer = c.distance ? controller.Timer1() : controller.Timer2();
+        DeadlineTimer& shotTimer = c.distance ? controller.Timer1() : controller.Timer2();
         const int idle = c.distance ? imgContinuousDistance : imgContinuousSpeed;
         shotCount.setValue(c.count);
         c.distance ? controller.RzBitBtn6Click() : controller.RzBitBtn9Click();
@@ -188,8 +188,9 @@ TEST_F(ControllerTest, ReArmDependsOnTheLastByteTheFlagAndTheRunningButtons) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases.data());
-        for (QTimer* t : {&controller.Timer1(), &controller.Timer2(), &controller.Timer3()})
-            t->stop();
+        controller.Timer1().stop();
+        controller.Timer2().stop();
+        controller.Timer3().stop();
         controller.Timer4().start();
         state.ContinuousActive = c.active;
         distanceRun.setImageIndex(c.distance ? imgRunning : imgContinuousDistance);
@@ -324,27 +325,31 @@ TEST_F(ControllerTest, EndingOneRunStopsReArmingTheOther) {
     EXPECT_EQ(speedRun.imageIndex(), imgContinuousSpeed);
 }
 
-// The pause before the next shot counts from the reply's arrival: the time the
-// reply took to handle comes off it, rounded down to whole milliseconds.
+// The next shot leaves the pause after the reply reached the port, however long
+// its handling took: a moment, not an interval that loses the handling time.
 TEST_F(ControllerTest, ShotPauseCountsFromTheReplysArrival) {
     using namespace std::chrono_literals;
-    const std::vector<std::pair<std::chrono::nanoseconds, int>> cases{
-        {0ns, 10}, {400us, 9}, {3400us, 6}, {9999us, 0}, {25ms, 0}};
+    using Clock = DeadlineTimer::Clock;
     shotCount.setValue(0);
     controller.RzBitBtn6Click();
-    for (const auto& [handling, interval] : cases) {
-        controller.Timer1().stop();
-        controller.ReArm(true, handling);
-        EXPECT_EQ(controller.Timer1().interval(), interval) << handling.count();
-        EXPECT_TRUE(controller.Timer1().isActive());
-    }
-    // A timer already on is neither restarted nor changed.
-    controller.ReArm(true, 5ms);
-    EXPECT_EQ(controller.Timer1().interval(), 0);
+    const Clock::time_point arrived = Clock::now() - 3400us;
+    controller.ReArm(true, arrived);
+    EXPECT_TRUE(controller.Timer1().isActive());
+    EXPECT_EQ(controller.Timer1().deadline(), arrived + 10ms);
+    // A timer already on keeps its moment.
+    controller.ReArm(true, arrived + 5ms);
+    EXPECT_EQ(controller.Timer1().deadline(), arrived + 10ms);
+    // It fires at that moment, not before, and sends the next shot.
+    QElapsedTimer clock;
+    clock.start();
+    while (sent.size() < 2 && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    EXPECT_GE(Clock::now(), arrived + 10ms);
+    EXPECT_EQ(sentText(), "0F 0F ");
     // The rotation period is not shortened.
     controller.RzBitBtn6Click();
     controller.RzBitBtn7Click();
     controller.Timer3().stop();
-    controller.ReArm(true, 5ms);
+    controller.ReArm(true, arrived);
     EXPECT_EQ(controller.Timer3().interval(), 2000);
 }
