@@ -235,6 +235,7 @@ TEST_F(ControllerTest, ANestedTickIsPutOff) {
     controller.Timer1Timer();
     EXPECT_EQ(sentText(), "0F 0F ");
     EXPECT_TRUE(controller.Timer1().isActive());
+    controller.RzBitBtn6Click(); // its put-off shot would come inside the next part
 
     controller.RzBitBtn7Click();
     QMetaObject::invokeMethod(
