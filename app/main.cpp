@@ -1,7 +1,9 @@
 #include "Application.h"
 #include "Dialogs.h"
+#include "LogJournal.h"
 #include "MainFrm.h"
 #include "PortControl.h"
+#include "QuitSignals.h"
 #include "RangefinderSimulator.h"
 #include "ShowDataFrm.h"
 
@@ -10,7 +12,8 @@
 // Starts the program: the main window first, then the hidden log window, then
 // the message loop. With --simulate a simulated rangefinder runs inside the
 // program and its device is listed first in the port box, so that the port can
-// be opened and measured at once without an instrument.
+// be opened and measured at once without an instrument. Every record also goes
+// into the crash journal; SIGTERM, SIGINT and SIGHUP end the program as Exit does.
 int main(int argc, char* argv[]) {
     lrf::Application app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("lrfcontrol"));
@@ -38,10 +41,14 @@ int main(int argc, char* argv[]) {
         form.attachLogWindow(logWindow);
         if (simulator)
             form.setLeadingPortNames({QString::fromStdString(simulator->DevicePath())});
+        lrf::LogJournal journal(logWindow, &form, QCoreApplication::applicationVersion());
+        lrf::QuitSignals quitSignals([&form](int) { form.btnExitClick(); });
         form.show();
+        journal.Start();
         result = app.exec();
         // Records not yet written by an automatic save are kept in a file of their own.
         logWindow.SaveMirrorAtExit();
+        journal.Finish();
     }
     lrf::RemoveGuiHandOver();
     return result;
