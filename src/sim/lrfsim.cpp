@@ -17,7 +17,9 @@ namespace {
 void usage() {
     std::cerr << "usage: lrfsim [--distance M|none] [--speed V|none] [--inclination DEG|none]\n"
                  "              [--unit LETTER] [--speed-unit LETTER] [--quantity 1|2|3]\n"
-                 "              [--delay MS]\n";
+                 "              [--delay MS] [--at-once]\n"
+                 "Replies go out at the pace of the line the program has set; --at-once\n"
+                 "writes each reply in one piece.\n";
 }
 
 std::optional<double> optionalNumber(const std::string& text) {
@@ -36,6 +38,10 @@ int main(int argc, char* argv[]) {
             if (arg == "--help" || arg == "-h") {
                 usage();
                 return 0;
+            }
+            if (arg == "--at-once") {
+                settings.linePace = false;
+                continue;
             }
             if (i + 1 >= argc)
                 throw std::invalid_argument(arg);
