@@ -13,14 +13,15 @@ QString JournalOptions::DefaultPath() {
     const QString overridden = qEnvironmentVariable("LRF_JOURNAL");
     if (!overridden.isEmpty())
         return overridden;
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
-           QStringLiteral("/journal.sqlite");
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/journal.sqlite");
 }
 
 Journal::Journal(JournalOptions journalOptions, QObject* parent)
     : QObject(parent)
     , options(std::move(journalOptions)) {
-    options.path = QDir::cleanPath(QDir(options.path).absolutePath());
+    if (!options.path.isEmpty())
+        options.path = QDir::cleanPath(QDir(options.path).absolutePath());
     WriterSettings settings;
     settings.path = options.path;
     settings.info = {JournalNow(), options.workingDirectory.toStdString(),

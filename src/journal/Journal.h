@@ -18,7 +18,8 @@ struct JournalOptions {
     QString programVersion;
 
     // LRF_JOURNAL when set, otherwise journal.sqlite in the user's data folder
-    // of the application (QStandardPaths::AppDataLocation).
+    // of the application (QStandardPaths::AppDataLocation); empty when the
+    // system knows no such folder (then there is no journal).
     static QString DefaultPath();
 };
 

@@ -164,6 +164,9 @@ void SqliteJournalStore::Close() {
 }
 
 JournalStore::OpenResult SqliteJournalStore::Open() {
+    if (path.isEmpty())
+        throw JournalError(JournalError::Kind::Unavailable,
+                           "the system names no folder for the user's data");
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder))
         throw JournalError(JournalError::Kind::Unavailable,
