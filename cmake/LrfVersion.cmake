@@ -13,8 +13,21 @@
 set(LRF_VERSION ${PROJECT_VERSION})
 string(TIMESTAMP LRF_RELEASE_DATE "%Y-%m-%d" UTC) # honours SOURCE_DATE_EPOCH
 
+# Only the project's own work tree counts: a source tarball unpacked inside some
+# other repository must not take that one's history.
 find_package(Git QUIET)
 if(GIT_FOUND)
+    execute_process(
+        COMMAND ${GIT_EXECUTABLE} rev-parse --show-toplevel
+        WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+        OUTPUT_VARIABLE lrf_git_top
+        OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+    file(REAL_PATH "${PROJECT_SOURCE_DIR}" lrf_source_real)
+    if(lrf_git_top)
+        file(REAL_PATH "${lrf_git_top}" lrf_git_top)
+    endif()
+endif()
+if(GIT_FOUND AND lrf_git_top STREQUAL lrf_source_real)
     execute_process(
         COMMAND ${GIT_EXECUTABLE} describe --tags --long --always --abbrev=7
                 --match "v${PROJECT_VERSION}"
