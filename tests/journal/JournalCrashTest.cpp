@@ -12,12 +12,23 @@ QString Q(const fs::path& path) {
     return QString::fromStdString(path.string());
 }
 
-// What the automatic save would write after the first steps of the script.
-std::string MirrorAfter(int steps) {
+// Lines handed over in the last milliseconds before a kill may not have reached
+// the writer thread yet, more of them on a loaded machine; a journal that held
+// lines back for its group commit would lose hundreds at this pace.
+constexpr int kInFlight = 20;
+
+// True when bytes are what the automatic save would have written after some
+// number of steps of the script between printed - kInFlight and printed + 1.
+bool IsMirrorNearStep(const std::string& bytes, int printed) {
     TempDir scratch;
     LogUnderTest log(scratch.path());
-    log.Play(0, steps);
-    return log.MirrorBytes();
+    log.Play(0, std::max(0, printed - kInFlight));
+    for (int steps = std::max(0, printed - kInFlight); steps <= printed + 1; ++steps) {
+        if (bytes == log.MirrorBytes())
+            return true;
+        log.Play(steps, steps + 1);
+    }
+    return false;
 }
 
 // The next start of the program in folder: a log window and its journal.
@@ -66,11 +77,8 @@ TEST(JournalCrash, KilledRunIsRecoveredOnceAsItsAutomaticSave) {
         const std::string bytes = FileBytes(recovered);
         const std::size_t records = RecordLines(bytes).size();
         EXPECT_TRUE(next.dialogs.messages[0].startsWith(QString::number(records) + " records"));
-        // At most the step in flight when the kill came is missing or extra.
-        bool matched = false;
-        for (int steps = child.steps - 1; steps <= child.steps + 1 && !matched; ++steps)
-            matched = bytes == MirrorAfter(steps);
-        EXPECT_TRUE(matched) << records << " records recovered after " << child.steps << " steps";
+        EXPECT_TRUE(IsMirrorNearStep(bytes, child.steps))
+            << records << " records recovered after " << child.steps << " steps";
         EXPECT_EQ(FileBytes(autoSaves[0]), autoSaved);
         EXPECT_TRUE(CsvFilesIn(laterFolder).empty());
     }
@@ -114,8 +122,6 @@ TEST(JournalCrash, TwoProgramsShareOneJournal) {
     ASSERT_EQ(CsvFilesIn(first).size(), 1u);
     EXPECT_EQ(CsvFilesIn(second).size(), 1u); // only the other's save at exit
     const std::string bytes = FileBytes(CsvFilesIn(first)[0]);
-    bool matched = false;
-    for (int steps = child.steps - 1; steps <= child.steps + 1 && !matched; ++steps)
-        matched = bytes == MirrorAfter(steps);
-    EXPECT_TRUE(matched) << RecordLines(bytes).size() << " records after " << child.steps;
+    EXPECT_TRUE(IsMirrorNearStep(bytes, child.steps))
+        << RecordLines(bytes).size() << " records after " << child.steps;
 }
