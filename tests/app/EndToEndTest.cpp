@@ -286,7 +286,8 @@ TEST_F(ProgramTest, RunOverTwoThousandRecordsWritesItsAutomaticSave) {
     controller().setShotInterval(0);
     ui().RzBitBtn6->click();
     QDir dir(saveDir.path());
-    ASSERT_TRUE(waitUntil([&] { return !dir.entryList({"*.csv"}, QDir::Files).isEmpty(); }, 100000));
+    ASSERT_TRUE(
+        waitUntil([&] { return !dir.entryList({"*.csv"}, QDir::Files).isEmpty(); }, 100000));
     ui().RzBitBtn6->click();
     const QStringList files = dir.entryList({"*.csv"}, QDir::Files);
     ASSERT_EQ(files.size(), 1);
