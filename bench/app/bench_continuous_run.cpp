@@ -14,6 +14,7 @@
 #include "CPort.h"
 #include "ImageButton.h"
 #include "MainFrm.h"
+#include "MeasurementController.h"
 #include "NumericEdit.h"
 #include "PortControl.h"
 #include "RangefinderSimulator.h"
@@ -85,6 +86,7 @@ void PrintInstrumentSide(const char* what, const std::vector<SimExchange>& histo
 struct ProgramRun {
     std::vector<qint64> sentAt, replyStart, replyEnd; // ns on one clock
     std::vector<double> handOverUs; // the event thread saw the bytes -> the handler ran
+    std::vector<double> lateUs;     // a shot sent after its timer's moment
     std::vector<SimExchange> history;
     long long automaticSaves = 0;
     int recordsNow = 0;
@@ -113,7 +115,13 @@ ProgramRun RunProgram(int shots, bool paced) {
 
     QElapsedTimer clock;
     run.sentAt.reserve(static_cast<std::size_t>(shots));
-    form.onCommandSent = [&] { run.sentAt.push_back(clock.nsecsElapsed()); };
+    form.onCommandSent = [&] {
+        run.sentAt.push_back(clock.nsecsElapsed());
+        if (run.sentAt.size() > 1)
+            run.lateUs.push_back(std::chrono::duration<double, std::micro>(
+                                     Clock::now() - form.controller().Timer1().deadline())
+                                     .count());
+    };
     // Where the time of a shot goes: from the command to the start of its reply's
     // handling, and the handling itself.
     run.replyStart.reserve(static_cast<std::size_t>(shots) * 8);
@@ -196,6 +204,8 @@ void PrintProgramRun(const ProgramRun& run) {
     std::printf("hand-over through the Qt event loop (event thread saw the bytes to the "
                 "handler): median %.1f us, p99 %.1f us\n",
                 Percentile(run.handOverUs, 0.5), Percentile(run.handOverUs, 0.99));
+    std::printf("shot sent after its timer's moment: median %.1f us, p99 %.1f us\n",
+                Percentile(run.lateUs, 0.5), Percentile(run.lateUs, 0.99));
     std::printf("automatic saves written: %lld; records in the log now: %d\n", run.automaticSaves,
                 run.recordsNow);
 }
