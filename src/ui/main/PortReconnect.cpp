@@ -8,6 +8,7 @@ PortReconnect::PortReconnect(cport::TComPort& port, QObject* parent)
     : QObject(parent)
     , port_(port) {
     deadline_.setSingleShot(true);
+    deadline_.setTimerType(Qt::PreciseTimer); // a coarse timer may end the wait early
     deadline_.setInterval(kTimeLimitMs);
     retry_.setTimerType(Qt::PreciseTimer);
     retry_.setInterval(kRetryIntervalMs);
