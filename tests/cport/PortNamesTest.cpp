@@ -100,10 +100,10 @@ namespace {
 // Where a vanished device is looked for: behind its stable name when it has one
 // (never at its old node, which another device may have taken), else at its path.
 TEST_F(FakeSysfs, LocatesAVanishedDeviceByItsStableNameOrItsPath) {
-    const fs::path node = root / "ttyUSB1";      // the node the device has now
-    const fs::path oldNode = root / "ttyUSB0";   // another device took it
+    const fs::path node = root / "ttyUSB1";        // the node the device has now
+    const fs::path oldNode = root / "ttyUSB0";     // another device took it
     const fs::path byId = root / "usb-Laser-if00"; // the stable name
-    const fs::path typed = root / "instrument";  // a link the operator opened
+    const fs::path typed = root / "instrument";    // a link the operator opened
     std::ofstream(node.string()) << "";
     std::ofstream(oldNode.string()) << "";
     fs::create_symlink(node, byId);

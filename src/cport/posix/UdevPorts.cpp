@@ -163,7 +163,8 @@ bool ListUdevSerialPorts(std::vector<SerialPortInfo>& ports) {
     udev_list_entry* entry = nullptr;
     udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(ttys.get())) {
         sawAnyTty = true;
-        UdevDevice dev(udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
+        UdevDevice dev(
+            udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
         if (dev && isSerialPort(dev.get()))
             found.push_back(describe(dev.get()));
     }
@@ -200,7 +201,8 @@ SerialPortInfo IdentifyPort(const std::string& name) {
         return unknown;
     udev_list_entry* entry = nullptr;
     udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(ttys.get())) {
-        UdevDevice dev(udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
+        UdevDevice dev(
+            udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
         if (!dev || udev_device_get_devnum(dev.get()) != st.st_rdev)
             continue;
         SerialPortInfo info = describe(dev.get());
@@ -227,7 +229,8 @@ std::unique_ptr<PortMonitor> PortMonitor::Open() {
     if (!context)
         return nullptr;
     UdevMonitorHandle monitor(udev_monitor_new_from_netlink(context.get(), "udev"));
-    if (!monitor || udev_monitor_filter_add_match_subsystem_devtype(monitor.get(), "tty", nullptr) < 0 ||
+    if (!monitor ||
+        udev_monitor_filter_add_match_subsystem_devtype(monitor.get(), "tty", nullptr) < 0 ||
         udev_monitor_enable_receiving(monitor.get()) < 0)
         return nullptr;
     return std::make_unique<UdevMonitor>(std::move(context), std::move(monitor));
