@@ -79,6 +79,26 @@ TEST_F(ReconnectTest, ContinuousRunResumesWithTheShotsItOwed) {
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
+// Gone between a reply and the next shot, before the program heard of it: that
+// shot's write fails quietly, and the shot is still owed.
+TEST_F(ReconnectTest, ShotWrittenToAVanishedDeviceIsStillOwed) {
+    openThroughLink();
+    recordingOn();
+    ui().RzNumericEdit1->setValue(8);
+    ui().RzBitBtn6->click();
+    ASSERT_TRUE(waitUntil([&] { return recordCount() >= 3 && controller().Timer1().isActive(); }));
+    sim.Stop();
+    EXPECT_NO_THROW(controller().Timer1Timer()); // the tick comes first
+    ASSERT_TRUE(waitUntil([&] { return form.portReconnect().waiting(); }));
+    QFile::remove(link);
+    plugDeviceBackIn();
+    ASSERT_TRUE(waitUntil([&] { return recordCount() == 8; }, 10000));
+    settle(300);
+    EXPECT_EQ(recordCount(), 8);
+    EXPECT_EQ(sim.Counters().distanceCommands, 8u);
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
 // A device with a stable name is the same device wherever its node is next time.
 TEST_F(ReconnectTest, DeviceWithAStableNameIsReopenedAtItsNewNode) {
     const std::string firstNode = sim.DevicePath();

@@ -244,7 +244,14 @@ void TForm1::showSpeed(std::uint8_t unit, double value) {
 }
 
 void TForm1::sendHexCommand(std::string_view text) {
-    SendCommand(*commands_, text, true);
+    try {
+        SendCommand(*commands_, text, true);
+    } catch (const cport::EComPort& e) {
+        // The device went in the moment before: its loss is on its way as
+        // ComPort1DeviceLost, which tells the operator or bridges the run.
+        if (!cport::IsDeviceGone(e))
+            throw;
+    }
     if (onCommandSent)
         onCommandSent();
 }
