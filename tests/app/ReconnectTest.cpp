@@ -30,11 +30,8 @@ protected:
     }
 
     // The instrument hangs up at its next command; returns once the program waits.
-    void pullDevice(bool atNextCommand = true) {
-        if (atNextCommand)
-            sim.SetFault(SimFault::HangUp);
-        else
-            sim.Stop();
+    void pullDevice() {
+        sim.SetFault(SimFault::HangUp);
         ASSERT_TRUE(waitUntil([&] { return form.portReconnect().waiting(); }));
         QFile::remove(link);
     }
@@ -120,26 +117,6 @@ TEST_F(ReconnectTest, DeviceWithAStableNameIsReopenedAtItsNewNode) {
     EXPECT_EQ(form.comPort().Port(), sim.DevicePath());
     EXPECT_EQ(sim.Counters().speedCommands, 7u);
     EXPECT_EQ(stranger.Counters().speedCommands, 0u);
-    EXPECT_TRUE(dialogs.messages.isEmpty());
-}
-
-// Vanished while the rotation run waited for its period: nothing was owed, and
-// the run goes on with the command that was due.
-TEST_F(ReconnectTest, RotationRunResumesInItsPhase) {
-    controller().setWatchdogInterval(3000);
-    ui().RzNumericEdit2->setValue(600);
-    openThroughLink();
-    ui().RzBitBtn7->click();
-    ASSERT_TRUE(waitUntil(
-        [&] { return sim.Counters().distanceCommands == 1 && controller().Timer3().isActive(); }));
-    pullDevice(false);
-    plugDeviceBackIn();
-    ASSERT_TRUE(waitUntil([&] { return sim.Counters().speedCommands == 1; }, 10000));
-    EXPECT_EQ(sim.Counters().distanceCommands, 1u);
-    ASSERT_TRUE(waitUntil([&] { return recordCount() == 1; }));
-    ui().RzBitBtn7->click();
-    EXPECT_EQ(cell(1, 1), " 123.4");
-    EXPECT_EQ(cell(3, 1), "  45.6");
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
