@@ -49,6 +49,12 @@ void MeasurementController::send(const char* command) {
     hooks_.sendHexCommand(command);
 }
 
+// Marked before it is written: a shot whose write failed is still owed.
+void MeasurementController::sendRunShot(const char* command) {
+    unanswered_ = command;
+    send(command);
+}
+
 void MeasurementController::setRunning(ImageButton* button, int idleImage, int idleCaption,
                                        bool running) {
     button->setImageIndex(running ? imgRunning : idleImage);
@@ -82,7 +88,8 @@ void MeasurementController::continuousClick(const RunButton& run) {
         hooks_.btnRecordDataClick();
     hooks_.btnShowDataClick();
     // A shot count of 1 is a single shot: no run starts and the button stays idle.
-    if (controls_.RzNumericEdit1->value() != 1) {
+    const bool startsRun = controls_.RzNumericEdit1->value() != 1;
+    if (startsRun) {
         state_.ContinuousActive = true;
         setRunning(run.button, run.idleImage, strContinuousTesting, true);
         const int count = controls_.RzNumericEdit1->value();
@@ -90,10 +97,14 @@ void MeasurementController::continuousClick(const RunButton& run) {
         state_.RemainingCount = count;
     }
     SwitchOn(timer4_);
-    send(run.command);
+    if (startsRun)
+        sendRunShot(run.command);
+    else
+        send(run.command);
 }
 
 void MeasurementController::stopContinuous(const RunButton& run) {
+    unanswered_ = nullptr;
     state_.ContinuousActive = false;
     setRunning(run.button, run.idleImage, strContinuousTesting, false);
     controls_.RzNumericEdit1->setValue(state_.ContinuousCount);
@@ -121,7 +132,7 @@ void MeasurementController::continuousTick(const RunButton& run, bool& ticking,
     }
     FlagScope scope(ticking);
     run.shotTimer->stop();
-    send(run.command);
+    sendRunShot(run.command);
     controls_.RzNumericEdit1->setValue(state_.RemainingCount);
     if (state_.RemainingCount == 2) {
         // The shot just sent is the last one of the run.
@@ -149,6 +160,7 @@ void MeasurementController::RzBitBtn7Click() {
         SwitchOn(timer3_);
         return;
     }
+    unanswered_ = nullptr;
     state_.RotationMode = false;
     state_.ContinuousActive = false;
     setRunning(controls_.RzBitBtn7, imgRotation, strRotationMeasure, false);
@@ -165,10 +177,10 @@ void MeasurementController::Timer3Timer() {
     SwitchOff(timer3_);
     if (state_.RotationDistancePhase) {
         state_.RotationDistancePhase = false;
-        send("0D");
+        sendRunShot("0D");
     } else {
         state_.RotationDistancePhase = true;
-        send("0F");
+        sendRunShot("0F");
     }
     QCoreApplication::processEvents();
 }
@@ -190,6 +202,7 @@ void MeasurementController::Timer4Timer() {
         RzBitBtn9Click();
     if (controls_.RzBitBtn7->imageIndex() == imgRunning)
         RzBitBtn7Click();
+    unanswered_ = nullptr; // the reply the watchdog gave up on
     SwitchOff(timer4_);
 }
 
@@ -202,6 +215,8 @@ void MeasurementController::RzNumericEdit2Change() {
 void MeasurementController::ReArm(bool batchEndedWithEE,
                                   std::optional<DeadlineTimer::Clock::time_point> replyArrived) {
     SwitchOff(timer4_);
+    if (batchEndedWithEE)
+        unanswered_ = nullptr;
     if (!batchEndedWithEE || !state_.ContinuousActive)
         return;
     const auto from = replyArrived.value_or(DeadlineTimer::Clock::now());
@@ -241,7 +256,31 @@ void MeasurementController::StopAll() {
         stopContinuous(speedRun_);
     if (controls_.RzBitBtn7->imageIndex() == imgRunning)
         RzBitBtn7Click();
+    unanswered_ = nullptr;
     SwitchOff(timer4_);
+}
+
+bool MeasurementController::RunInProgress() const {
+    const bool running = controls_.RzBitBtn6->imageIndex() == imgRunning ||
+                         controls_.RzBitBtn9->imageIndex() == imgRunning ||
+                         controls_.RzBitBtn7->imageIndex() == imgRunning;
+    return (state_.ContinuousActive && running) || unanswered_ != nullptr;
+}
+
+void MeasurementController::PauseRuns() {
+    timer1_.stop();
+    timer2_.stop();
+    SwitchOff(timer3_);
+    SwitchOff(timer4_);
+}
+
+void MeasurementController::ResumeRuns() {
+    if (unanswered_) {
+        SwitchOn(timer4_);
+        send(unanswered_);
+        return;
+    }
+    ReArm(true);
 }
 
 } // namespace lrf
