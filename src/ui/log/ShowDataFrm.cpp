@@ -1,10 +1,12 @@
 #include "ShowDataFrm.h"
 
+#include "ChartFrm.h"
 #include "CsvFile.h"
 #include "CsvFormat.h"
 #include "LocalTime.h"
 #include "LogEvents.h"
 #include "LogGridModel.h"
+#include "LogStatusBar.h"
 #include "StringTable.h"
 #include "ui_ShowDataFrm.h"
 
@@ -12,6 +14,8 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QHeaderView>
+#include <QScreen>
+#include <QShortcut>
 
 #include <filesystem>
 #include <limits>
@@ -64,6 +68,10 @@ TFrmShowData::TFrmShowData(QWidget* parent)
     rowsHeader->setDefaultSectionSize(RowHeight);
     rowsHeader->setSectionResizeMode(QHeaderView::Fixed);
     ui->StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+
+    statusBar = new LogStatusBar(*ui->RzStatusBar1, statistics, [this] { ShowChart(); });
+    auto* chartKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), this);
+    connect(chartKey, &QShortcut::activated, this, &TFrmShowData::ShowChart);
 }
 
 TFrmShowData::~TFrmShowData() = default;
@@ -87,6 +95,25 @@ bool TFrmShowData::SaveMirrorAtExit() {
         QCoreApplication::sendEvent(this, &save);
     }
     return !mirror.HasRecords();
+}
+
+void TFrmShowData::ShowStatusMessage(const QString& text, int timeoutMs) {
+    statusBar->ShowMessage(text, timeoutMs);
+}
+
+void TFrmShowData::ShowChart() {
+    if (!chart) {
+        chart = new TFrmChart(statistics, this);
+        // Beside the log window where the screen has room; else where the
+        // window system puts it.
+        const QRect frame = frameGeometry();
+        if (const QScreen* s = screen();
+            s && isVisible() && frame.right() + chart->width() < s->availableGeometry().right())
+            chart->move(frame.right() + 1, frame.bottom() - chart->height());
+    }
+    chart->show();
+    chart->raise();
+    chart->activateWindow();
 }
 
 int TFrmShowData::RowCount() const {
@@ -147,6 +174,9 @@ void TFrmShowData::DataAdd(const TAData& record, int wParam) {
                            record.DateTimeText, record.Model, record.InstrumentCode});
     }
     mirror.Update(row, grid->RowCells(row), grid->Headers());
+    const auto cells = grid->RowCells(row);
+    statistics.SetRecord(record.Index, cells[1], cells[2], cells[3], cells[4]);
+    StatisticsChanged();
     SelectRow(row);
 }
 
@@ -156,6 +186,8 @@ void TFrmShowData::DataClear() {
         grid->SetCell(column, 1, {});
     // The next record on row 1 is a new one, not a rewrite of the old row 1.
     mirror.GridCleared();
+    statistics.Clear();
+    StatisticsChanged();
 }
 
 void TFrmShowData::DataSave() {
@@ -169,6 +201,12 @@ void TFrmShowData::DataSave() {
 void TFrmShowData::DataAutoSave() {
     WriteAutoSaveFile(ToPath(autoSaveDirectory), LocalNow(), mirror.Lines());
     mirror.Empty();
+}
+
+void TFrmShowData::StatisticsChanged() {
+    statusBar->StatisticsChanged();
+    if (chart)
+        chart->DataChanged();
 }
 
 void TFrmShowData::SelectRow(int gridRow) {
