@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QAreaSeries>
 #include <QChart>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -47,13 +48,20 @@ QList<QPointF> ToQt(const std::vector<ChartPoint>& points) {
     return list;
 }
 
+// Each change makes the chart lay itself out again: only what differs is set.
 void SetTicks(QValueAxis* axis, double min, double max, double smallestStep) {
     const double step = NiceStep(max - min, 8, smallestStep);
-    axis->setTickType(QValueAxis::TicksDynamic);
-    axis->setTickAnchor(0);
-    axis->setTickInterval(step);
-    axis->setLabelFormat(QStringLiteral("%.%1f").arg(DecimalsFor(step)));
-    axis->setRange(min, max);
+    if (axis->tickType() != QValueAxis::TicksDynamic)
+        axis->setTickType(QValueAxis::TicksDynamic);
+    if (axis->tickAnchor() != 0)
+        axis->setTickAnchor(0);
+    if (axis->tickInterval() != step)
+        axis->setTickInterval(step);
+    const QString format = QStringLiteral("%.%1f").arg(DecimalsFor(step));
+    if (axis->labelFormat() != format)
+        axis->setLabelFormat(format);
+    if (axis->min() != min || axis->max() != max)
+        axis->setRange(min, max);
 }
 
 void ShowMarkers(QChart* chart, QAbstractSeries* series, bool visible) {
@@ -81,6 +89,7 @@ TFrmChart::TFrmChart(const LogStatistics& statistics, QWidget* parent)
     CreateParts(Quantity::Distance, Qt::AlignLeft, QColor(31, 100, 180));
     CreateParts(Quantity::Speed, Qt::AlignRight, QColor(220, 110, 20));
     ui->chartView->setChart(chart); // the view owns the chart from here
+    connect(chart, &QChart::plotAreaChanged, this, &TFrmChart::PlaceValues);
 
     connect(ui->chartView, &ChartView::zoomRequested, this, &TFrmChart::Zoom);
     connect(ui->chartView, &ChartView::scrollRequested, this, &TFrmChart::ScrollBy);
@@ -122,11 +131,17 @@ void TFrmChart::CreateParts(Quantity q, Qt::Alignment side, const QColor& color)
     fill.setAlpha(45);
     p.band->setBrush(fill);
     p.band->setPen(Qt::NoPen);
-    p.band->setName(QStringLiteral("mean ± 1 sd"));
+    // Legend entries go in the order the series were added, band first so
+    // that the values are drawn over it: the name says whose band it is.
+    p.band->setName(QString::fromUtf8(QuantityName(q).data()) + QStringLiteral(" mean ± 1 sd"));
     p.mean = new QLineSeries;
     p.mean->setPen(QPen(color.darker(150), 1.5, Qt::DashLine));
     p.line = new QLineSeries;
-    p.line->setPen(QPen(color, 1));
+    QPen valuesPen(color, 1);
+    valuesPen.setCosmetic(true); // the raster engine's fast path for thin lines
+    p.line->setPen(valuesPen);
+    p.values = new ValuesItem(chart);
+    p.values->SetPen(valuesPen);
     for (QAbstractSeries* s : {static_cast<QAbstractSeries*>(p.band),
                                static_cast<QAbstractSeries*>(p.mean),
                                static_cast<QAbstractSeries*>(p.line)}) {
@@ -161,7 +176,15 @@ void TFrmChart::Refresh() {
     stale = false;
     range.SetRecordCount(stats.RecordCount());
     const int columns = PlotColumns();
-    SetTicks(axisX, range.First(), range.Last(), 1.0);
+    // The whole log ends at a round number a little past the newest record,
+    // so that a running log changes the axes (and the layout) now and then
+    // instead of at every redraw.
+    double last = range.Last();
+    if (range.Whole()) {
+        const double quantum = std::max(1.0, NiceStep(last - range.First(), 8, 1.0) / 5);
+        last = std::ceil((last - 0.5) / quantum) * quantum + 0.5;
+    }
+    SetTicks(axisX, range.First(), last, 1.0);
     for (const Quantity q : kQuantities)
         DrawQuantity(q, columns);
     UpdateScrollBar();
@@ -181,7 +204,7 @@ void TFrmChart::DrawQuantity(Quantity q, int columns) {
         if (g.lastRecord + 1.5 >= first && g.firstRecord + 0.5 <= last)
             shown.push_back(g);
     const GroupBands bands = BandsOf(shown);
-    p.line->replace(ToQt(values));
+    p.values->SetPoints(values);
     p.mean->replace(ToQt(bands.mean));
     p.upper->replace(ToQt(bands.upper));
     p.lower->replace(ToQt(bands.lower));
@@ -204,17 +227,19 @@ void TFrmChart::DrawQuantity(Quantity q, int columns) {
         p.line->setName(title);
     }
 
-    for (QAbstractSeries* s : {static_cast<QAbstractSeries*>(p.line),
-                               static_cast<QAbstractSeries*>(p.mean),
-                               static_cast<QAbstractSeries*>(p.band)}) {
-        if (s->isVisible() != any)
+    if (p.shown != any) {
+        p.shown = any;
+        for (QAbstractSeries* s : {static_cast<QAbstractSeries*>(p.line),
+                                   static_cast<QAbstractSeries*>(p.mean),
+                                   static_cast<QAbstractSeries*>(p.band)})
             s->setVisible(any);
+        p.values->setVisible(any);
+        ShowMarkers(chart, p.line, any);
+        ShowMarkers(chart, p.band, any);
+        ShowMarkers(chart, p.mean, false);
+        // The distance axis stays as the frame of an empty chart.
+        p.axis->setVisible(any || q == Quantity::Distance);
     }
-    ShowMarkers(chart, p.line, any);
-    ShowMarkers(chart, p.band, any);
-    ShowMarkers(chart, p.mean, false);
-    // The distance axis stays as the frame of an empty chart.
-    p.axis->setVisible(any || q == Quantity::Distance);
 
     double low = std::numeric_limits<double>::infinity(), high = -low;
     for (const ChartPoint& v : values) {
@@ -232,11 +257,21 @@ void TFrmChart::DrawQuantity(Quantity q, int columns) {
         low = 0;
         high = 1;
     } else {
+        // Padded, and held to half ticks so that a mean that moves a little
+        // does not change the axis at every redraw.
         const double pad = std::max((high - low) * 0.08, std::max(std::abs(high) * 0.001, 0.05));
-        low -= pad;
-        high += pad;
+        const double quantum = NiceStep(high - low + 2 * pad, 8, 1e-6) / 2;
+        low = std::floor((low - pad) / quantum) * quantum;
+        high = std::ceil((high + pad) / quantum) * quantum;
     }
     SetTicks(p.axis, low, high, 1e-6);
+    p.values->SetFrame(chart->plotArea(), axisX->min(), axisX->max(), low, high);
+}
+
+void TFrmChart::PlaceValues() {
+    for (Parts& p : parts)
+        p.values->SetFrame(chart->plotArea(), axisX->min(), axisX->max(), p.axis->min(),
+                           p.axis->max());
 }
 
 void TFrmChart::Zoom(double factor, QPointF at) {
@@ -302,6 +337,9 @@ QString TFrmChart::SaveImage(const QString& path) {
     if (suffix != QLatin1String("png") && suffix != QLatin1String("svg"))
         return QStringLiteral("The name must end in .png or .svg.");
     Refresh();
+    // Lay out axes and legend for what was just drawn; the picture may be
+    // taken before the event loop would do it.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();

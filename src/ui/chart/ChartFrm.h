@@ -3,6 +3,7 @@
 #include "ChartRange.h"
 #include "LogStatistics.h"
 #include "RedrawPacer.h"
+#include "ValuesItem.h"
 
 #include <QString>
 #include <QWidget>
@@ -49,7 +50,9 @@ public:
     // a failure in a message box.
     void btnSaveChartClick();
 
-    // The parts, for the tests and the benchmarks.
+    // The parts, for the tests and the benchmarks. The values are drawn by
+    // their own item; the line series carries their legend entry.
+    ValuesItem* Values(Quantity q) const { return parts[Slot(q)].values; }
     QLineSeries* Line(Quantity q) const { return parts[Slot(q)].line; }
     QLineSeries* Mean(Quantity q) const { return parts[Slot(q)].mean; }
     QAreaSeries* Band(Quantity q) const { return parts[Slot(q)].band; }
@@ -64,6 +67,7 @@ protected:
 
 private:
     struct Parts {
+        ValuesItem* values = nullptr;
         QLineSeries* line = nullptr;
         QLineSeries* mean = nullptr;
         QLineSeries* upper = nullptr;
@@ -71,6 +75,7 @@ private:
         QAreaSeries* band = nullptr;
         QValueAxis* axis = nullptr;
         QString unitsShown;
+        bool shown = true; // series, markers and axis visible
         bool manual = false; // y range picked with the rubber band
         double manualMin = 0, manualMax = 0;
     };
@@ -78,6 +83,7 @@ private:
 
     void CreateParts(Quantity q, Qt::Alignment side, const QColor& color);
     void DrawQuantity(Quantity q, int columns);
+    void PlaceValues();
     int PlotColumns() const;
     void Zoom(double factor, QPointF at);
     void ScrollBy(double pages);

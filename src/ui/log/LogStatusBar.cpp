@@ -84,7 +84,6 @@ LogStatusBar::LogStatusBar(QStatusBar& bar, const LogStatistics& statistics,
     chartButton->setObjectName(QStringLiteral("btnChart"));
     chartButton->setText(QStringLiteral("Chart"));
     chartButton->setToolTip(QStringLiteral("Chart of the log (Ctrl+G)"));
-    chartButton->setAutoRaise(true);
     chartButton->setFocusPolicy(Qt::NoFocus);
     chartButton->setMaximumHeight(bar.maximumHeight());
     bar.addPermanentWidget(chartButton);

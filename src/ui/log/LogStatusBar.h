@@ -40,6 +40,8 @@ public:
     void StatisticsChanged() { pacer.Request(); }
     // Shows the statistics as they are now.
     void Refresh();
+    // A paced refresh is still to come.
+    bool RefreshPending() const { return pacer.Pending(); }
     void ShowMessage(const QString& text, int timeoutMs = kMessageMs);
     void SetStoreState(const QString& text);
     // What the context menu copies: every group, tab-separated.
