@@ -20,7 +20,7 @@ void LogStatistics::SetRecord(std::int32_t index, std::string_view distanceText,
         return;
     const CellValue distance = ReadRecordCell(distanceText);
     const CellValue speed = ReadRecordCell(speedText);
-    const RecordPoint point{distance.value, speed.value,   UnitId(distanceUnit),
+    const RecordPoint point{distance.value,    speed.value,   UnitId(distanceUnit),
                             UnitId(speedUnit), distance.kind, speed.kind};
     ++revision;
 

@@ -58,9 +58,8 @@ class LogStatistics {
 public:
     // Record `index` (the row's Index) now holds these cells. Rows skipped
     // over by a larger index stay empty records.
-    void SetRecord(std::int32_t index, std::string_view distanceText,
-                   std::string_view distanceUnit, std::string_view speedText,
-                   std::string_view speedUnit);
+    void SetRecord(std::int32_t index, std::string_view distanceText, std::string_view distanceUnit,
+                   std::string_view speedText, std::string_view speedUnit);
     void Clear();
 
     // Records in the log: the last record's Index + 1.

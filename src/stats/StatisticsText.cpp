@@ -47,8 +47,8 @@ std::string StatusLine(const LogStatistics& stats, std::string_view decimalSepar
                        StatusDetail detail) {
     if (stats.RecordCount() == 0)
         return {};
-    std::string line = std::to_string(stats.RecordCount()) +
-                       (stats.RecordCount() == 1 ? " record" : " records");
+    std::string line =
+        std::to_string(stats.RecordCount()) + (stats.RecordCount() == 1 ? " record" : " records");
     for (const Quantity q : kQuantities)
         AppendGroup(line, stats, q, detail, decimalSeparator);
     line += " | no value " + std::to_string(stats.NoValueCount());
@@ -63,8 +63,8 @@ std::string StatisticsTable(const LogStatistics& stats, std::string_view dec) {
             const RunningStats& v = group.values;
             text += std::string(QuantityName(q)) + '\t' + std::string(stats.UnitName(group.unit)) +
                     '\t' + std::to_string(group.firstRecord + 1) + '\t' +
-                    std::to_string(group.lastRecord + 1) + '\t' + std::to_string(v.Count()) +
-                    '\t' + Fixed(v.Mean(), 3, dec) + '\t' + Fixed(v.StdDev(), 3, dec) + '\t' +
+                    std::to_string(group.lastRecord + 1) + '\t' + std::to_string(v.Count()) + '\t' +
+                    Fixed(v.Mean(), 3, dec) + '\t' + Fixed(v.StdDev(), 3, dec) + '\t' +
                     Fixed(v.Min(), 1, dec) + '\t' + Fixed(v.Max(), 1, dec) + '\t' +
                     Fixed(v.Spread(), 1, dec) + "\n";
         }

@@ -1,5 +1,5 @@
-#include "Decimate.h"
 #include "LogStatistics.h"
+#include "Decimate.h"
 #include "MeasurementRecord.h"
 #include "Units.h"
 
@@ -22,8 +22,10 @@ TEST(ReadRecordCell, TheTextsRecordsCarry) {
         {"  12.3", CellKind::Value, 12.3},
         {"2399.9", CellKind::Value, 2399.9},
         {"  -5.0", CellKind::Value, -5.0},
-        {"  12,3", CellKind::Value, 12.3},           // a comma locale
-        {"  45\xD9\xAB" "6", CellKind::Value, 45.6}, // a separator of two UTF-8 bytes
+        {"  12,3", CellKind::Value, 12.3}, // a comma locale
+        {"  45\xD9\xAB"
+         "6",
+         CellKind::Value, 45.6}, // a separator of two UTF-8 bytes
         {"----.-", CellKind::NoValue, 0},
         {"---.-", CellKind::NoValue, 0},
         {" ---.- ", CellKind::NoValue, 0},
@@ -110,9 +112,9 @@ void ExpectMatches(const LogStatistics& stats, const std::vector<Row>& rows, int
             double squares = 0;
             for (const double v : e.values)
                 squares += (v - mean) * (v - mean);
-            const double sd =
-                e.values.size() > 1 ? std::sqrt(squares / static_cast<double>(e.values.size() - 1))
-                                    : 0.0;
+            const double sd = e.values.size() > 1
+                                  ? std::sqrt(squares / static_cast<double>(e.values.size() - 1))
+                                  : 0.0;
             const auto [low, high] = std::minmax_element(e.values.begin(), e.values.end());
             EXPECT_EQ(stats.UnitName(a.unit), e.unit) << "step " << step;
             EXPECT_EQ(a.firstRecord, e.first) << "step " << step;
@@ -135,7 +137,9 @@ void ExpectMatches(const LogStatistics& stats, const std::vector<Row>& rows, int
 // both decimal separators.
 TEST(LogStatistics, AgreesWithATwoPassReferenceOnARandomLog) {
     std::mt19937 random(12345);
-    const auto chance = [&](double p) { return std::uniform_real_distribution<>(0, 1)(random) < p; };
+    const auto chance = [&](double p) {
+        return std::uniform_real_distribution<>(0, 1)(random) < p;
+    };
     std::normal_distribution<> distance(123.4, 2.5), speed(45.6, 8.0);
     const char* distanceUnits[] = {"M", "Y", "Ft"};
     const char* speedUnits[] = {"KPH", "MPH", "M/S"};
@@ -230,8 +234,8 @@ TEST(DecimatedValues, KeepsSpikesAndStaysWithinTwoPointsPerColumn) {
     const auto points = DecimatedValues(stats.Points(), Quantity::Distance, 1, 60001, 700);
     EXPECT_LE(points.size(), 2u * 700 + 4);
     EXPECT_GE(points.size(), 700u);
-    EXPECT_TRUE(std::is_sorted(points.begin(), points.end(),
-                               [](auto a, auto b) { return a.x < b.x; }));
+    EXPECT_TRUE(
+        std::is_sorted(points.begin(), points.end(), [](auto a, auto b) { return a.x < b.x; }));
     const auto has = [&](double x, double y) {
         return std::any_of(points.begin(), points.end(),
                            [&](ChartPoint p) { return p.x == x && p.y == y; });

@@ -16,9 +16,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 namespace {
@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
 
     lrf::TFrmShowData window;
     window.InitGrid();
-    const double closed = AddRecords(window, 20000);
+    const double closed = AddRecords(window, kRecords);
     QEvent clear(lrf::WM_DATA_CLEAR);
     QCoreApplication::sendEvent(&window, &clear);
 

@@ -77,7 +77,8 @@ TFrmChart::TFrmChart(const LogStatistics& statistics, QWidget* parent)
     , stats(statistics)
     , chart(new QChart)
     , axisX(new QValueAxis)
-    , pacer(kRedrawIntervalMs, [this] { Refresh(); }, this) {
+    , pacer(
+          kRedrawIntervalMs, [this] { Refresh(); }, this) {
     ui->setupUi(this);
     setWindowFlag(Qt::Window);
 
@@ -142,9 +143,9 @@ void TFrmChart::CreateParts(Quantity q, Qt::Alignment side, const QColor& color)
     p.line->setPen(valuesPen);
     p.values = new ValuesItem(chart);
     p.values->SetPen(valuesPen);
-    for (QAbstractSeries* s : {static_cast<QAbstractSeries*>(p.band),
-                               static_cast<QAbstractSeries*>(p.mean),
-                               static_cast<QAbstractSeries*>(p.line)}) {
+    for (QAbstractSeries* s :
+         {static_cast<QAbstractSeries*>(p.band), static_cast<QAbstractSeries*>(p.mean),
+          static_cast<QAbstractSeries*>(p.line)}) {
         chart->addSeries(s);
         s->attachAxis(axisX);
         s->attachAxis(p.axis);
@@ -212,8 +213,8 @@ void TFrmChart::DrawQuantity(Quantity q, int columns) {
     // Units in the axis title and the legend, in the order they came.
     QStringList units;
     for (const StatsGroup& g : groups) {
-        const QString unit = QString::fromUtf8(stats.UnitName(g.unit).data(),
-                                               static_cast<qsizetype>(stats.UnitName(g.unit).size()));
+        const QString unit = QString::fromUtf8(
+            stats.UnitName(g.unit).data(), static_cast<qsizetype>(stats.UnitName(g.unit).size()));
         if (!unit.isEmpty() && !units.contains(unit))
             units << unit;
     }
@@ -229,9 +230,9 @@ void TFrmChart::DrawQuantity(Quantity q, int columns) {
 
     if (p.shown != any) {
         p.shown = any;
-        for (QAbstractSeries* s : {static_cast<QAbstractSeries*>(p.line),
-                                   static_cast<QAbstractSeries*>(p.mean),
-                                   static_cast<QAbstractSeries*>(p.band)})
+        for (QAbstractSeries* s :
+             {static_cast<QAbstractSeries*>(p.line), static_cast<QAbstractSeries*>(p.mean),
+              static_cast<QAbstractSeries*>(p.band)})
             s->setVisible(any);
         p.values->setVisible(any);
         ShowMarkers(chart, p.line, any);
@@ -368,8 +369,7 @@ QString TFrmChart::SaveImage(const QString& path) {
 }
 
 void TFrmChart::btnSaveChartClick() {
-    const QString initial =
-        lastImagePath.isEmpty() ? QStringLiteral("chart.png") : lastImagePath;
+    const QString initial = lastImagePath.isEmpty() ? QStringLiteral("chart.png") : lastImagePath;
     const QString path = dialogs().getSaveImageName(this, initial);
     if (path.isEmpty())
         return;

@@ -75,7 +75,7 @@ private:
         QAreaSeries* band = nullptr;
         QValueAxis* axis = nullptr;
         QString unitsShown;
-        bool shown = true; // series, markers and axis visible
+        bool shown = true;   // series, markers and axis visible
         bool manual = false; // y range picked with the rubber band
         double manualMin = 0, manualMax = 0;
     };

@@ -11,9 +11,9 @@ namespace lrf {
 
 namespace {
 
-constexpr double kZoomPerStep = 0.8;  // one wheel notch shows 80 % of the records
+constexpr double kZoomPerStep = 0.8;   // one wheel notch shows 80 % of the records
 constexpr double kScrollPerStep = 0.1; // one notch or key press moves a tenth
-constexpr int kDragThreshold = 6;     // pixels: less is a click, not a rectangle
+constexpr int kDragThreshold = 6;      // pixels: less is a click, not a rectangle
 
 } // namespace
 

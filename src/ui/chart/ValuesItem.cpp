@@ -44,9 +44,8 @@ void ValuesItem::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidg
         const double sy = plot.height() / (yMax - yMin);
         pixels.resize(static_cast<qsizetype>(points.size()));
         for (std::size_t i = 0; i < points.size(); ++i)
-            pixels[static_cast<qsizetype>(i)] =
-                QPointF(plot.left() + (points[i].x - xMin) * sx,
-                        plot.bottom() - (points[i].y - yMin) * sy);
+            pixels[static_cast<qsizetype>(i)] = QPointF(plot.left() + (points[i].x - xMin) * sx,
+                                                        plot.bottom() - (points[i].y - yMin) * sy);
         stale = false;
     }
     painter->save();

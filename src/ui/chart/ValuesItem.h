@@ -30,8 +30,7 @@ public:
     const std::vector<ChartPoint>& Points() const { return points; }
 
     QRectF boundingRect() const override { return plot; }
-    void paint(QPainter* painter, const QStyleOptionGraphicsItem* option,
-               QWidget* widget) override;
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
 
 private:
     std::vector<ChartPoint> points;

@@ -73,7 +73,8 @@ LogStatusBar::LogStatusBar(QStatusBar& bar, const LogStatistics& statistics,
     , storeLabel(new QLabel(&bar))
     , chartButton(new QToolButton(&bar))
     , menu(new QMenu(&bar))
-    , pacer(kRefreshMs, [this] { Refresh(); }, this) {
+    , pacer(
+          kRefreshMs, [this] { Refresh(); }, this) {
     bar.addWidget(statsLabel, 1);
 
     storeLabel->setObjectName(QStringLiteral("storeStateLabel"));

@@ -33,8 +33,7 @@ class LogStatusBar : public QObject {
 public:
     static constexpr int kMessageMs = 8000;
 
-    LogStatusBar(QStatusBar& bar, const LogStatistics& statistics,
-                 std::function<void()> openChart);
+    LogStatusBar(QStatusBar& bar, const LogStatistics& statistics, std::function<void()> openChart);
 
     // The log changed.
     void StatisticsChanged() { pacer.Request(); }

@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QShortcut>
 
+#include <algorithm>
 #include <filesystem>
 #include <limits>
 
@@ -109,7 +110,8 @@ void TFrmShowData::ShowChart() {
         const QRect frame = frameGeometry();
         if (const QScreen* s = screen();
             s && isVisible() && frame.right() + chart->width() < s->availableGeometry().right())
-            chart->move(frame.right() + 1, frame.bottom() - chart->height());
+            chart->move(frame.right() + 1,
+                        std::max(s->availableGeometry().top(), frame.bottom() - chart->height()));
     }
     chart->show();
     chart->raise();

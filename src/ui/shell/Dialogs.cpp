@@ -29,7 +29,7 @@ public:
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         const auto suffixFor = [](const QString& filter) {
             return filter.contains(QLatin1String("*.svg")) ? QStringLiteral("svg")
-                                                          : QStringLiteral("png");
+                                                           : QStringLiteral("png");
         };
         if (initialPath.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive))
             dialog.selectNameFilter(dialog.nameFilters().value(1));

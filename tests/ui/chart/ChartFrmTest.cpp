@@ -14,9 +14,9 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineSeries>
+#include <QTest>
 #include <QToolButton>
 #include <QValueAxis>
-#include <QTest>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 

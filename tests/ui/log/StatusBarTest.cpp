@@ -67,8 +67,8 @@ TEST_F(StatusBarTest, ShowsTheStatisticsOfAKnownLog) {
     Record(20.0, kNoSpeed, true, true); // a rotation pair: one record
     Record(kNoDistance, 45.6, true, false);
     const std::string expected = "5 records | Distance M: n 4, mean 14.30, sd 3.80, min 12.2, "
-                             "max 20.0, spread 7.8 | Speed KPH: n 1, mean 45.60, sd 0.00, "
-                             "min 45.6, max 45.6, spread 0.0 | no value 1";
+                                 "max 20.0, spread 7.8 | Speed KPH: n 1, mean 45.60, sd 0.00, "
+                                 "min 45.6, max 45.6, spread 0.0 | no value 1";
     EXPECT_EQ(Shown().toStdString(), expected);
     // Too long for the bar: the shorter line, cut off.
     EXPECT_TRUE(Label()->text().startsWith("5 records | Distance M: n 4, mean 14.30, sd 3.80, "
