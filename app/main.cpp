@@ -1,4 +1,5 @@
 #include "Application.h"
+#include "CommandLine.h"
 #include "Dialogs.h"
 #include "MainFrm.h"
 #include "PortControl.h"
@@ -6,20 +7,26 @@
 #include "ShowDataFrm.h"
 
 #include <memory>
+#include <optional>
 
 // Starts the program: the main window first, then the hidden log window, then
 // the message loop. With --simulate a simulated rangefinder runs inside the
 // program and its device is listed first in the port box, so that the port can
-// be opened and measured at once without an instrument.
+// be opened and measured at once without an instrument. The options that only
+// print something run without a display.
 int main(int argc, char* argv[]) {
+    lrf::PrepareWindowlessRun(argc, argv);
     lrf::Application app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("lrfcontrol"));
+    const lrf::CommandLine commandLine = lrf::ReadCommandLine(QCoreApplication::arguments());
+    if (const std::optional<int> status = lrf::RunWithoutWindows(commandLine))
+        return *status;
     // The main window's close ends the program, whether or not the log is shown.
     QApplication::setQuitOnLastWindowClosed(false);
     lrf::InstallGuiHandOver();
 
     std::unique_ptr<lrf::sim::RangefinderSimulator> simulator;
-    if (QCoreApplication::arguments().contains(QStringLiteral("--simulate"))) {
+    if (commandLine.simulate) {
         simulator = std::make_unique<lrf::sim::RangefinderSimulator>();
         try {
             simulator->Start();
