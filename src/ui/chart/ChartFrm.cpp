@@ -89,7 +89,9 @@ TFrmChart::TFrmChart(const LogStatistics& statistics, QWidget* parent)
     chart->addAxis(axisX, Qt::AlignBottom);
     CreateParts(Quantity::Distance, Qt::AlignLeft, QColor(31, 100, 180));
     CreateParts(Quantity::Speed, Qt::AlignRight, QColor(220, 110, 20));
-    ui->chartView->setChart(chart); // the view owns the chart from here
+    // The view made a chart of its own and lets go of it without deleting it.
+    std::unique_ptr<QChart> unused(ui->chartView->chart());
+    ui->chartView->setChart(chart); // the view owns this chart from here
     connect(chart, &QChart::plotAreaChanged, this, &TFrmChart::PlaceValues);
 
     connect(ui->chartView, &ChartView::zoomRequested, this, &TFrmChart::Zoom);
