@@ -13,6 +13,8 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "two seven-segment readouts in the chosen units, and a log of the\n"
     "measurements saved as comma-separated text. A simulated rangefinder\n"
     "(lrfsim, and lrfcontrol --simulate) lets it be tried without an instrument.\n"
+    "Every record is also kept in a crash journal and recovered into a file at\n"
+    "the next start if the program ended without saving it.\n"
     "\n"
     "Serial devices belong to the group dialout: add your user to it\n"
     "(sudo adduser <user> dialout) and log in again to open them.")
@@ -26,6 +28,9 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Loaded at run time, so no library dependency names it: the crash journal's
+# SQLite driver of Qt.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt6sql6-sqlite)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/postinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 

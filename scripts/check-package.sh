@@ -90,8 +90,8 @@ check "package name is $LRF_PACKAGE" test "$(field Package)" = "$LRF_PACKAGE"
 check "version is $LRF_VERSION-1" test "$(field Version)" = "$LRF_VERSION-1"
 check "architecture is $arch" test "$(field Architecture)" = "$arch"
 depends=$(field Depends)
-check "dependencies computed (libc6, Qt 6 widgets)" \
-    bash -c '[[ "$1" == *libc6* && "$1" == *libqt6widgets6* ]]' _ "$depends"
+check "dependencies computed (libc6, Qt 6 widgets) and the journal's SQLite driver" \
+    bash -c '[[ "$1" == *libc6* && "$1" == *libqt6widgets6* && "$1" == *libqt6sql6-sqlite* ]]' _ "$depends"
 check "description tells of the dialout group" bash -c 'dpkg-deb --field "$1" Description | grep -q dialout' _ "$deb"
 dpkg-deb --control "$deb" "$work/control"
 check "postinst is executable and tells of dialout" \

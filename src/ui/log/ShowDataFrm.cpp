@@ -4,8 +4,10 @@
 #include "CsvFile.h"
 #include "CsvFormat.h"
 #include "LocalTime.h"
+#include "LogColumns.h"
 #include "LogEvents.h"
 #include "LogGridModel.h"
+#include "LogObserver.h"
 #include "LogStatusBar.h"
 #include "StringTable.h"
 #include "ui_ShowDataFrm.h"
@@ -18,6 +20,7 @@
 #include <QShortcut>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <limits>
 
@@ -25,23 +28,10 @@ namespace lrf {
 
 namespace {
 
-struct Column {
-    StringId header;
-    int width;
-};
-
-constexpr std::array<Column, TFrmShowData::ColumnCount> kColumns{{
-    {strSn, 30},
-    {strLinear, 60},
-    {strUnit, 30},
-    {strSpeed, 60},
-    {strUnit, 50},
-    {strPlace, 100},
-    {strDistination, 100},
-    {strDateTime, 100},
-    {strModel, 80},
-    {strLrfCode, 80},
-}};
+// Widths of the ten columns in pixels; their headers are kLogColumnHeaders.
+constexpr std::array<int, TFrmShowData::ColumnCount> kColumnWidths{30,  60,  30,  60, 50,
+                                                                   100, 100, 100, 80, 80};
+static_assert(kLogColumnHeaders.size() == TFrmShowData::ColumnCount);
 
 std::filesystem::path ToPath(const QString& name) {
 #ifdef _WIN32
@@ -79,9 +69,9 @@ TFrmShowData::~TFrmShowData() = default;
 
 void TFrmShowData::InitGrid() {
     for (int column = 0; column < ColumnCount; ++column) {
-        const Column& c = kColumns[static_cast<std::size_t>(column)];
-        grid->SetHeader(column, std::string(LoadStr(c.header)));
-        ui->StringGrid1->setColumnWidth(column, c.width);
+        const auto i = static_cast<std::size_t>(column);
+        grid->SetHeader(column, std::string(LoadStr(kLogColumnHeaders[i])));
+        ui->StringGrid1->setColumnWidth(column, kColumnWidths[i]);
     }
 }
 
@@ -175,10 +165,13 @@ void TFrmShowData::DataAdd(const TAData& record, int wParam) {
                            record.SpeedText, record.SpeedUnitName, record.Place, record.Destination,
                            record.DateTimeText, record.Model, record.InstrumentCode});
     }
-    mirror.Update(row, grid->RowCells(row), grid->Headers());
+    const bool replaced = mirror.Update(row, grid->RowCells(row), grid->Headers());
+    // The statistics follow the grid before anything that might fail.
     const auto cells = grid->RowCells(row);
     statistics.SetRecord(record.Index, cells[1], cells[2], cells[3], cells[4]);
     StatisticsChanged();
+    if (observer)
+        observer->LineWritten(row, grid->RowCells(row), replaced);
     SelectRow(row);
 }
 
@@ -190,6 +183,8 @@ void TFrmShowData::DataClear() {
     mirror.GridCleared();
     statistics.Clear();
     StatisticsChanged();
+    if (observer)
+        observer->GridCleared();
 }
 
 void TFrmShowData::DataSave() {
@@ -197,12 +192,18 @@ void TFrmShowData::DataSave() {
     lines.reserve(static_cast<std::size_t>(grid->GridRowCount()));
     for (int row = 0; row < grid->GridRowCount(); ++row)
         lines.push_back(CsvRecordLine(grid->RowCells(row)));
-    WriteCsvFile(ToPath(SaveFileName), lines);
+    const std::filesystem::path file = ToPath(SaveFileName);
+    WriteCsvFile(file, lines);
+    if (observer)
+        observer->GridSaved(file);
 }
 
 void TFrmShowData::DataAutoSave() {
-    WriteAutoSaveFile(ToPath(autoSaveDirectory), LocalNow(), mirror.Lines());
+    const std::filesystem::path file =
+        WriteAutoSaveFile(ToPath(autoSaveDirectory), LocalNow(), mirror.Lines());
     mirror.Empty();
+    if (observer)
+        observer->MirrorSaved(file);
 }
 
 void TFrmShowData::StatisticsChanged() {

@@ -18,6 +18,7 @@ namespace lrf {
 class LogGridModel;
 class LogStatusBar;
 class TFrmChart;
+class LogObserver;
 
 // The log window: the measurement log as a grid of ten columns, one row per
 // record, and the mirror of the log that the automatic save writes. The main
@@ -54,6 +55,11 @@ public:
 
     // Folder of the automatic saves; empty (the default) is the working directory.
     void SetAutoSaveDirectory(const QString& directory) { autoSaveDirectory = directory; }
+    const QString& AutoSaveDirectory() const { return autoSaveDirectory; }
+
+    // Told of every mirror line and of every save that succeeded (nullptr:
+    // nobody). The observer must outlive the window or be detached first.
+    void SetObserver(LogObserver* newObserver) { observer = newObserver; }
 
     // The grid as the log counts it: row 0 is the header row.
     int RowCount() const;
@@ -97,6 +103,7 @@ private:
     LogStatistics statistics;
     LogStatusBar* statusBar;
     TFrmChart* chart = nullptr;
+    LogObserver* observer = nullptr;
 };
 
 } // namespace lrf
