@@ -60,7 +60,7 @@ TFrmShowData::TFrmShowData(QWidget* parent)
     rowsHeader->setSectionResizeMode(QHeaderView::Fixed);
     ui->StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
 
-    statusBar = new LogStatusBar(*ui->RzStatusBar1, statistics, [this] { ShowChart(); });
+    logStatusBar = new LogStatusBar(*ui->RzStatusBar1, statistics, [this] { ShowChart(); });
     auto* chartKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), this);
     connect(chartKey, &QShortcut::activated, this, &TFrmShowData::ShowChart);
 }
@@ -89,7 +89,7 @@ bool TFrmShowData::SaveMirrorAtExit() {
 }
 
 void TFrmShowData::ShowStatusMessage(const QString& text, int timeoutMs) {
-    statusBar->ShowMessage(text, timeoutMs);
+    logStatusBar->ShowMessage(text, timeoutMs);
 }
 
 void TFrmShowData::ShowChart() {
@@ -207,7 +207,7 @@ void TFrmShowData::DataAutoSave() {
 }
 
 void TFrmShowData::StatisticsChanged() {
-    statusBar->StatisticsChanged();
+    logStatusBar->StatisticsChanged();
     if (chart)
         chart->DataChanged();
 }

@@ -74,7 +74,7 @@ public:
     const LogStatistics& Statistics() const { return statistics; }
     // The status bar: statistics, store state and the chart button.
     // LogStatusBar.h tells how temporary messages share it with the statistics.
-    LogStatusBar& StatusBar() const { return *statusBar; }
+    LogStatusBar& StatusBar() const { return *logStatusBar; }
     // A temporary message in the status bar, e.g. an announcement of a file
     // written; it covers the statistics until it times out.
     void ShowStatusMessage(const QString& text, int timeoutMs = 8000);
@@ -101,7 +101,7 @@ private:
     CsvMirror mirror;
     QString autoSaveDirectory;
     LogStatistics statistics;
-    LogStatusBar* statusBar;
+    LogStatusBar* logStatusBar;
     TFrmChart* chart = nullptr;
     LogObserver* observer = nullptr;
 };
