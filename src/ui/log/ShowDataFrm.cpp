@@ -1,5 +1,6 @@
 #include "ShowDataFrm.h"
 
+#include "ChartFrm.h"
 #include "CsvFile.h"
 #include "CsvFormat.h"
 #include "LocalTime.h"
@@ -7,6 +8,7 @@
 #include "LogEvents.h"
 #include "LogGridModel.h"
 #include "LogObserver.h"
+#include "LogStatusBar.h"
 #include "StringTable.h"
 #include "ui_ShowDataFrm.h"
 
@@ -14,7 +16,10 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QHeaderView>
+#include <QScreen>
+#include <QShortcut>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <limits>
@@ -54,6 +59,10 @@ TFrmShowData::TFrmShowData(QWidget* parent)
     rowsHeader->setDefaultSectionSize(RowHeight);
     rowsHeader->setSectionResizeMode(QHeaderView::Fixed);
     ui->StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+
+    logStatusBar = new LogStatusBar(*ui->RzStatusBar1, statistics, [this] { ShowChart(); });
+    auto* chartKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), this);
+    connect(chartKey, &QShortcut::activated, this, &TFrmShowData::ShowChart);
 }
 
 TFrmShowData::~TFrmShowData() = default;
@@ -77,6 +86,26 @@ bool TFrmShowData::SaveMirrorAtExit() {
         QCoreApplication::sendEvent(this, &save);
     }
     return !mirror.HasRecords();
+}
+
+void TFrmShowData::ShowStatusMessage(const QString& text, int timeoutMs) {
+    logStatusBar->ShowMessage(text, timeoutMs);
+}
+
+void TFrmShowData::ShowChart() {
+    if (!chart) {
+        chart = new TFrmChart(statistics, this);
+        // Beside the log window where the screen has room; else where the
+        // window system puts it.
+        const QRect frame = frameGeometry();
+        if (const QScreen* s = screen();
+            s && isVisible() && frame.right() + chart->width() < s->availableGeometry().right())
+            chart->move(frame.right() + 1,
+                        std::max(s->availableGeometry().top(), frame.bottom() - chart->height()));
+    }
+    chart->show();
+    chart->raise();
+    chart->activateWindow();
 }
 
 int TFrmShowData::RowCount() const {
@@ -137,6 +166,10 @@ void TFrmShowData::DataAdd(const TAData& record, int wParam) {
                            record.DateTimeText, record.Model, record.InstrumentCode});
     }
     const bool replaced = mirror.Update(row, grid->RowCells(row), grid->Headers());
+    // The statistics follow the grid before anything that might fail.
+    const auto cells = grid->RowCells(row);
+    statistics.SetRecord(record.Index, cells[1], cells[2], cells[3], cells[4]);
+    StatisticsChanged();
     if (observer)
         observer->LineWritten(row, grid->RowCells(row), replaced);
     SelectRow(row);
@@ -148,6 +181,8 @@ void TFrmShowData::DataClear() {
         grid->SetCell(column, 1, {});
     // The next record on row 1 is a new one, not a rewrite of the old row 1.
     mirror.GridCleared();
+    statistics.Clear();
+    StatisticsChanged();
     if (observer)
         observer->GridCleared();
 }
@@ -169,6 +204,12 @@ void TFrmShowData::DataAutoSave() {
     mirror.Empty();
     if (observer)
         observer->MirrorSaved(file);
+}
+
+void TFrmShowData::StatisticsChanged() {
+    logStatusBar->StatisticsChanged();
+    if (chart)
+        chart->DataChanged();
 }
 
 void TFrmShowData::SelectRow(int gridRow) {

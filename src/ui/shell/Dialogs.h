@@ -20,7 +20,14 @@ public:
     // operator cancels. defaultSuffix is appended to a name typed without one.
     virtual QString getSaveFileName(QWidget* parent, const QString& initialPath,
                                     const QString& filter, const QString& defaultSuffix) = 0;
+
+    // The save-file dialog for a picture: PNG or SVG, the default suffix
+    // following the type the operator picks. Replacements that do not care get
+    // getSaveFileName with both filters and the suffix "png".
+    virtual QString getSaveImageName(QWidget* parent, const QString& initialPath);
 };
+
+inline const QString kImageFilters = QStringLiteral("PNG image (*.png);;SVG image (*.svg)");
 
 // The dialogs in use: the real Qt dialogs unless a test installed others.
 Dialogs& dialogs();
