@@ -1,5 +1,5 @@
 # Set-up, build and test in two commands: `make run` and `make test`.
-.PHONY: all deps deps-run configure build build-app run test wine-test asan-test tsan-test fuzz bench format clean
+.PHONY: all deps deps-run configure build build-app run test wine-test asan-test tsan-test fuzz bench deb package-check journal-check format clean
 
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
@@ -52,6 +52,20 @@ fuzz: deps
 
 bench: build
 	scripts/run-benchmarks.sh build
+
+# The Debian package of the programs, in build/packages (cpack -G DEB in build/).
+deb: build
+	rm -f build/packages/lrfcontrol_*.deb
+	cd build && cpack -G DEB
+
+# Checks the package's data, contents and validators and runs the unpacked
+# programs; as root it also installs the package, runs it and removes it again.
+package-check: deb
+	scripts/check-package.sh build $(if $(filter 0,$(shell id -u)),--install)
+
+# The whole program under Xvfb, a run of 1500 shots ended from outside and started again.
+journal-check: build
+	scripts/journal-crash-check.sh build 1500
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

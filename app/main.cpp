@@ -1,25 +1,36 @@
 #include "Application.h"
+#include "CommandLine.h"
 #include "Dialogs.h"
+#include "LogJournal.h"
+#include "LrfVersion.h"
 #include "MainFrm.h"
 #include "PortControl.h"
+#include "QuitSignals.h"
 #include "RangefinderSimulator.h"
 #include "ShowDataFrm.h"
 
 #include <memory>
+#include <optional>
 
 // Starts the program: the main window first, then the hidden log window, then
 // the message loop. With --simulate a simulated rangefinder runs inside the
 // program and its device is listed first in the port box, so that the port can
-// be opened and measured at once without an instrument.
+// be opened and measured at once without an instrument. The options that only
+// print something run without a display. Every record also goes into the crash
+// journal; SIGTERM, SIGINT and SIGHUP end the program as Exit does.
 int main(int argc, char* argv[]) {
+    lrf::PrepareWindowlessRun(argc, argv);
     lrf::Application app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("lrfcontrol"));
+    const lrf::CommandLine commandLine = lrf::ReadCommandLine(QCoreApplication::arguments());
+    if (const std::optional<int> status = lrf::RunWithoutWindows(commandLine))
+        return *status;
     // The main window's close ends the program, whether or not the log is shown.
     QApplication::setQuitOnLastWindowClosed(false);
     lrf::InstallGuiHandOver();
 
     std::unique_ptr<lrf::sim::RangefinderSimulator> simulator;
-    if (QCoreApplication::arguments().contains(QStringLiteral("--simulate"))) {
+    if (commandLine.simulate) {
         simulator = std::make_unique<lrf::sim::RangefinderSimulator>();
         try {
             simulator->Start();
@@ -38,10 +49,14 @@ int main(int argc, char* argv[]) {
         form.attachLogWindow(logWindow);
         if (simulator)
             form.setLeadingPortNames({QString::fromStdString(simulator->DevicePath())});
+        lrf::LogJournal journal(logWindow, &form, QString::fromUtf8(LRF_VERSION));
+        lrf::QuitSignals quitSignals([&form](int) { form.btnExitClick(); });
         form.show();
+        journal.Start();
         result = app.exec();
         // Records not yet written by an automatic save are kept in a file of their own.
         logWindow.SaveMirrorAtExit();
+        journal.Finish();
     }
     lrf::RemoveGuiHandOver();
     return result;

@@ -80,6 +80,9 @@ int main(int argc, char* argv[]) {
     const int idleSeconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
 
     lrf::sim::RangefinderSimulator sim;
+    lrf::sim::SimSettings atOnce; // the hand-over is measured, not the line
+    atOnce.linePace = false;
+    sim.SetSettings(atOnce);
     sim.Start();
     cport::TComPort port;
     port.SetPort(sim.DevicePath());

@@ -1,6 +1,8 @@
 #include "ComTexts.h"
 
+#include <filesystem>
 #include <mutex>
+#include <system_error>
 
 #if __has_include(<libintl.h>)
 #include <libintl.h>
@@ -18,6 +20,21 @@ namespace cport {
 
 namespace {
 constexpr const char* kDomain = "cport";
+
+#ifndef CPORT_LOCALE_FROM_PROGRAM
+#define CPORT_LOCALE_FROM_PROGRAM "../share/locale"
+#endif
+} // namespace
+
+std::string CatalogueDirectory(const std::string& programDirectory) {
+    namespace fs = std::filesystem;
+    const fs::path program(programDirectory);
+    std::error_code ignored;
+    // A folder, not just a name: an installed program's folder may hold a program
+    // called "locale" (/usr/bin/locale).
+    if (fs::is_directory(program / "locale", ignored))
+        return (program / "locale").string();
+    return (program / CPORT_LOCALE_FROM_PROGRAM).lexically_normal().string();
 }
 
 std::string ProgramDirectory() {
@@ -39,7 +56,7 @@ std::string Translate(const char* text) {
 #ifdef CPORT_HAVE_GETTEXT
     static std::once_flag once;
     std::call_once(once, [] {
-        const std::string dir = ProgramDirectory() + "/locale";
+        const std::string dir = CatalogueDirectory(ProgramDirectory());
         bindtextdomain(kDomain, dir.c_str());
         bind_textdomain_codeset(kDomain, "UTF-8");
     });

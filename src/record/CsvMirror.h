@@ -15,8 +15,8 @@ public:
     // Takes the row just written in the grid. A row written again right after
     // itself (the speed half of a rotation pair, or a rewrite) replaces its
     // line; otherwise the line is appended, after the header line when the
-    // mirror was empty.
-    void Update(std::int32_t row, std::span<const std::string> cells,
+    // mirror was empty. Returns true when the line replaced the last one.
+    bool Update(std::int32_t row, std::span<const std::string> cells,
                 std::span<const std::string> headers);
 
     // The grid was cleared: the next record, even on the same row number, is

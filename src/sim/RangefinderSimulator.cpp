@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <system_error>
 #include <termios.h>
 #include <unistd.h>
@@ -110,7 +112,30 @@ SimFault RangefinderSimulator::takeFault() {
     return f;
 }
 
+std::vector<SimExchange> RangefinderSimulator::History() const {
+    std::lock_guard lock(historyMutex_);
+    return {history_.begin(), history_.end()};
+}
+
+void RangefinderSimulator::ClearHistory() {
+    std::lock_guard lock(historyMutex_);
+    history_.clear();
+}
+
+void RangefinderSimulator::remember(const SimExchange& exchange) {
+    std::lock_guard lock(historyMutex_);
+    if (history_.size() >= 100000)
+        history_.pop_front();
+    history_.push_back(exchange);
+}
+
 void RangefinderSimulator::run() {
+    // The paced bytes and the time stamps should be as exact as the kernel can
+    // make them, not rounded up by the default timer slack.
+    ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    // An instrument keeps its pace whatever else the machine does: where it may,
+    // this thread runs before the programs it talks to.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), -10);
     std::uint8_t buffer[256];
     while (!hungUp_) {
         pollfd fds[2] = {{stopFd_, POLLIN, 0}, {master_, POLLIN, 0}};
@@ -122,16 +147,18 @@ void RangefinderSimulator::run() {
         if (fds[1].revents & (POLLERR | POLLNVAL))
             return;
         ssize_t n = ::read(master_, buffer, sizeof buffer);
+        const auto received = std::chrono::steady_clock::now();
         if (n < 0 && (errno == EAGAIN || errno == EINTR))
             continue;
         if (n <= 0)
             return;
         for (ssize_t i = 0; i < n && !hungUp_; ++i)
-            answer(buffer[i]);
+            answer(buffer[i], received);
     }
 }
 
-void RangefinderSimulator::answer(std::uint8_t command) {
+void RangefinderSimulator::answer(std::uint8_t command,
+                                  std::chrono::steady_clock::time_point received) {
     if (command == kDistanceCommand)
         ++distanceCommands_;
     else if (command == kSpeedCommand)
@@ -140,22 +167,31 @@ void RangefinderSimulator::answer(std::uint8_t command) {
         ++otherBytes_;
         return;
     }
+    SimExchange exchange;
+    exchange.command = command;
+    exchange.received = received;
     const SimSettings s = Settings();
     if (s.replyDelay.count() > 0 && !pause(s.replyDelay))
         return;
+    std::optional<double> distance = s.distance;
+    if (command == kDistanceCommand && distance)
+        *distance += s.distanceStep * static_cast<double>(distanceReplies_++ % 1000);
     Frame frame = command == kDistanceCommand
-                      ? DistanceFrame(s.distance, s.inclination, s.distanceUnitLetter, s.quantity)
+                      ? DistanceFrame(distance, s.inclination, s.distanceUnitLetter, s.quantity)
                       : SpeedFrame(s.speed, s.speedUnitLetter);
+    std::size_t cut = 0;
     switch (takeFault()) {
     case SimFault::None:
         break;
     case SimFault::DropReply:
         ++repliesDropped_;
+        remember(exchange);
         return;
     case SimFault::SplitFrame:
-        if (sendAll(frame.data(), 3) && pause(s.splitGap) && sendAll(frame.data() + 3, 5))
-            ++repliesSent_;
-        return;
+        cut = s.splitAt >= 1 && s.splitAt <= 7
+                  ? static_cast<std::size_t>(s.splitAt)
+                  : std::uniform_int_distribution<std::size_t>(1, 7)(random_);
+        break;
     case SimFault::Garbage:
         frame = {0x3C, 0x21, 0x7E, 0x00, 0xFF, 0x55, 0xAA, 0x13};
         break;
@@ -166,8 +202,56 @@ void RangefinderSimulator::answer(std::uint8_t command) {
         hangUp();
         return;
     }
-    if (sendAll(frame.data(), frame.size()))
+    exchange.reply = frame;
+    const auto pace = s.linePace ? characterTime() : std::chrono::nanoseconds(0);
+    if (sendFrame(frame, cut, s.splitGap, pace)) {
+        exchange.written = std::chrono::steady_clock::now();
+        exchange.replied = true;
         ++repliesSent_;
+    }
+    remember(exchange);
+}
+
+// One character on the line as the far end has set it: start bit, data bits,
+// parity bit and stop bits. Nothing when the rate cannot be read.
+std::chrono::nanoseconds RangefinderSimulator::characterTime() const {
+    try {
+        const SimLineState line = LineState();
+        if (line.bitsPerSecond == 0)
+            return {};
+        const int bits = 1 + line.dataBits + (line.parity != 'N' ? 1 : 0) + line.stopBits;
+        return std::chrono::nanoseconds(bits * 1'000'000'000LL / line.bitsPerSecond);
+    } catch (const std::system_error&) {
+        return {};
+    }
+}
+
+// Writes the frame, byte by byte at `characterTime` apart when that is set, and
+// with a pause after the first `cut` bytes when `cut` is set.
+bool RangefinderSimulator::sendFrame(const Frame& frame, std::size_t cut,
+                                     std::chrono::milliseconds gap,
+                                     std::chrono::nanoseconds characterTime) {
+    const bool paced = characterTime.count() > 0;
+    auto due = std::chrono::steady_clock::now();
+    std::size_t sent = 0;
+    while (sent < frame.size()) {
+        const std::size_t end = paced ? sent + 1 : (cut > sent ? cut : frame.size());
+        if (!sendAll(frame.data() + sent, end - sent))
+            return false;
+        sent = end;
+        if (sent == frame.size())
+            break;
+        if (sent == cut) {
+            if (!pause(gap))
+                return false;
+            due = std::chrono::steady_clock::now();
+            continue;
+        }
+        due += characterTime;
+        if (!sleepUntil(due))
+            return false;
+    }
+    return true;
 }
 
 bool RangefinderSimulator::sendAll(const std::uint8_t* data, std::size_t size) {
@@ -200,6 +284,23 @@ bool RangefinderSimulator::pause(std::chrono::milliseconds duration) {
         r = ::poll(&stop, 1, static_cast<int>(duration.count()));
     } while (r < 0 && errno == EINTR);
     return r == 0;
+}
+
+bool RangefinderSimulator::sleepUntil(std::chrono::steady_clock::time_point due) {
+    pollfd stop{stopFd_, POLLIN, 0};
+    for (;;) {
+        const auto left = due - std::chrono::steady_clock::now();
+        if (left <= std::chrono::nanoseconds(0))
+            return true;
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        const timespec timeout{static_cast<time_t>(ns / 1'000'000'000),
+                               static_cast<long>(ns % 1'000'000'000)};
+        const int r = ::ppoll(&stop, 1, &timeout, nullptr);
+        if (r > 0)
+            return false;
+        if (r < 0 && errno != EINTR)
+            return false;
+    }
 }
 
 void RangefinderSimulator::hangUp() {

@@ -10,10 +10,13 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace lrf::sim {
 
@@ -24,14 +27,22 @@ struct SimSettings {
     std::optional<double> distance = 123.4;
     std::optional<double> inclination; // degrees; none sends the no-angle mark
     std::optional<double> speed = 45.6;
+    // Each distance reply measures `distanceStep` more than the one before; the
+    // steps start again after 1000 replies.
+    double distanceStep = 0.0;
     std::chrono::milliseconds replyDelay{0};
+    // The pace of a real line: each reply byte leaves one character time after the
+    // one before, at the rate the program on the other end has set. Off, a reply
+    // is written at once, which only a fast benchmark wants.
+    bool linePace = true;
     std::chrono::milliseconds splitGap{5}; // pause inside a split frame
+    int splitAt = 0; // bytes before the pause of a split frame; 0 picks 1 to 7 at random
 };
 
 enum class SimFault {
     None,
     DropReply,    // send nothing
-    SplitFrame,   // send the frame in two writes with a pause between
+    SplitFrame,   // send the frame in two pieces with a pause between
     Garbage,      // send eight bytes that are not a frame
     CorruptDigit, // put a hex letter where a decimal digit belongs
     HangUp        // close the far end: the device vanishes
@@ -51,6 +62,15 @@ struct SimCounters {
     std::uint64_t otherBytes = 0;
     std::uint64_t repliesSent = 0;
     std::uint64_t repliesDropped = 0;
+};
+
+// One command and the reply to it, with the simulator's own time stamps.
+struct SimExchange {
+    std::uint8_t command = 0;
+    std::chrono::steady_clock::time_point received{}; // the command was read
+    Frame reply{};                                    // what was sent, when anything was
+    bool replied = false;                             // the whole reply went out
+    std::chrono::steady_clock::time_point written{};  // its last byte was written
 };
 
 class RangefinderSimulator {
@@ -78,16 +98,25 @@ public:
 
     SimCounters Counters() const;
 
+    // The last 100000 commands and their replies, oldest first.
+    std::vector<SimExchange> History() const;
+    void ClearHistory();
+
     // The line settings now in force on the device. Throws std::system_error.
     SimLineState LineState() const;
     bool HungUp() const { return hungUp_; }
 
 private:
     void run();
-    void answer(std::uint8_t command);
+    void answer(std::uint8_t command, std::chrono::steady_clock::time_point received);
     SimFault takeFault();
+    std::chrono::nanoseconds characterTime() const;
+    bool sendFrame(const Frame& frame, std::size_t cut, std::chrono::milliseconds gap,
+                   std::chrono::nanoseconds characterTime);
     bool sendAll(const std::uint8_t* data, std::size_t size);
-    bool pause(std::chrono::milliseconds duration); // false when stopping
+    bool pause(std::chrono::milliseconds duration);             // false when stopping
+    bool sleepUntil(std::chrono::steady_clock::time_point due); // false when stopping
+    void remember(const SimExchange& exchange);
     void hangUp();
 
     mutable std::mutex mutex_;
@@ -101,6 +130,11 @@ private:
     std::atomic<std::uint64_t> repliesSent_{0};
     std::atomic<std::uint64_t> repliesDropped_{0};
     std::atomic<bool> hungUp_{false};
+    std::uint64_t distanceReplies_ = 0; // the simulator thread's own
+    std::minstd_rand random_{std::random_device{}()};
+
+    mutable std::mutex historyMutex_;
+    std::deque<SimExchange> history_;
 
     int master_ = -1;
     int keepAlive_ = -1; // our own handle on the far end, so that the master never

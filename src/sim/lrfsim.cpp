@@ -1,6 +1,7 @@
 // lrfsim: runs the simulated rangefinder until interrupted. Prints the device
 // path to open on its first line, so that scripts can read it.
 
+#include "LrfVersion.h"
 #include "RangefinderSimulator.h"
 
 #include <csignal>
@@ -17,7 +18,10 @@ namespace {
 void usage() {
     std::cerr << "usage: lrfsim [--distance M|none] [--speed V|none] [--inclination DEG|none]\n"
                  "              [--unit LETTER] [--speed-unit LETTER] [--quantity 1|2|3]\n"
-                 "              [--delay MS]\n";
+                 "              [--delay MS] [--at-once]\n"
+                 "       lrfsim --version\n"
+                 "Replies go out at the pace of the line the program has set; --at-once\n"
+                 "writes each reply in one piece.\n";
 }
 
 std::optional<double> optionalNumber(const std::string& text) {
@@ -36,6 +40,14 @@ int main(int argc, char* argv[]) {
             if (arg == "--help" || arg == "-h") {
                 usage();
                 return 0;
+            }
+            if (arg == "--version") {
+                std::cout << "lrfsim " << LRF_VERSION << "\n";
+                return 0;
+            }
+            if (arg == "--at-once") {
+                settings.linePace = false;
+                continue;
             }
             if (i + 1 >= argc)
                 throw std::invalid_argument(arg);

@@ -3,6 +3,7 @@
 #include "ProgramFixture.h"
 #include "ReadoutPanel.h"
 #include "RecordingStep.h"
+#include "ReplyGathering.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -313,7 +314,11 @@ TEST_F(ProgramTest, ClosedPortSendsNothingAndTheWatchdogReports) {
     EXPECT_EQ(sim.Counters().distanceCommands + sim.Counters().speedCommands, 0u);
 }
 
+// Garbage that comes in one batch is one record; paced, each byte would be one.
 TEST_F(ProgramTest, GarbageReplyIsRecordedWithTheNoValueTexts) {
+    lrf::sim::SimSettings atOnce;
+    atOnce.linePace = false;
+    sim.SetSettings(atOnce);
     openPort();
     recordingOn();
     sim.SetFault(SimFault::Garbage);
@@ -368,6 +373,9 @@ TEST_F(ProgramTest, RecordLimitRefusesTheReplyAndSkipsTheReArm) {
 }
 
 TEST_F(ProgramTest, RunOverTwoThousandRecordsWritesItsAutomaticSave) {
+    lrf::sim::SimSettings atOnce; // two thousand replies: the line's pace is not the point
+    atOnce.linePace = false;
+    sim.SetSettings(atOnce);
     openPort();
     controller().setShotInterval(0);
     ui().RzBitBtn6->click();
@@ -449,6 +457,77 @@ TEST_F(ProgramTest, VanishedDeviceIsReportedOnceAndThePortCloses) {
     settle(500);
     EXPECT_EQ(dialogs.messages.size(), 1); // no watchdog message afterwards
     EXPECT_EQ(cell(1, kept), " 123.4");
+}
+
+// The simulator paces every reply byte by byte at the line's rate; a pause at
+// any point of the reply still gives one decoded record.
+TEST_F(ProgramTest, AReplySplitAnywhereIsRecordedOnce) {
+    openPort();
+    recordingOn();
+    for (int cut = 1; cut <= 7; ++cut) {
+        SCOPED_TRACE(cut);
+        lrf::sim::SimSettings settings;
+        settings.splitAt = cut;
+        sim.SetSettings(settings);
+        sim.SetFault(SimFault::SplitFrame);
+        ui().RzBitBtn5->click();
+        ASSERT_TRUE(waitUntil([&] { return recordCount() == cut; }));
+        EXPECT_EQ(cell(1, cut), " 123.4");
+    }
+    settle(50);
+    EXPECT_EQ(recordCount(), 7);
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+// At 110 baud a frame takes 727 ms. While the first piece of a reply waits for
+// the rest, nothing is shown or recorded and the watchdog keeps running; after
+// the frame time the piece is handled alone.
+TEST_F(ProgramTest, TheWatchdogRunsWhileAReplyIsIncomplete) {
+    ui().cbbBaudRate->setCurrentIndex(1);
+    openPort();
+    recordingOn();
+    lrf::sim::SimSettings settings;
+    settings.splitAt = 1;
+    settings.splitGap = std::chrono::milliseconds(1500);
+    sim.SetSettings(settings);
+    sim.SetFault(SimFault::SplitFrame);
+    bool heldAtTheMessage = false;
+    dialogs.onMessage = [&] {
+        heldAtTheMessage = form.replyGathering().holding() && recordCount() == 0;
+    };
+    ui().RzBitBtn5->click();
+    ASSERT_TRUE(waitUntil([&] { return !dialogs.messages.isEmpty(); }));
+    EXPECT_EQ(dialogs.messages, QStringList{"Communication failure!"});
+    EXPECT_TRUE(heldAtTheMessage);
+    ASSERT_TRUE(waitUntil([&] { return recordCount() == 1; }));
+    EXPECT_EQ(cell(1, 1), "----.-");
+    EXPECT_EQ(sim.Counters().repliesSent, 0u); // the rest is still to come
+}
+
+// A run against an instrument that writes its replies byte by byte at 19200
+// baud: one row per shot, each the value of its own frame read here afresh.
+TEST_F(ProgramTest, PacedRunRecordsEachFrameOnce) {
+    constexpr int kShots = 500;
+    lrf::sim::SimSettings settings;
+    settings.distanceStep = 0.1;
+    sim.SetSettings(settings);
+    openPort();
+    ui().RzNumericEdit1->setValue(kShots);
+    ui().RzBitBtn6->click();
+    ASSERT_TRUE(waitUntil([&] { return recordCount() == kShots; }, 60000));
+    settle(50);
+    EXPECT_EQ(recordCount(), kShots);
+    const auto history = sim.History();
+    ASSERT_EQ(history.size(), static_cast<std::size_t>(kShots));
+    const auto digit = [](std::uint8_t byte, bool high) { return high ? byte >> 4 : byte & 0xF; };
+    for (int row = 1; row <= kShots; ++row) {
+        const lrf::sim::Frame& f = history[static_cast<std::size_t>(row - 1)].reply;
+        const double metres = 1000 * digit(f[1], true) + 100 * digit(f[1], false) +
+                              10 * digit(f[2], true) + digit(f[2], false) + 0.1 * digit(f[3], true);
+        ASSERT_EQ(cell(1, row), QString::asprintf("%6.1f", metres)) << row;
+    }
+    EXPECT_EQ(cell(1, kShots), " 173.3");
+    EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
 TEST_F(ProgramTest, ExitClosesTheMainWindow) {

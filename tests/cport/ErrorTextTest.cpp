@@ -112,6 +112,30 @@ TEST(ErrorTexts, CatalogueBesideTheProgramTranslates) {
               "Die Eigenschaft kann bei geöffneter Schnittstelle nicht geändert werden\n");
 }
 
+TEST(ErrorTexts, InstalledProgramFindsTheCatalogueRelativeToItself) {
+    // An installed layout under a prefix of its own (bin/ and share/locale/),
+    // with and without a program called "locale" beside it, as in /usr/bin.
+    namespace fs = std::filesystem;
+    for (const bool localeProgramBeside : {false, true}) {
+        const fs::path prefix =
+            fs::temp_directory_path() / ("cport-prefix-" + std::to_string(getpid()));
+        fs::remove_all(prefix);
+        const fs::path bin = prefix / "bin";
+        const fs::path catalogue = bin / CPORT_LOCALE_FROM_PROGRAM / "de" / "LC_MESSAGES";
+        fs::create_directories(catalogue);
+        fs::copy_file(fs::path(CPORT_CATALOGUES) / "de" / "LC_MESSAGES" / "cport.mo",
+                      catalogue / "cport.mo");
+        fs::copy_file(CPORT_TEXT_PROBE, bin / "probe");
+        if (localeProgramBeside)
+            fs::copy_file(CPORT_TEXT_PROBE, bin / "locale");
+        EXPECT_EQ(RunProbe((bin / "probe").string()),
+                  "Die serielle Schnittstelle kann nicht geöffnet werden (Windows-Fehlercode: 2)\n"
+                  "Die Eigenschaft kann bei geöffneter Schnittstelle nicht geändert werden\n")
+            << localeProgramBeside;
+        fs::remove_all(prefix);
+    }
+}
+
 TEST(ErrorTexts, WithoutCatalogueTheTextsStayAsTheyAre) {
     namespace fs = std::filesystem;
     const fs::path dir = fs::temp_directory_path() / ("cport-probe-" + std::to_string(getpid()));

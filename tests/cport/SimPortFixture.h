@@ -42,6 +42,11 @@ inline double ProcessCpuSeconds() {
 class SimPortTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // These tests count the batches of a reply: it goes out in one piece, or
+        // in the two of a split frame.
+        lrf::sim::SimSettings settings;
+        settings.linePace = false;
+        sim.SetSettings(settings);
         sim.Start();
         port.SetPort(sim.DevicePath());
         port.SetBaudRate(br19200);

@@ -4,8 +4,10 @@
 #include "CsvFormat.h"
 #include "Dialogs.h"
 #include "LocalTime.h"
+#include "LogColumns.h"
 #include "LogEvents.h"
 #include "LogGridModel.h"
+#include "LogObserver.h"
 #include "StringTable.h"
 #include "ui_ShowDataFrm.h"
 
@@ -16,6 +18,7 @@
 #include <QHeaderView>
 #include <QStatusBar>
 
+#include <array>
 #include <filesystem>
 #include <limits>
 
@@ -23,23 +26,10 @@ namespace lrf {
 
 namespace {
 
-struct Column {
-    StringId header;
-    int width;
-};
-
-constexpr std::array<Column, TFrmShowData::ColumnCount> kColumns{{
-    {strSn, 30},
-    {strLinear, 60},
-    {strUnit, 30},
-    {strSpeed, 60},
-    {strUnit, 50},
-    {strPlace, 100},
-    {strDistination, 100},
-    {strDateTime, 100},
-    {strModel, 80},
-    {strLrfCode, 80},
-}};
+// Widths of the ten columns in pixels; their headers are kLogColumnHeaders.
+constexpr std::array<int, TFrmShowData::ColumnCount> kColumnWidths{30,  60,  30,  60, 50,
+                                                                   100, 100, 100, 80, 80};
+static_assert(kLogColumnHeaders.size() == TFrmShowData::ColumnCount);
 
 // Columns holding the operator's free texts: place, destination, model, code.
 constexpr std::array<int, 4> kFreeTextColumns{5, 6, 8, 9};
@@ -90,9 +80,9 @@ TFrmShowData::~TFrmShowData() = default;
 
 void TFrmShowData::InitGrid() {
     for (int column = 0; column < ColumnCount; ++column) {
-        const Column& c = kColumns[static_cast<std::size_t>(column)];
-        grid->SetHeader(column, std::string(LoadStr(c.header)));
-        ui->StringGrid1->setColumnWidth(column, c.width);
+        const auto i = static_cast<std::size_t>(column);
+        grid->SetHeader(column, std::string(LoadStr(kLogColumnHeaders[i])));
+        ui->StringGrid1->setColumnWidth(column, kColumnWidths[i]);
     }
 }
 
@@ -182,7 +172,10 @@ void TFrmShowData::DataAdd(const TAData& record, int wParam) {
                            record.SpeedText, record.SpeedUnitName, record.Place, record.Destination,
                            record.DateTimeText, record.Model, record.InstrumentCode});
     }
-    mirror.Update(row, FileCells(row), grid->Headers());
+    const std::vector<std::string> cells = FileCells(row);
+    const bool replaced = mirror.Update(row, cells, grid->Headers());
+    if (observer)
+        observer->LineWritten(row, cells, replaced);
     SelectRow(row);
 }
 
@@ -192,6 +185,8 @@ void TFrmShowData::DataClear() {
         grid->SetCell(column, 1, {});
     // The next record on row 1 is a new one, not a rewrite of the old row 1.
     mirror.GridCleared();
+    if (observer)
+        observer->GridCleared();
 }
 
 void TFrmShowData::DataSave() {
@@ -199,7 +194,10 @@ void TFrmShowData::DataSave() {
     lines.reserve(static_cast<std::size_t>(grid->GridRowCount()));
     for (int row = 0; row < grid->GridRowCount(); ++row)
         lines.push_back(CsvRecordLine(FileCells(row)));
-    WriteCsvFile(ToPath(SaveFileName), lines);
+    const std::filesystem::path file = ToPath(SaveFileName);
+    WriteCsvFile(file, lines);
+    if (observer)
+        observer->GridSaved(file);
 }
 
 // The save runs inside the receive handler of a measurement run. Its error is
@@ -228,20 +226,23 @@ std::vector<std::string> TFrmShowData::FileCells(int gridRow) const {
 }
 
 std::optional<QString> TFrmShowData::WriteMirror() {
+    std::filesystem::path file;
     try {
-        const std::filesystem::path file =
-            WriteAutoSaveFile(ToPath(autoSaveDirectory), LocalNow(), mirror.Lines());
-        MirrorSaved(file, RecordLines(mirror));
-        mirror.Empty();
-        return std::nullopt;
+        file = WriteAutoSaveFile(ToPath(autoSaveDirectory), LocalNow(), mirror.Lines());
     } catch (const std::exception& e) {
         return QString::fromUtf8(e.what());
     }
+    const int records = RecordLines(mirror);
+    mirror.Empty();
+    MirrorSaved(file, records);
+    return std::nullopt;
 }
 
 void TFrmShowData::MirrorSaved(const std::filesystem::path& file, int records) {
     ui->RzStatusBar1->showMessage(
         QStringLiteral("%1 records saved in %2").arg(records).arg(FromPath(file)));
+    if (observer)
+        observer->MirrorSaved(file);
 }
 
 void TFrmShowData::RecoverFailedSave() {

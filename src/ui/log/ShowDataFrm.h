@@ -17,6 +17,7 @@ class TFrmShowData;
 namespace lrf {
 
 class LogGridModel;
+class LogObserver;
 
 // The log window: the measurement log as a grid of ten columns, one row per
 // record, and the mirror of the log that the automatic save writes. The main
@@ -57,10 +58,14 @@ public:
     // Folder of the automatic saves; empty (the default) is the working
     // directory. A folder chosen after a failed save replaces it for the run.
     void SetAutoSaveDirectory(const QString& directory) { autoSaveDirectory = directory; }
-    QString AutoSaveDirectory() const { return autoSaveDirectory; }
+    const QString& AutoSaveDirectory() const { return autoSaveDirectory; }
 
     // The status bar's message: the announcement of the last automatic save.
     QString StatusText() const;
+
+    // Told of every mirror line and of every save that succeeded (nullptr:
+    // nobody). The observer must outlive the window or be detached first.
+    void SetObserver(LogObserver* newObserver) { observer = newObserver; }
 
     // The grid as the log counts it: row 0 is the header row.
     int RowCount() const;
@@ -88,7 +93,8 @@ private:
     // empties it. Returns the error text when it could not; the lines stay.
     std::optional<QString> WriteMirror();
     // Every successful write of the mirror ends here, with the file written and
-    // the records it holds, before the mirror is emptied.
+    // the records it holds, once the mirror is empty: the status bar tells the
+    // operator and the observer marks the lines as taken.
     void MirrorSaved(const std::filesystem::path& file, int records);
     // After a failed automatic save, run from the event loop: shows the error,
     // asks for another folder and writes the kept lines there, until they are
@@ -103,6 +109,7 @@ private:
     QString failedSaveError; // text of the last failed automatic save
     bool recoveryQueued = false;
     bool recovering = false;
+    LogObserver* observer = nullptr;
 };
 
 } // namespace lrf

@@ -11,6 +11,7 @@
 #include "PortControl.h"
 #include "PortNames.h"
 #include "RecordingStep.h"
+#include "ReplyGathering.h"
 #include "ReplyHandler.h"
 #include "SelfTest.h"
 #include "ShowDataFrm.h"
@@ -49,9 +50,24 @@ TForm1::TForm1(QWidget* parent)
         [this](std::uint8_t unit, double value) { showSpeed(unit, value); },
         [this] { return !recorder_ || RecordReply(*recorder_, state_, freeTexts(), this); },
         [this](bool endedWithEE) {
-            controller_->ReArm(endedWithEE, std::chrono::nanoseconds(replyClock_.nsecsElapsed()));
+            controller_->ReArm(endedWithEE, std::chrono::steady_clock::now() - replyArrived_);
         }};
     replyHandler_ = std::make_unique<ReplyHandler>(state_, steps);
+    replyGathering_ = std::make_unique<ReplyGathering>(
+        [this](std::span<const std::uint8_t> batch, std::chrono::steady_clock::time_point arrived) {
+            handleReply(batch, arrived);
+        },
+        [this] {
+            std::string waiting;
+            try {
+                if (ComPort1_->Connected())
+                    ComPort1_->ReadText(waiting, ComPort1_->BytesWaiting());
+            } catch (const std::exception&) {
+                // A failing port is reported where its next batch or its loss is handled.
+            }
+            return waiting;
+        },
+        this);
 
     ComPort1_->OnRxChar = [this](cport::TCustomComPort&, int count) { ComPort1RxChar(count); };
     ComPort1_->OnDeviceLost = [this](cport::TCustomComPort&) { ComPort1DeviceLost(); };
@@ -283,14 +299,27 @@ void TForm1::btnTestClick() {
     RunSelfTest(ui_->edtTest->text().toStdString(), state_, steps);
 }
 
+// A reply may come in pieces: the gathering holds the beginning of a frame until
+// the rest is in, and hands each complete batch to handleReply.
 void TForm1::ComPort1RxChar(int count) {
+    const auto arrived = std::chrono::steady_clock::now();
     // The serial component swallows what its handlers throw; show it instead.
-    replyClock_.start();
     try {
         std::string chunk;
         ComPort1_->ReadText(chunk, count);
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(chunk.data());
-        replyHandler_->handle({bytes, chunk.size()});
+        replyGathering_->setLine(*ComPort1_);
+        replyGathering_->receive({bytes, chunk.size()}, arrived);
+    } catch (const std::exception& e) {
+        Application::showException(QString::fromUtf8(e.what()));
+    }
+}
+
+void TForm1::handleReply(std::span<const std::uint8_t> batch,
+                         std::chrono::steady_clock::time_point arrived) {
+    replyArrived_ = arrived;
+    try {
+        replyHandler_->handle(batch);
     } catch (const std::exception& e) {
         Application::showException(QString::fromUtf8(e.what()));
     }

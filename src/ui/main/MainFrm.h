@@ -2,12 +2,13 @@
 
 #include "MainState.h"
 
-#include <QElapsedTimer>
 #include <QStringList>
 #include <QWidget>
 
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <span>
 
 namespace Ui {
 class TForm1;
@@ -24,6 +25,7 @@ class LogSink;
 class MeasurementController;
 class PortControl;
 class Recorder;
+class ReplyGathering;
 class ReplyHandler;
 class TFrmShowData;
 struct FreeTexts;
@@ -62,6 +64,7 @@ public:
     std::function<void()> onCommandSent;
 
     // Units and state, for the program entry and the tests.
+    ReplyGathering& replyGathering() { return *replyGathering_; }
     Ui::TForm1& ui() { return *ui_; }
     MainState& state() { return state_; }
     MeasurementController& controller() { return *controller_; }
@@ -79,6 +82,8 @@ private:
     void showDistance(std::uint8_t unit, double value);
     void showSpeed(std::uint8_t unit, double value);
     void sendHexCommand(std::string_view text);
+    void handleReply(std::span<const std::uint8_t> batch,
+                     std::chrono::steady_clock::time_point arrived);
     FreeTexts freeTexts() const;
 
     std::unique_ptr<Ui::TForm1> ui_;
@@ -88,11 +93,12 @@ private:
     std::unique_ptr<PortControl> portControl_;
     std::unique_ptr<MeasurementController> controller_;
     std::unique_ptr<ReplyHandler> replyHandler_;
+    std::unique_ptr<ReplyGathering> replyGathering_;
     std::unique_ptr<LogSink> logSink_;
     std::unique_ptr<Recorder> recorder_;
     TFrmShowData* logWindow_ = nullptr;
     QStringList leadingPorts_;
-    QElapsedTimer replyClock_; // started when a reply arrives
+    std::chrono::steady_clock::time_point replyArrived_{}; // of the batch being handled
     bool shown_ = false;
 };
 

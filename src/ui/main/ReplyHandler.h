@@ -10,8 +10,8 @@ namespace lrf {
 
 // Handles one batch of received bytes: decode, bring the values into the
 // operator's units, show them on both readouts, record them, and re-arm the
-// running mode, in that order. Each batch stands alone; bytes are never carried
-// over to the next batch.
+// running mode, in that order. Each batch stands alone; a reply that the line
+// delivered in pieces comes here whole, put together by the reply gathering.
 class ReplyHandler {
 public:
     struct Steps {

@@ -1,7 +1,10 @@
 #include "ReplyHandler.h"
 #include "HexText.h"
+#include "ReplyGathering.h"
 #include "Units.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -148,4 +151,103 @@ TEST(ReplyHandler, MalformedReplyThenGoodOnes) {
               ReplyHandler::Outcome::Completed);
     EXPECT_DOUBLE_EQ(state.measurement.LinearDistance, 45.6);
     EXPECT_EQ(trace.steps.front(), "distance M 45.6");
+}
+
+namespace {
+
+using Clock = ReplyGathering::Clock;
+
+// The receive path from the port on: gathering, then the handler's steps.
+struct GatheredPath {
+    MainState state;
+    Trace trace;
+    ReplyHandler handler{state, trace.wire()};
+    std::vector<Clock::time_point> arrivals; // of each batch handled
+    std::string waiting;                     // in the port, not yet announced
+    ReplyGathering gathering{[this](std::span<const std::uint8_t> batch, Clock::time_point at) {
+                                 arrivals.push_back(at);
+                                 handler.handle(batch);
+                             },
+                             [this] { return std::exchange(waiting, {}); }};
+
+    void receive(const std::string& hex, Clock::time_point at) {
+        gathering.receive(HexTextToBytes(hex), at);
+    }
+};
+
+const std::vector<std::string> kWholeFrameSteps{"distance M 21.0", "speed KPH 990.0", "record",
+                                                "rearm EE"};
+
+} // namespace
+
+// However the line cuts a reply, it is decoded, shown and recorded once, as the
+// whole frame would be, and its pause counts from the piece that completed it.
+TEST(ReplyGathering, EverySplitIsHandledOnceAsTheWholeFrame) {
+    const std::string frame = "DA 00 23 02 B1 45 00 EE ";
+    std::vector<std::vector<std::string>> splits;
+    for (std::size_t cut = 1; cut < 8; ++cut)
+        splits.push_back({frame.substr(0, 3 * cut), frame.substr(3 * cut)});
+    splits.emplace_back();
+    for (std::size_t i = 0; i < 8; ++i)
+        splits.back().push_back(frame.substr(3 * i, 3));
+    const Clock::time_point t0 = Clock::now();
+    for (const auto& pieces : splits) {
+        SCOPED_TRACE(pieces.front() + "+ " + std::to_string(pieces.size() - 1) + " more");
+        GatheredPath path;
+        for (std::size_t i = 0; i < pieces.size(); ++i) {
+            EXPECT_TRUE(path.trace.steps.empty());
+            path.receive(pieces[i], t0 + std::chrono::microseconds(500 * i));
+        }
+        EXPECT_EQ(path.trace.steps, kWholeFrameSteps);
+        EXPECT_NEAR(path.state.measurement.Inclination, 45.0, 1e-9);
+        EXPECT_NEAR(path.state.measurement.VerticalHeight, 16.2635, 1e-4);
+        EXPECT_EQ(path.arrivals, std::vector<Clock::time_point>{
+                                     t0 + std::chrono::microseconds(500 * (pieces.size() - 1))});
+        EXPECT_FALSE(path.gathering.frameTimer().isActive());
+    }
+}
+
+// The beginning of a frame whose rest never comes is handled on its own after
+// the frame time, with the no-value display and record of any short batch.
+TEST(ReplyGathering, APrefixAloneIsHandledAfterTheFrameTime) {
+    GatheredPath path;
+    QElapsedTimer clock;
+    clock.start();
+    path.receive("DA 00 23", Clock::now());
+    EXPECT_TRUE(path.trace.steps.empty());
+    EXPECT_TRUE(path.gathering.frameTimer().isActive());
+    while (path.trace.steps.empty() && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_GE(clock.elapsed(), 20);
+    EXPECT_EQ(path.trace.steps, (std::vector<std::string>{"distance M 2400.0", "speed KPH 990.0",
+                                                          "record", "rearm"}));
+    EXPECT_FALSE(path.gathering.holding());
+}
+
+// When the frame time is up but the rest is already in the port, its
+// announcement merely came late: the frame is whole.
+TEST(ReplyGathering, TheRestWaitingInThePortAtTheFrameTimeCompletesTheFrame) {
+    GatheredPath path;
+    path.receive("DA 00 23", Clock::now());
+    const auto rest = HexTextToBytes("02 B1 45 00 EE");
+    path.waiting.assign(rest.begin(), rest.end());
+    QElapsedTimer clock;
+    clock.start();
+    while (path.trace.steps.empty() && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_EQ(path.trace.steps, kWholeFrameSteps);
+}
+
+// Pieces passing eight bytes are handled together as one batch that is not a
+// frame; the re-arm looks at its last byte as for any batch.
+TEST(ReplyGathering, APrefixAndGarbagePassingEightAreOneBatch) {
+    GatheredPath path;
+    const Clock::time_point t0 = Clock::now();
+    path.receive("DA 00 23", t0);
+    path.receive("3C 21 7E 00 FF 55 EE", t0 + std::chrono::milliseconds(2));
+    EXPECT_EQ(path.trace.steps, (std::vector<std::string>{"distance M 2400.0", "speed KPH 990.0",
+                                                          "record", "rearm EE"}));
+    EXPECT_FALSE(path.gathering.frameTimer().isActive());
+    path.receive("DA 00 23 02 B1 45 00 EE", t0 + std::chrono::milliseconds(3));
+    EXPECT_EQ(path.trace.steps.size(), 8u);
 }

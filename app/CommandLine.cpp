@@ -1,0 +1,118 @@
+#include "CommandLine.h"
+
+#include "LrfVersion.h"
+#include "PortCheck.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <iostream>
+
+namespace lrf {
+
+namespace {
+
+// The options, in one place: a later option is one more entry here and one more
+// field of CommandLine.
+struct Options {
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("Print these options and exit.")};
+    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
+                               QStringLiteral("Print the version and exit.")};
+    QCommandLineOption simulate{QStringLiteral("simulate"),
+                                QStringLiteral("Run a simulated rangefinder inside the program; "
+                                               "its port is listed first.")};
+    QCommandLineOption checkPort{QStringLiteral("check-port"),
+                                 QStringLiteral("Open <port> with the main window's settings, "
+                                                "print the outcome (the serial component's error "
+                                                "text when it fails) and exit: 0 when it opened, "
+                                                "1 when not. Opens no window."),
+                                 QStringLiteral("port")};
+
+    void addTo(QCommandLineParser& parser) const {
+        // "-reverse" is Qt's option, not -r -e -v...: single-dash words stay whole.
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        parser.setApplicationDescription(
+            QStringLiteral("Controls a laser rangefinder on a serial port and logs its "
+                           "measurements."));
+        parser.addOptions({help, version, simulate, checkPort});
+    }
+
+    bool windowless(const QCommandLineParser& parser) const {
+        return parser.isSet(help) || parser.isSet(version) || parser.isSet(checkPort);
+    }
+};
+
+QString VersionText() {
+    return QCoreApplication::applicationName() + QLatin1Char(' ') + QString::fromUtf8(LRF_VERSION) +
+           QLatin1Char('\n');
+}
+
+} // namespace
+
+CommandLine ReadCommandLine(const QStringList& arguments) {
+    const Options options;
+    QCommandLineParser parser;
+    options.addTo(parser);
+
+    CommandLine result;
+    const auto complain = [&](const QString& text) {
+        result.exitStatus = 2;
+        result.message = QCoreApplication::applicationName() + QStringLiteral(": ") + text +
+                         QStringLiteral("\nTry '") + QCoreApplication::applicationName() +
+                         QStringLiteral(" --help'.\n");
+        return result;
+    };
+    if (!parser.parse(arguments))
+        return complain(parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        return complain(
+            QStringLiteral("unexpected argument '%1'.").arg(parser.positionalArguments().first()));
+    if (parser.isSet(options.help)) {
+        result.exitStatus = 0;
+        result.message = parser.helpText();
+        return result;
+    }
+    if (parser.isSet(options.version)) {
+        result.exitStatus = 0;
+        result.message = VersionText();
+        return result;
+    }
+    result.simulate = parser.isSet(options.simulate);
+    if (parser.isSet(options.checkPort))
+        result.checkPort = parser.value(options.checkPort);
+    return result;
+}
+
+bool AsksForNoWindow(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const Options options;
+    QCommandLineParser parser;
+    options.addTo(parser);
+    parser.parse(arguments); // Qt's own options are unknown here: read the rest anyway
+    return options.windowless(parser);
+}
+
+void PrepareWindowlessRun(int argc, char** argv) {
+    if (AsksForNoWindow(argc, argv) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+std::optional<int> RunWithoutWindows(const CommandLine& commandLine) {
+    if (commandLine.exitStatus) {
+        (*commandLine.exitStatus == 0 ? std::cout : std::cerr)
+            << commandLine.message.toStdString() << std::flush;
+        return commandLine.exitStatus;
+    }
+    if (commandLine.checkPort) {
+        const std::string port = commandLine.checkPort->toStdString();
+        const PortCheckResult check = CheckPort(port);
+        (check.opened ? std::cout : std::cerr) << port << ": " << check.text << std::endl;
+        return check.opened ? 0 : 1;
+    }
+    return std::nullopt;
+}
+
+} // namespace lrf

@@ -1,0 +1,42 @@
+#pragma once
+
+// The program's command line. Without options the program opens its windows as
+// it always has; the options that end the program at once (help, version, the
+// port check) open no window.
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace lrf {
+
+struct CommandLine {
+    bool simulate = false;            // --simulate: the embedded simulator, listed first
+    std::optional<QString> checkPort; // --check-port PORT: try the port, tell, no windows
+    // Set when the program ends at once with `message` (the help, the version or
+    // the complaint about a bad argument) and this exit status.
+    std::optional<int> exitStatus;
+    QString message;
+};
+
+// Reads the arguments, the program's name first as in QCoreApplication::arguments().
+// Needs the application object (the help names the program).
+CommandLine ReadCommandLine(const QStringList& arguments);
+
+// Whether the raw arguments, read before the application object exists, ask for
+// something that opens no window. Qt's own options, not yet removed at that
+// point, do not change the answer.
+bool AsksForNoWindow(int argc, char** argv);
+
+// Before the application object: when the arguments ask for no window and no Qt
+// platform is chosen, chooses the offscreen one, so that the help, the version
+// and the port check work without a display.
+void PrepareWindowlessRun(int argc, char** argv);
+
+// Carries out what needs no window: prints the message (a complaint to standard
+// error) or runs the port check. Returns the exit status, or nothing when the
+// windows are to start.
+std::optional<int> RunWithoutWindows(const CommandLine& commandLine);
+
+} // namespace lrf

@@ -1,0 +1,42 @@
+#include "FileSync.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lrf::journal {
+
+namespace {
+
+bool SyncDescriptor(int fd) {
+    while (fsync(fd) != 0) {
+        if (errno != EINTR)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool SyncFileToDisk(const std::filesystem::path& file) {
+    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    const bool synced = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && SyncDescriptor(fd);
+    close(fd);
+    if (!synced)
+        return false;
+    // A new file is found again after a power loss only once its folder is synced.
+    const std::filesystem::path folder =
+        file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+    const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return false;
+    const bool folderSynced = SyncDescriptor(dir) || errno == EINVAL;
+    close(dir);
+    return folderSynced;
+}
+
+} // namespace lrf::journal

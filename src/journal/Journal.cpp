@@ -1,0 +1,109 @@
+#include "Journal.h"
+
+#include "JournalTexts.h"
+#include "JournalTime.h"
+#include "SqliteJournalStore.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+namespace lrf::journal {
+
+QString JournalOptions::DefaultPath() {
+    const QString overridden = qEnvironmentVariable("LRF_JOURNAL");
+    if (!overridden.isEmpty())
+        return overridden;
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/journal.sqlite");
+}
+
+Journal::Journal(JournalOptions journalOptions, QObject* parent)
+    : QObject(parent)
+    , options(std::move(journalOptions)) {
+    if (!options.path.isEmpty())
+        options.path = QDir::cleanPath(QDir(options.path).absolutePath());
+    WriterSettings settings;
+    settings.path = options.path;
+    settings.info = {JournalNow(), options.workingDirectory.toStdString(),
+                     options.programVersion.toStdString()};
+    JournalWriter::Events events;
+    // Both run on the writer thread: what they carry is handed to this thread.
+    events.started = [this](const StartReport& report) {
+        QMetaObject::invokeMethod(
+            this, [this, report] { Started(report); }, Qt::QueuedConnection);
+    };
+    events.writeFailed = [this](const std::string& reason) {
+        QMetaObject::invokeMethod(
+            this, [this, reason] { emit notice(WriteFailedText(options.path, reason)); },
+            Qt::QueuedConnection);
+    };
+    writer = std::make_unique<JournalWriter>(std::make_unique<SqliteJournalStore>(options.path),
+                                             std::move(settings), std::move(events));
+}
+
+Journal::~Journal() {
+    Finish();
+}
+
+void Journal::Start() {
+    writer->Start();
+}
+
+void Journal::Finish() {
+    writer->Finish();
+}
+
+std::future<void> Journal::Flush() {
+    return writer->Flush();
+}
+
+void Journal::Started(const StartReport& report) {
+    available_ = report.available;
+    for (const QString& text : StartTexts(options.path, report))
+        emit notice(text);
+    ready_ = true;
+    emit ready();
+}
+
+void Journal::LineWritten(std::int32_t row, std::span<const std::string> cells, bool replacesLast) {
+    JournalLine line;
+    line.gridRow = row;
+    std::copy_n(cells.begin(), std::min(cells.size(), line.cells.size()), line.cells.begin());
+    // A replace concerns the mirror's last line only while that line is in it.
+    if (replacesLast && last >= mirrorFirst) {
+        line.seq = last;
+        gridLines[row] = last;
+        writer->Push(ReplaceLine{std::move(line)});
+    } else {
+        line.seq = ++last;
+        gridLines[row] = last;
+        writer->Push(AppendLine{std::move(line)});
+    }
+}
+
+void Journal::GridCleared() {
+    gridLines.clear();
+}
+
+void Journal::MirrorSaved(const std::filesystem::path& file) {
+    if (last >= mirrorFirst)
+        Mark({{mirrorFirst, last}}, file);
+    mirrorFirst = last + 1;
+}
+
+void Journal::GridSaved(const std::filesystem::path& file) {
+    std::vector<std::int64_t> seqs;
+    seqs.reserve(gridLines.size());
+    for (const auto& [row, seq] : gridLines)
+        seqs.push_back(seq);
+    if (!seqs.empty())
+        Mark(ToRanges(std::move(seqs)), file);
+}
+
+void Journal::Mark(std::vector<SeqRange> ranges, const std::filesystem::path& file) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
+    writer->Push(MarkTaken{kThisRun, std::move(ranges), (ec ? file : absolute).string()});
+}
+
+} // namespace lrf::journal

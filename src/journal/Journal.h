@@ -1,0 +1,81 @@
+#pragma once
+
+#include "JournalWriter.h"
+#include "LogObserver.h"
+
+#include <QObject>
+#include <QString>
+
+#include <future>
+#include <memory>
+#include <unordered_map>
+
+namespace lrf::journal {
+
+struct JournalOptions {
+    QString path;             // the journal file
+    QString workingDirectory; // absolute: where this run's automatic saves go
+    QString programVersion;
+
+    // LRF_JOURNAL when set, otherwise journal.sqlite in the user's data folder
+    // of the application (QStandardPaths::AppDataLocation); empty when the
+    // system knows no such folder (then there is no journal).
+    static QString DefaultPath();
+};
+
+// The crash journal of the log: a copy of every line of the log window's
+// mirror, kept in a database by a writer thread, and which file took each
+// line. Lines that no file took when a run ended, in order or not, are written
+// at the next start as a file of their own, exactly like an automatic save.
+//
+// Attach it to the log window as its observer. Its calls only queue work for
+// the writer; they never wait. What the operator should be told comes as
+// notice(), on the thread that made the journal.
+class Journal : public QObject, public LogObserver {
+    Q_OBJECT
+public:
+    explicit Journal(JournalOptions options, QObject* parent = nullptr);
+    ~Journal() override;
+
+    // Opens the journal and recovers earlier runs on the writer thread; ready()
+    // follows, after the notices of the start.
+    void Start();
+    // Writes what is left and ends the run in order. Waits for the writer:
+    // call it once the event loop is over, after the save at exit.
+    void Finish();
+
+    bool IsReady() const { return ready_; }
+    bool IsAvailable() const { return available_; }
+    const QString& Path() const { return options.path; }
+    // Ready once everything handed over so far is in the journal (for tests
+    // and measurements; the program never waits for it).
+    std::future<void> Flush();
+
+    void LineWritten(std::int32_t row, std::span<const std::string> cells,
+                     bool replacesLast) override;
+    void GridCleared() override;
+    void MirrorSaved(const std::filesystem::path& file) override;
+    void GridSaved(const std::filesystem::path& file) override;
+
+signals:
+    void notice(const QString& text);
+    void ready();
+
+private:
+    void Started(const StartReport& report);
+    void Mark(std::vector<SeqRange> ranges, const std::filesystem::path& file);
+
+    JournalOptions options;
+    std::unique_ptr<JournalWriter> writer;
+    bool ready_ = false;
+    bool available_ = false;
+    bool failureShown = false;
+
+    // The lines as the log window holds them: numbers of the mirror's lines
+    // (mirrorFirst to last) and of the grid's rows since the last clear.
+    std::int64_t last = 0;
+    std::int64_t mirrorFirst = 1;
+    std::unordered_map<std::int32_t, std::int64_t> gridLines;
+};
+
+} // namespace lrf::journal

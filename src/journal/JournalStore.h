@@ -1,0 +1,48 @@
+#pragma once
+
+#include "JournalTypes.h"
+
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace lrf::journal {
+
+// What a journal store does, whatever keeps the data. A store is used from one
+// thread only, the journal's writer.
+class JournalStore {
+public:
+    virtual ~JournalStore() = default;
+
+    // Opens the journal, creating or upgrading it as needed. A damaged or
+    // foreign file is moved aside and a new one made; the result then says
+    // where the old one went. Throws JournalError (Unavailable or Newer).
+    struct OpenResult {
+        std::string movedAsideTo; // empty when nothing was moved
+        std::string movedAsideReason;
+    };
+    virtual OpenResult Open() = 0;
+
+    // Registers this run; token names the lock the run holds while it lives.
+    virtual RunId BeginRun(const std::string& token, const RunInfo& info) = 0;
+
+    // Claims, for this run, the earlier runs that have lines no file holds and
+    // that neither live nor are being recovered by a live run; isAlive tells
+    // by a run's token. Returns their unsaved lines. One transaction, so two
+    // programs starting together never claim the same run.
+    virtual std::vector<UnsavedRun>
+    ClaimUnsavedRuns(RunId claimant, const std::function<bool(const std::string&)>& isAlive) = 0;
+
+    // Applies the operations of run in one transaction; kThisRun in a
+    // MarkTaken means run. durable: synced to the disk before returning.
+    // Throws JournalError (WriteFailed); nothing of a failed call is kept.
+    virtual void Write(RunId run, std::span<const JournalOp> ops, bool durable) = 0;
+
+    // Makes everything written so far durable.
+    virtual void Sync(RunId run) = 0;
+
+    virtual void Close() = 0;
+};
+
+} // namespace lrf::journal

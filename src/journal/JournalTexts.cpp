@@ -1,0 +1,76 @@
+#include "JournalTexts.h"
+
+#include <QDir>
+
+namespace lrf::journal {
+
+namespace {
+
+QString Native(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+QString RecoveryText(const QString& journalPath, const StartReport& report) {
+    std::size_t records = 0;
+    QStringList files;
+    for (const StartReport::Recovered& r : report.recovered) {
+        records += r.records;
+        files << Native(QString::fromStdString(r.file.string()));
+    }
+    QString text;
+    if (files.size() == 1)
+        text = QStringLiteral("%1 records that an earlier run of the program had not saved were "
+                              "recovered from the journal into the file %2.")
+                   .arg(records)
+                   .arg(files.front());
+    else if (files.size() > 1)
+        text = QStringLiteral("%1 records that earlier runs of the program had not saved were "
+                              "recovered from the journal into the files:\n%2")
+                   .arg(records)
+                   .arg(files.join('\n'));
+    if (!report.recoveryFailures.empty()) {
+        QStringList reasons;
+        for (const std::string& reason : report.recoveryFailures)
+            reasons << QString::fromStdString(reason);
+        if (!text.isEmpty())
+            text += "\n\n";
+        text += QStringLiteral("Records of an earlier run could not be recovered (%1). They stay "
+                               "in the journal %2 and are tried again at the next start.")
+                    .arg(reasons.join("; "), Native(journalPath));
+    }
+    return text;
+}
+
+} // namespace
+
+QStringList StartTexts(const QString& journalPath, const StartReport& report) {
+    QStringList texts;
+    const QString path = Native(journalPath);
+    if (!report.movedAsideTo.empty())
+        texts << QStringLiteral("The journal %1 could not be read: %2. It was moved aside as %3 "
+                                "and a new journal was started.")
+                     .arg(path, QString::fromStdString(report.movedAsideReason),
+                          Native(QString::fromStdString(report.movedAsideTo)));
+    if (report.newer)
+        texts << QStringLiteral("Measurements are not protected against a crash in this run: "
+                                "the journal %1 was written by a newer version of this program "
+                                "(%2) and is left as it is.")
+                     .arg(path, QString::fromStdString(report.unavailableReason));
+    else if (!report.available)
+        texts << QStringLiteral("Measurements are not protected against a crash in this run: "
+                                "the journal %1 cannot be used (%2).")
+                     .arg(path, QString::fromStdString(report.unavailableReason));
+    const QString recovery = RecoveryText(journalPath, report);
+    if (!recovery.isEmpty())
+        texts << recovery;
+    return texts;
+}
+
+QString WriteFailedText(const QString& journalPath, const std::string& reason) {
+    return QStringLiteral("The journal %1 cannot be written (%2). The records are kept and "
+                          "written to it as soon as it takes them again; until then they are "
+                          "not protected against a crash.")
+        .arg(Native(journalPath), QString::fromStdString(reason));
+}
+
+} // namespace lrf::journal

@@ -1,0 +1,228 @@
+#include "JournalWriter.h"
+
+#include "CsvFile.h"
+#include "FileSync.h"
+#include "Recovery.h"
+#include "RunLock.h"
+
+#include <QUuid>
+
+namespace lrf::journal {
+
+namespace {
+
+std::filesystem::path ToPath(const std::string& text) {
+    return std::filesystem::path(text);
+}
+
+} // namespace
+
+JournalWriter::JournalWriter(std::unique_ptr<JournalStore> store, WriterSettings settings,
+                             Events events)
+    : store(std::move(store))
+    , settings(std::move(settings))
+    , events(std::move(events)) {}
+
+JournalWriter::~JournalWriter() {
+    Finish();
+}
+
+void JournalWriter::Start() {
+    if (!thread.joinable())
+        thread = std::thread([this] { Run(); });
+}
+
+bool JournalWriter::Push(JournalOp op) {
+    if (!accepting.load(std::memory_order_relaxed))
+        return false;
+    {
+        const std::lock_guard guard(mutex);
+        queue.emplace_back(std::move(op));
+    }
+    wake.notify_one();
+    return true;
+}
+
+std::future<void> JournalWriter::Flush() {
+    auto barrier = std::make_shared<std::promise<void>>();
+    std::future<void> done = barrier->get_future();
+    {
+        const std::lock_guard guard(mutex);
+        if (!thread.joinable() || stopping) {
+            barrier->set_value();
+            return done;
+        }
+        queue.emplace_back(std::move(barrier));
+    }
+    wake.notify_one();
+    return done;
+}
+
+void JournalWriter::Finish() {
+    {
+        const std::lock_guard guard(mutex);
+        if (!thread.joinable() || stopping)
+            return;
+        queue.emplace_back(EndRun{});
+        stopping = true;
+    }
+    wake.notify_one();
+    thread.join();
+}
+
+void JournalWriter::TakeIncoming(std::vector<Item>& incoming) {
+    for (Item& item : incoming) {
+        if (auto* barrier = std::get_if<Barrier>(&item)) {
+            barriers.push_back(std::move(*barrier));
+            continue;
+        }
+        JournalOp& op = std::get<JournalOp>(item);
+        // A file that is not on the disk may not count: its lines stay unsaved.
+        if (const auto* mark = std::get_if<MarkTaken>(&op);
+            mark && !SyncFileToDisk(ToPath(mark->file)))
+            continue;
+        held.push_back(std::move(op));
+    }
+    incoming.clear();
+}
+
+bool JournalWriter::WriteHeld(bool durable) {
+    for (const JournalOp& op : held) {
+        if (!std::holds_alternative<AppendLine>(op) && !std::holds_alternative<ReplaceLine>(op))
+            durable = true; // marks and the end of the run do not wait
+    }
+    try {
+        if (held.empty())
+            store->Sync(run);
+        else
+            store->Write(run, held, durable);
+    } catch (const JournalError& e) {
+        if (!failing && events.writeFailed)
+            events.writeFailed(e.what());
+        failing = true;
+        retryAt = Clock::now() + settings.retryAfter;
+        return false;
+    }
+    held.clear();
+    if (durable) {
+        dirty = false;
+    } else if (!dirty) {
+        dirty = true;
+        durableAt = Clock::now() + settings.durableWithin;
+    }
+    failing = false;
+    return true;
+}
+
+void JournalWriter::Run() {
+    const StartReport report = OpenAndRecover();
+    if (!report.available)
+        accepting.store(false);
+    if (events.started)
+        events.started(report);
+
+    std::vector<Item> incoming;
+    std::unique_lock guard(mutex);
+    for (;;) {
+        if (!stopping) {
+            if (failing)
+                wake.wait_until(guard, retryAt, [&] { return stopping; });
+            else if (dirty)
+                wake.wait_until(guard, durableAt, [&] { return stopping || !queue.empty(); });
+            else
+                wake.wait(guard, [&] { return stopping || !queue.empty(); });
+        }
+        incoming.swap(queue);
+        const bool stop = stopping;
+        guard.unlock();
+
+        TakeIncoming(incoming);
+        if (!report.available) {
+            held.clear(); // no journal this run: nothing to keep
+        } else if (!held.empty() || (dirty && Clock::now() >= durableAt) || (failing && stop)) {
+            WriteHeld(dirty && Clock::now() >= durableAt);
+        }
+        if (!failing || stop) {
+            for (Barrier& barrier : barriers)
+                barrier->set_value();
+            barriers.clear();
+        }
+
+        guard.lock();
+        if (stop && queue.empty())
+            break;
+    }
+    guard.unlock();
+    if (report.available && dirty && !failing)
+        WriteHeld(true);
+    store->Close();
+    lock.reset(); // the run is over: its lines may be recovered from now on
+}
+
+StartReport JournalWriter::OpenAndRecover() {
+    StartReport report;
+    try {
+        const JournalStore::OpenResult opened = store->Open();
+        report.movedAsideTo = opened.movedAsideTo;
+        report.movedAsideReason = opened.movedAsideReason;
+        // The lock comes first: whoever sees this run in the journal sees it alive.
+        lock = std::make_unique<RunLock>(
+            settings.path, QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString());
+        if (!lock->Acquire())
+            throw JournalError(JournalError::Kind::Unavailable,
+                               "the lock of this run cannot be made beside it");
+        run = store->BeginRun(lock->Token(), settings.info);
+    } catch (const JournalError& e) {
+        store->Close();
+        lock.reset();
+        report.newer = e.kind == JournalError::Kind::Newer;
+        report.unavailableReason = e.what();
+        return report;
+    }
+    report.available = true;
+    Recover(report);
+    return report;
+}
+
+void JournalWriter::Recover(StartReport& report) {
+    std::vector<UnsavedRun> unsaved;
+    try {
+        unsaved = store->ClaimUnsavedRuns(run, [this](const std::string& token) {
+            return RunLock::IsHeld(settings.path, token);
+        });
+    } catch (const JournalError& e) {
+        report.recoveryFailures.push_back(e.what());
+        return;
+    }
+    const std::filesystem::path fallback = ToPath(settings.info.workingDirectory);
+    for (const UnsavedRun& earlier : unsaved) {
+        std::filesystem::path file;
+        try {
+            file = WriteRecoveryFile(earlier, fallback, LocalNow());
+        } catch (const CsvFileError& e) {
+            report.recoveryFailures.push_back(e.what());
+            continue;
+        }
+        std::error_code ec;
+        file = std::filesystem::absolute(file, ec);
+        std::vector<std::int64_t> seqs;
+        for (const JournalLine& line : earlier.lines)
+            seqs.push_back(line.seq);
+        try {
+            if (!SyncFileToDisk(file))
+                throw JournalError(JournalError::Kind::WriteFailed,
+                                   "the file " + file.string() + " cannot be synced");
+            const JournalOp taken = MarkTaken{earlier.id, ToRanges(std::move(seqs)), file.string()};
+            store->Write(run, {&taken, 1}, true);
+        } catch (const JournalError& e) {
+            // Unmarked, the lines are recovered again at the next start: the
+            // file goes, so that they are not in two files then.
+            std::filesystem::remove(file, ec);
+            report.recoveryFailures.push_back(e.what());
+            continue;
+        }
+        report.recovered.push_back({earlier.lines.size(), file});
+    }
+}
+
+} // namespace lrf::journal

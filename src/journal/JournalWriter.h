@@ -1,0 +1,111 @@
+#pragma once
+
+#include "JournalStore.h"
+
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <functional>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace lrf::journal {
+
+class RunLock;
+
+// What the writer found when it opened the journal.
+struct StartReport {
+    bool available = false;
+    bool newer = false;            // refused: a newer version's journal
+    std::string unavailableReason; // why there is no journal this run
+    std::string movedAsideTo;      // a damaged journal went there
+    std::string movedAsideReason;
+    struct Recovered {
+        std::size_t records = 0;
+        std::filesystem::path file;
+    };
+    std::vector<Recovered> recovered;
+    std::vector<std::string> recoveryFailures;
+};
+
+struct WriterSettings {
+    QString path; // the journal file; its run locks go beside it
+    RunInfo info; // of this run
+    // A line committed without waiting for the disk is made durable within this.
+    std::chrono::milliseconds durableWithin{200};
+    // After a failed write, the next try.
+    std::chrono::milliseconds retryAfter{1000};
+};
+
+// The journal's writer thread. The log's thread hands it operations through
+// Push, which only queues them; the thread commits whatever has arrived at
+// once without waiting for the disk (so a killed process loses nothing that
+// was committed), makes the commits durable at least every durableWithin
+// while lines come in, and syncs a saved file before it marks lines taken by
+// it. A failed write keeps its operations and tries them again later.
+class JournalWriter {
+public:
+    // Called on the writer thread.
+    struct Events {
+        std::function<void(const StartReport&)> started;
+        std::function<void(const std::string& reason)> writeFailed; // once per failing spell
+    };
+
+    JournalWriter(std::unique_ptr<JournalStore> store, WriterSettings settings, Events events);
+    ~JournalWriter();
+    JournalWriter(const JournalWriter&) = delete;
+    JournalWriter& operator=(const JournalWriter&) = delete;
+
+    // Opens the journal, recovers earlier runs and starts writing, all on the thread.
+    void Start();
+
+    // Queues an operation; false once it is known that there is no journal.
+    bool Push(JournalOp op);
+
+    // Ready once everything pushed before it has been written (or dropped).
+    std::future<void> Flush();
+
+    // Ends the run: writes what is left, syncs, and joins the thread.
+    void Finish();
+
+private:
+    using Barrier = std::shared_ptr<std::promise<void>>;
+    using Item = std::variant<JournalOp, Barrier>;
+    using Clock = std::chrono::steady_clock;
+
+    void Run();
+    StartReport OpenAndRecover();
+    void Recover(StartReport& report);
+    // Writes held; true on success.
+    bool WriteHeld(bool durable);
+    void TakeIncoming(std::vector<Item>& incoming);
+
+    std::unique_ptr<JournalStore> store;
+    WriterSettings settings;
+    Events events;
+    std::unique_ptr<RunLock> lock;
+    RunId run = 0;
+
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::vector<Item> queue; // guarded by mutex
+    bool stopping = false;   // guarded by mutex
+    std::atomic<bool> accepting{true};
+    std::thread thread;
+
+    // Writer thread only.
+    std::vector<JournalOp> held;   // not yet written, in order
+    std::vector<Barrier> barriers; // resolved when held is written
+    bool failing = false;
+    bool dirty = false; // committed, not yet durable
+    Clock::time_point durableAt{};
+    Clock::time_point retryAt{};
+};
+
+} // namespace lrf::journal

@@ -1,0 +1,423 @@
+#include "SqliteJournalStore.h"
+
+#include "JournalTime.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <atomic>
+
+namespace lrf::journal {
+
+namespace {
+
+// SQLite's primary result codes that mean "this file is no usable database".
+constexpr int kSqliteCorrupt = 11;
+constexpr int kSqliteNotADatabase = 26;
+
+// The file is damaged or not a journal: it is moved aside.
+struct Damaged {
+    std::string reason;
+};
+
+std::string Reason(const QSqlError& error) {
+    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    return text.toStdString();
+}
+
+bool MeansDamaged(const QSqlError& error) {
+    const int code = error.nativeErrorCode().toInt() & 0xff;
+    return code == kSqliteCorrupt || code == kSqliteNotADatabase;
+}
+
+// Version 1: runs, the files that took lines, and the lines.
+const char* const kSchemaV1[] = {
+    "CREATE TABLE runs ("
+    " id INTEGER PRIMARY KEY,"
+    " token TEXT NOT NULL UNIQUE,"
+    " started_at TEXT NOT NULL,"
+    " ended_at TEXT,"
+    " synced_at TEXT,"
+    " working_dir TEXT NOT NULL,"
+    " program_version TEXT NOT NULL,"
+    " recovered_by INTEGER REFERENCES runs(id))",
+    "CREATE TABLE csv_files ("
+    " id INTEGER PRIMARY KEY,"
+    " path TEXT NOT NULL,"
+    " written_at TEXT NOT NULL)",
+    "CREATE TABLE lines ("
+    " run_id INTEGER NOT NULL REFERENCES runs(id),"
+    " seq INTEGER NOT NULL,"
+    " grid_row INTEGER NOT NULL,"
+    " sn TEXT NOT NULL, linear TEXT NOT NULL, unit TEXT NOT NULL,"
+    " speed TEXT NOT NULL, speed_unit TEXT NOT NULL, place TEXT NOT NULL,"
+    " destination TEXT NOT NULL, date_time TEXT NOT NULL, model TEXT NOT NULL,"
+    " lrf_code TEXT NOT NULL,"
+    " taken_by INTEGER REFERENCES csv_files(id),"
+    " PRIMARY KEY (run_id, seq)) WITHOUT ROWID",
+    "CREATE INDEX lines_unsaved ON lines(run_id, seq) WHERE taken_by IS NULL",
+};
+
+struct Migration {
+    int toVersion;
+    std::span<const char* const> statements;
+};
+// A later version appends its step here (ALTER TABLE ... ADD COLUMN ...).
+const Migration kMigrations[] = {
+    {1, kSchemaV1},
+};
+static_assert(std::size(kMigrations) == SqliteJournalStore::kSchemaVersion);
+
+const QString kCellColumns =
+    "sn, linear, unit, speed, speed_unit, place, destination, date_time, model, lrf_code";
+
+QString ConnectionNameFor(const void* store) {
+    static std::atomic<int> counter{0};
+    return QStringLiteral("lrf-journal-%1-%2")
+        .arg(reinterpret_cast<quintptr>(store))
+        .arg(counter.fetch_add(1));
+}
+
+} // namespace
+
+// The open database and the statements the writer uses all the time.
+struct SqliteJournalStore::Connection {
+    QSqlDatabase db;
+    QSqlQuery upsertLine{db};
+    QSqlQuery insertFile{db};
+    QSqlQuery markRange{db};
+    QSqlQuery endRun{db};
+    QSqlQuery synced{db};
+
+    explicit Connection(const QSqlDatabase& database)
+        : db(database) {}
+
+    // Runs one statement; throws what the failure means for the caller.
+    void Exec(const QString& sql) {
+        QSqlQuery query(db);
+        if (!query.exec(sql))
+            Fail(query.lastError());
+    }
+    static void Run(QSqlQuery& query) {
+        if (!query.exec())
+            Fail(query.lastError());
+    }
+    [[noreturn]] static void Fail(const QSqlError& error) {
+        throw JournalError(JournalError::Kind::WriteFailed, Reason(error));
+    }
+    void Prepare(QSqlQuery& query, const QString& sql) {
+        query = QSqlQuery(db);
+        if (!query.prepare(sql))
+            Fail(query.lastError());
+    }
+    void PrepareAll() {
+        Prepare(upsertLine, "INSERT OR REPLACE INTO lines (run_id, seq, grid_row, " + kCellColumns +
+                                ") VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)");
+        Prepare(insertFile, "INSERT INTO csv_files (path, written_at) VALUES (?, ?)");
+        Prepare(markRange,
+                "UPDATE lines SET taken_by = ? WHERE run_id = ? AND seq BETWEEN ? AND ?");
+        Prepare(endRun, "UPDATE runs SET ended_at = ? WHERE id = ?");
+        Prepare(synced, "UPDATE runs SET synced_at = ? WHERE id = ?");
+    }
+    void Rollback() {
+        QSqlQuery query(db);
+        query.exec(QStringLiteral("ROLLBACK")); // fails harmlessly when none is open
+    }
+    void SetDurable(bool durable) {
+        Exec(durable ? QStringLiteral("PRAGMA synchronous = FULL")
+                     : QStringLiteral("PRAGMA synchronous = NORMAL"));
+    }
+};
+
+SqliteJournalStore::SqliteJournalStore(QString path)
+    : path(std::move(path))
+    , connectionName(ConnectionNameFor(this)) {}
+
+SqliteJournalStore::~SqliteJournalStore() {
+    Close();
+}
+
+void SqliteJournalStore::Connect() {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
+    db.setDatabaseName(path);
+    // Several programs may share one journal: a writer waits for another's commit.
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.isValid())
+        throw JournalError(JournalError::Kind::Unavailable,
+                           "the SQLite driver of Qt is not installed");
+    if (!db.open())
+        throw JournalError(JournalError::Kind::Unavailable, Reason(db.lastError()));
+    connection = std::make_unique<Connection>(db);
+}
+
+void SqliteJournalStore::Close() {
+    if (!connection)
+        return;
+    connection->db.close();
+    connection.reset();
+    QSqlDatabase::removeDatabase(connectionName);
+}
+
+JournalStore::OpenResult SqliteJournalStore::Open() {
+    if (path.isEmpty())
+        throw JournalError(JournalError::Kind::Unavailable,
+                           "the system names no folder for the user's data");
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder))
+        throw JournalError(JournalError::Kind::Unavailable,
+                           "the folder " + folder.toStdString() + " cannot be created");
+    OpenResult result;
+    try {
+        try {
+            Connect();
+            Inspect();
+        } catch (const Damaged& damaged) {
+            Close();
+            result.movedAsideTo = MoveAside();
+            result.movedAsideReason = damaged.reason;
+            Connect();
+            Inspect();
+        }
+        connection->PrepareAll();
+    } catch (const Damaged& again) {
+        Close();
+        throw JournalError(JournalError::Kind::Unavailable, again.reason);
+    } catch (const JournalError& e) {
+        Close();
+        if (e.kind == JournalError::Kind::WriteFailed)
+            throw JournalError(JournalError::Kind::Unavailable, e.what());
+        throw;
+    }
+    return result;
+}
+
+void SqliteJournalStore::Inspect() {
+    QSqlQuery query(connection->db);
+    const auto single = [&](const QString& sql) {
+        if (!query.exec(sql) || !query.next()) {
+            const QSqlError error = query.lastError();
+            if (MeansDamaged(error))
+                throw Damaged{"it is not an intact SQLite database (" + Reason(error) + ")"};
+            throw JournalError(JournalError::Kind::Unavailable, Reason(error));
+        }
+        return query.value(0).toLongLong();
+    };
+    const qint64 applicationId = single(QStringLiteral("PRAGMA application_id"));
+    const qint64 version = single(QStringLiteral("PRAGMA user_version"));
+    const qint64 objects = single(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    const bool fresh = applicationId == 0 && version == 0 && objects == 0;
+    if (!fresh && applicationId != kApplicationId)
+        throw Damaged{"it is a database of another program"};
+    if (version > kSchemaVersion)
+        throw JournalError(JournalError::Kind::Newer, "journal format " + std::to_string(version) +
+                                                          ", this version reads up to " +
+                                                          std::to_string(kSchemaVersion));
+    query.finish();
+    if (!query.exec(QStringLiteral("PRAGMA journal_mode = WAL")) || !query.next() ||
+        query.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
+        const QSqlError error = query.lastError();
+        if (MeansDamaged(error))
+            throw Damaged{"it is not an intact SQLite database (" + Reason(error) + ")"};
+        throw JournalError(JournalError::Kind::Unavailable,
+                           error.isValid() ? Reason(error) : "it cannot be written");
+    }
+    query.finish();
+    connection->SetDurable(false);
+    if (version < kSchemaVersion)
+        Migrate(static_cast<int>(version));
+}
+
+void SqliteJournalStore::Migrate(int fromVersion) {
+    Connection& c = *connection;
+    c.Exec(QStringLiteral("BEGIN IMMEDIATE"));
+    try {
+        // Another program may have done it while this one waited for the lock.
+        QSqlQuery query(c.db);
+        if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+            Connection::Fail(query.lastError());
+        const int current = query.value(0).toInt();
+        query.finish();
+        if (current < fromVersion || current > kSchemaVersion)
+            throw JournalError(JournalError::Kind::Unavailable,
+                               "another program changed it while it was opened");
+        for (const Migration& step : kMigrations) {
+            if (step.toVersion <= current)
+                continue;
+            for (const char* sql : step.statements)
+                c.Exec(QString::fromUtf8(sql));
+        }
+        c.Exec(QStringLiteral("PRAGMA application_id = %1").arg(kApplicationId));
+        c.Exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
+        c.Exec(QStringLiteral("COMMIT"));
+    } catch (...) {
+        c.Rollback();
+        throw;
+    }
+}
+
+std::string SqliteJournalStore::MoveAside() {
+    const QString stamp = JournalFileStamp();
+    QString target = path + ".damaged-" + stamp;
+    for (int n = 1; QFileInfo::exists(target) && n < 1000; ++n)
+        target = path + ".damaged-" + stamp + "-" + QString::number(n);
+    if (!QFile::rename(path, target))
+        throw JournalError(JournalError::Kind::Unavailable,
+                           "it is damaged and cannot be moved aside");
+    // The write-ahead log belongs to the damaged file: it goes with it.
+    for (const char* suffix : {"-wal", "-shm"}) {
+        if (QFileInfo::exists(path + suffix))
+            QFile::rename(path + suffix, target + suffix);
+    }
+    return target.toStdString();
+}
+
+RunId SqliteJournalStore::BeginRun(const std::string& token, const RunInfo& info) {
+    Connection& c = *connection;
+    try {
+        c.SetDurable(true);
+        QSqlQuery insert(c.db);
+        insert.prepare(QStringLiteral("INSERT INTO runs (token, started_at, working_dir, "
+                                      "program_version) VALUES (?, ?, ?, ?)"));
+        insert.addBindValue(QString::fromStdString(token));
+        insert.addBindValue(QString::fromStdString(info.startedAt));
+        insert.addBindValue(QString::fromStdString(info.workingDirectory));
+        insert.addBindValue(QString::fromStdString(info.programVersion));
+        Connection::Run(insert);
+        const RunId id = insert.lastInsertId().toLongLong();
+        c.SetDurable(false);
+        return id;
+    } catch (const JournalError& e) {
+        throw JournalError(JournalError::Kind::Unavailable, e.what());
+    }
+}
+
+std::vector<UnsavedRun>
+SqliteJournalStore::ClaimUnsavedRuns(RunId claimant,
+                                     const std::function<bool(const std::string&)>& isAlive) {
+    Connection& c = *connection;
+    std::vector<UnsavedRun> claimed;
+    c.SetDurable(true);
+    c.Exec(QStringLiteral("BEGIN IMMEDIATE"));
+    try {
+        QSqlQuery runs(c.db);
+        runs.prepare(QStringLiteral(
+            "SELECT r.id, r.token, r.started_at, r.working_dir, r.program_version, c.token "
+            "FROM runs r LEFT JOIN runs c ON c.id = r.recovered_by "
+            "WHERE r.id <> ? AND EXISTS (SELECT 1 FROM lines l "
+            "WHERE l.run_id = r.id AND l.taken_by IS NULL) ORDER BY r.id"));
+        runs.addBindValue(qlonglong{claimant});
+        Connection::Run(runs);
+        std::vector<UnsavedRun> candidates;
+        while (runs.next()) {
+            const std::string token = runs.value(1).toString().toStdString();
+            const std::string recoverer = runs.value(5).toString().toStdString();
+            if (isAlive(token) || (!recoverer.empty() && isAlive(recoverer)))
+                continue;
+            UnsavedRun run;
+            run.id = runs.value(0).toLongLong();
+            run.info = {runs.value(2).toString().toStdString(),
+                        runs.value(3).toString().toStdString(),
+                        runs.value(4).toString().toStdString()};
+            candidates.push_back(std::move(run));
+        }
+        runs.finish();
+
+        QSqlQuery claim(c.db);
+        claim.prepare(QStringLiteral("UPDATE runs SET recovered_by = ? WHERE id = ?"));
+        QSqlQuery lines(c.db);
+        lines.prepare("SELECT seq, grid_row, " + kCellColumns +
+                      " FROM lines WHERE run_id = ? AND taken_by IS NULL ORDER BY seq");
+        for (UnsavedRun& run : candidates) {
+            claim.bindValue(0, qlonglong{claimant});
+            claim.bindValue(1, qlonglong{run.id});
+            Connection::Run(claim);
+            lines.bindValue(0, qlonglong{run.id});
+            Connection::Run(lines);
+            while (lines.next()) {
+                JournalLine line;
+                line.seq = lines.value(0).toLongLong();
+                line.gridRow = lines.value(1).toInt();
+                for (std::size_t i = 0; i < line.cells.size(); ++i)
+                    line.cells[i] = lines.value(static_cast<int>(i) + 2).toString().toStdString();
+                run.lines.push_back(std::move(line));
+            }
+            lines.finish();
+            claimed.push_back(std::move(run));
+        }
+        c.Exec(QStringLiteral("COMMIT"));
+        c.SetDurable(false);
+    } catch (...) {
+        c.Rollback();
+        throw;
+    }
+    return claimed;
+}
+
+void SqliteJournalStore::Write(RunId run, std::span<const JournalOp> ops, bool durable) {
+    if (!connection)
+        throw JournalError(JournalError::Kind::WriteFailed, "the journal is not open");
+    Connection& c = *connection;
+    const auto upsert = [&](const JournalLine& line) {
+        QSqlQuery& q = c.upsertLine;
+        q.bindValue(0, qlonglong{run});
+        q.bindValue(1, static_cast<qlonglong>(line.seq));
+        q.bindValue(2, line.gridRow);
+        for (std::size_t i = 0; i < line.cells.size(); ++i)
+            q.bindValue(static_cast<int>(i) + 3, QString::fromStdString(line.cells[i]));
+        Connection::Run(q);
+    };
+    try {
+        if (durable)
+            c.SetDurable(true);
+        c.Exec(QStringLiteral("BEGIN IMMEDIATE"));
+        for (const JournalOp& op : ops) {
+            if (const auto* append = std::get_if<AppendLine>(&op)) {
+                upsert(append->line);
+            } else if (const auto* replace = std::get_if<ReplaceLine>(&op)) {
+                upsert(replace->line); // a new row: taken by no file
+            } else if (const auto* mark = std::get_if<MarkTaken>(&op)) {
+                c.insertFile.bindValue(0, QString::fromStdString(mark->file));
+                c.insertFile.bindValue(1, QString::fromStdString(JournalNow()));
+                Connection::Run(c.insertFile);
+                const QVariant file = c.insertFile.lastInsertId();
+                for (const SeqRange& range : mark->ranges) {
+                    c.markRange.bindValue(0, file);
+                    c.markRange.bindValue(1, qlonglong{mark->run == kThisRun ? run : mark->run});
+                    c.markRange.bindValue(2, static_cast<qlonglong>(range.first));
+                    c.markRange.bindValue(3, static_cast<qlonglong>(range.last));
+                    Connection::Run(c.markRange);
+                }
+            } else if (std::holds_alternative<EndRun>(op)) {
+                c.endRun.bindValue(0, QString::fromStdString(JournalNow()));
+                c.endRun.bindValue(1, qlonglong{run});
+                Connection::Run(c.endRun);
+            }
+        }
+        if (durable) {
+            c.synced.bindValue(0, QString::fromStdString(JournalNow()));
+            c.synced.bindValue(1, qlonglong{run});
+            Connection::Run(c.synced);
+        }
+        c.Exec(QStringLiteral("COMMIT"));
+        if (durable)
+            c.SetDurable(false);
+    } catch (const JournalError&) {
+        c.Rollback();
+        try {
+            c.SetDurable(false);
+        } catch (const JournalError&) {
+        }
+        throw;
+    }
+}
+
+void SqliteJournalStore::Sync(RunId run) {
+    Write(run, {}, true);
+}
+
+} // namespace lrf::journal

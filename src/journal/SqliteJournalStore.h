@@ -1,0 +1,49 @@
+#pragma once
+
+#include "JournalStore.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace lrf::journal {
+
+// The journal as one SQLite file, reached through Qt SQL's SQLite driver, in
+// WAL mode. Writes commit without waiting for the disk; a durable write, and
+// Sync, wait until the write-ahead log is on the disk, which makes every
+// earlier write durable too.
+//
+// The file carries its application id and its schema version; a file of a
+// newer version is refused and left as it is, and a damaged file or another
+// program's database is renamed to "<name>.damaged-<yyyyMMdd-hhmmss>" and
+// replaced by a new journal.
+class SqliteJournalStore final : public JournalStore {
+public:
+    static constexpr int kSchemaVersion = 1;
+    static constexpr int kApplicationId = 0x4C524631; // "LRF1"
+
+    explicit SqliteJournalStore(QString path);
+    ~SqliteJournalStore() override;
+
+    OpenResult Open() override;
+    RunId BeginRun(const std::string& token, const RunInfo& info) override;
+    std::vector<UnsavedRun>
+    ClaimUnsavedRuns(RunId claimant,
+                     const std::function<bool(const std::string&)>& isAlive) override;
+    void Write(RunId run, std::span<const JournalOp> ops, bool durable) override;
+    void Sync(RunId run) override;
+    void Close() override;
+
+private:
+    struct Connection;
+    void Connect();
+    void Inspect();
+    void Migrate(int fromVersion);
+    std::string MoveAside();
+
+    QString path;
+    QString connectionName;
+    std::unique_ptr<Connection> connection;
+};
+
+} // namespace lrf::journal

@@ -1,0 +1,43 @@
+#include "LogJournal.h"
+
+#include "Dialogs.h"
+#include "ShowDataFrm.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QPointer>
+
+namespace lrf {
+
+namespace {
+
+journal::JournalOptions OptionsFor(const TFrmShowData& logWindow, const QString& version,
+                                   const QString& path) {
+    const QString folder = logWindow.AutoSaveDirectory();
+    return {path, QDir(folder.isEmpty() ? QDir::currentPath() : folder).absolutePath(), version};
+}
+
+} // namespace
+
+LogJournal::LogJournal(TFrmShowData& logWindow, QWidget* dialogParent,
+                       const QString& programVersion, const QString& path)
+    : logWindow(logWindow)
+    , journal_(OptionsFor(logWindow, programVersion, path)) {
+    logWindow.SetObserver(&journal_);
+    QPointer<QWidget> parent(dialogParent);
+    QObject::connect(&journal_, &journal::Journal::notice, &journal_,
+                     [parent](const QString& text) {
+                         dialogs().showMessage(parent, QCoreApplication::applicationName(), text);
+                     });
+}
+
+LogJournal::~LogJournal() {
+    Finish();
+}
+
+void LogJournal::Finish() {
+    logWindow.SetObserver(nullptr);
+    journal_.Finish();
+}
+
+} // namespace lrf

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "FrameGatherer.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <span>
+#include <string>
+
+namespace cport {
+class TCustomComPort;
+}
+
+namespace lrf {
+
+// The front of the receive path: each batch read from the port goes through the
+// frame gatherer, and whatever it hands on goes to the reply handling. Owns the
+// timer that hands on a frame's beginning whose rest does not come in time.
+class ReplyGathering : public QObject {
+public:
+    using Clock = FrameGatherer::Clock;
+    // One batch to handle, with the moment its last piece arrived.
+    using Handle = std::function<void(std::span<const std::uint8_t> batch, Clock::time_point)>;
+    // Reads what is waiting in the port now, without waiting for more.
+    using ReadWaiting = std::function<std::string()>;
+
+    explicit ReplyGathering(Handle handle, ReadWaiting readWaiting = {}, QObject* parent = nullptr);
+
+    // The frame time of the port's line: its rate and its character length.
+    void setLine(const cport::TCustomComPort& port);
+    void setFrameTime(Clock::duration frameTime) { gatherer_.setFrameTime(frameTime); }
+
+    void receive(std::span<const std::uint8_t> batch, Clock::time_point arrived);
+
+    bool holding() const { return gatherer_.holding(); }
+    const QTimer& frameTimer() const { return frameTimer_; }
+
+private:
+    void armFrameTimer();
+    void frameTimeUp();
+
+    FrameGatherer gatherer_;
+    QTimer frameTimer_;
+    Handle handle_;
+    ReadWaiting readWaiting_;
+    Clock::time_point lastArrival_{};
+};
+
+} // namespace lrf

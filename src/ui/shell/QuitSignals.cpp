@@ -1,0 +1,74 @@
+#include "QuitSignals.h"
+
+#include <QSocketNotifier>
+
+#ifndef _WIN32
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace lrf {
+
+#ifndef _WIN32
+namespace {
+
+constexpr std::array<int, 3> kQuitSignals{SIGTERM, SIGINT, SIGHUP};
+int pipeEnds[2] = {-1, -1};
+struct sigaction previous[kQuitSignals.size()];
+
+// Only async-signal-safe calls: one write, errno kept for the interrupted code.
+extern "C" void OnQuitSignal(int signal) {
+    const int savedErrno = errno;
+    const auto number = static_cast<unsigned char>(signal);
+    [[maybe_unused]] const ssize_t written = write(pipeEnds[1], &number, 1);
+    errno = savedErrno;
+}
+
+} // namespace
+#endif
+
+QuitSignals::QuitSignals(std::function<void(int)> callback, QObject* parent)
+    : QObject(parent)
+    , onSignal(std::move(callback)) {
+#ifndef _WIN32
+    if (pipeEnds[0] >= 0 || pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    struct sigaction action {};
+    action.sa_handler = OnQuitSignal;
+    sigemptyset(&action.sa_mask);
+    // Interrupted calls of other threads go on; a second signal is not caught.
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    for (std::size_t i = 0; i < kQuitSignals.size(); ++i)
+        sigaction(kQuitSignals[i], &action, &previous[i]);
+    notifier = new QSocketNotifier(pipeEnds[0], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &QuitSignals::ReadSignals);
+#endif
+}
+
+QuitSignals::~QuitSignals() {
+#ifndef _WIN32
+    if (!notifier)
+        return;
+    for (std::size_t i = 0; i < kQuitSignals.size(); ++i)
+        sigaction(kQuitSignals[i], &previous[i], nullptr);
+    delete notifier;
+    close(pipeEnds[0]);
+    close(pipeEnds[1]);
+    pipeEnds[0] = pipeEnds[1] = -1;
+#endif
+}
+
+void QuitSignals::ReadSignals() {
+#ifndef _WIN32
+    unsigned char number = 0;
+    while (read(pipeEnds[0], &number, 1) == 1) {
+        if (onSignal)
+            onSignal(number);
+    }
+#endif
+}
+
+} // namespace lrf

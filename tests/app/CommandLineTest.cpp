@@ -1,0 +1,133 @@
+// The program's command line: what each option asks for, and the programs as
+// built, run without a display the way a script or an installer runs them.
+
+#include "CommandLine.h"
+#include "LrfVersion.h"
+#include "RangefinderSimulator.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+QStringList Args(const std::vector<const char*>& args) {
+    QStringList list{QStringLiteral("lrfcontrol")};
+    for (const char* a : args)
+        list << QString::fromUtf8(a);
+    return list;
+}
+
+TEST(CommandLine, EachOptionAsksForItsOwnRun) {
+    struct Case {
+        std::vector<const char*> args;
+        std::optional<int> exitStatus; // set: the program ends at once
+        bool simulate;
+        std::optional<QString> checkPort;
+        const char* inMessage;
+    };
+    const std::vector<Case> cases{
+        {{}, std::nullopt, false, std::nullopt, ""}, // the windows, as always
+        {{"--simulate"}, std::nullopt, true, std::nullopt, ""},
+        {{"--check-port", "/dev/ttyUSB0"}, std::nullopt, false, QStringLiteral("/dev/ttyUSB0"), ""},
+        // An empty name is still a check (it fails), never the windows.
+        {{"--check-port", ""}, std::nullopt, false, QString(), ""},
+        {{"--version"}, 0, false, std::nullopt, " " LRF_VERSION "\n"},
+        {{"--help"}, 0, false, std::nullopt, "--check-port <port>"},
+        {{"--simulat"}, 2, false, std::nullopt, "simulat"},
+        {{"--check-port"}, 2, false, std::nullopt, "check-port"},
+        {{"COM5"}, 2, false, std::nullopt, "COM5"},
+    };
+    for (const Case& c : cases) {
+        const QStringList args = Args(c.args);
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const lrf::CommandLine line = lrf::ReadCommandLine(args);
+        EXPECT_EQ(line.exitStatus, c.exitStatus);
+        EXPECT_EQ(line.simulate, c.simulate);
+        EXPECT_EQ(line.checkPort, c.checkPort);
+        EXPECT_TRUE(line.message.contains(QString::fromUtf8(c.inMessage)))
+            << line.message.toStdString();
+    }
+}
+
+TEST(CommandLine, OnlyOurWindowlessOptionsChooseTheOffscreenPlatform) {
+    // Qt's own options are still in argv when this is asked; none of them may
+    // hide the windows ("-reverse" is not -r -e -v...).
+    const std::vector<std::pair<std::vector<const char*>, bool>> cases{
+        {{"lrfcontrol"}, false},
+        {{"lrfcontrol", "-reverse"}, false},
+        {{"lrfcontrol", "-platform", "xcb", "--simulate"}, false},
+        {{"lrfcontrol", "-style", "fusion", "-session", "h1"}, false},
+        {{"lrfcontrol", "--version"}, true},
+        {{"lrfcontrol", "-platform", "xcb", "-h"}, true},
+        {{"lrfcontrol", "--check-port", "/dev/ttyS0"}, true},
+    };
+    for (const auto& [args, windowless] : cases) {
+        std::vector<char*> argv;
+        for (const char* a : args)
+            argv.push_back(const_cast<char*>(a));
+        EXPECT_EQ(lrf::AsksForNoWindow(static_cast<int>(argv.size()), argv.data()), windowless)
+            << argv.size() << " " << args.back();
+    }
+}
+
+struct ProgramRun {
+    int status = -1;
+    QString out, err;
+};
+
+// Runs a built program as a user's script would: no display, no Qt platform
+// chosen, German as the language.
+ProgramRun RunProgram(const QString& program, const QStringList& args) {
+    static QTemporaryDir runtime; // Qt's runtime folder, private to the tests
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        env.remove(QString::fromLatin1(name));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    env.insert(QStringLiteral("LANGUAGE"), QStringLiteral("de"));
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(program, args);
+    ProgramRun run;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.status = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+TEST(BuiltPrograms, PrintTheOneVersionWithoutADisplay) {
+    for (const char* program : {LRFCONTROL_PROGRAM, LRFSIM_PROGRAM}) {
+        const ProgramRun run =
+            RunProgram(QString::fromUtf8(program), {QStringLiteral("--version")});
+        EXPECT_EQ(run.status, 0) << program << run.err.toStdString();
+        EXPECT_TRUE(run.out.endsWith(QStringLiteral(" " LRF_VERSION "\n")))
+            << run.out.toStdString();
+    }
+}
+
+TEST(BuiltPrograms, PortCheckTellsTheOutcomeInTheStatusAndTheComponentsText) {
+    lrf::sim::RangefinderSimulator sim;
+    sim.Start();
+    const QString device = QString::fromStdString(sim.DevicePath());
+    const ProgramRun opened =
+        RunProgram(QStringLiteral(LRFCONTROL_PROGRAM), {QStringLiteral("--check-port"), device});
+    EXPECT_EQ(opened.status, 0) << opened.err.toStdString();
+    EXPECT_EQ(opened.out, device + QStringLiteral(": opened\n"));
+
+    // Failed: the serial component's text, from the catalogue beside the program.
+    const QString missing = QStringLiteral("/dev/lrf-test-no-such-port");
+    const ProgramRun failed =
+        RunProgram(QStringLiteral(LRFCONTROL_PROGRAM), {QStringLiteral("--check-port"), missing});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_TRUE(failed.err.contains(
+        missing + QStringLiteral(": Die serielle Schnittstelle kann nicht geöffnet werden")))
+        << failed.err.toStdString();
+    EXPECT_TRUE(failed.out.isEmpty()) << failed.out.toStdString();
+}
+
+} // namespace

@@ -1,0 +1,214 @@
+#include "JournalTestSupport.h"
+#include "SqliteJournalStore.h"
+#include "TempDir.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QString Q(const fs::path& path) {
+    return QString::fromStdString(path.string());
+}
+
+// Makes an SQLite file with the given statements, as another program would.
+void MakeDatabase(const fs::path& file, const QStringList& statements) {
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "maker");
+        db.setDatabaseName(Q(file));
+        ASSERT_TRUE(db.open());
+        QSqlQuery query(db);
+        for (const QString& sql : statements)
+            ASSERT_TRUE(query.exec(sql)) << sql.toStdString();
+    }
+    QSqlDatabase::removeDatabase("maker");
+}
+
+std::vector<std::string> Names(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct Case {
+    const char* name;
+    std::function<void(const fs::path& journal)> prepare;
+    const char* notice; // what the one message at start says
+    bool available;     // the program journals all the same
+    bool movedAside;    // the old file now is "<name>.damaged-<time>"
+    bool keptAsItWas;   // the old file's bytes are untouched
+};
+
+} // namespace
+
+// Every journal that cannot be used as it is gives one clear message at start,
+// and the program goes on: with a new journal where the old one could be moved
+// aside, without one otherwise.
+TEST(JournalFaults, BadJournalsAreReportedOnceAndTheProgramGoesOn) {
+    const Case cases[] = {
+        {"a damaged file",
+         [](const fs::path& j) { TempDir::WriteBytes(j, std::string(4096, '\x5a')); },
+         "could not be read: it is not an intact SQLite database", true, true, false},
+        {"another program's database",
+         [](const fs::path& j) { MakeDatabase(j, {"CREATE TABLE notes (text TEXT)"}); },
+         "could not be read: it is a database of another program", true, true, false},
+        {"a journal of a newer version",
+         [](const fs::path& j) {
+             MakeDatabase(j, {QString("PRAGMA application_id = %1")
+                                  .arg(lrf::journal::SqliteJournalStore::kApplicationId),
+                              "PRAGMA user_version = 99", "CREATE TABLE runs (id INTEGER)"});
+         },
+         "written by a newer version of this program (journal format 99, this version reads up "
+         "to 1) and is left as it is",
+         false, false, true},
+        {"a folder that cannot be made",
+         [](const fs::path& j) { TempDir::WriteBytes(j.parent_path(), "a file, not a folder"); },
+         "Measurements are not protected against a crash in this run: the journal", false, false,
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const fs::path folder = dir / "data";
+        const fs::path journal = folder / "journal.sqlite";
+        if (std::string(c.name) != "a folder that cannot be made")
+            fs::create_directories(folder);
+        c.prepare(journal);
+        const std::string before = fs::is_regular_file(journal) ? FileBytes(journal) : "";
+
+        NoticeDialogs dialogs;
+        {
+            LogUnderTest log(dir.path());
+            lrf::LogJournal lj(log.window, nullptr, "test", Q(journal));
+            StartAndWait(lj);
+            ASSERT_EQ(dialogs.messages.size(), 1) << dialogs.messages.join('\n').toStdString();
+            EXPECT_TRUE(dialogs.messages[0].contains(c.notice))
+                << dialogs.messages[0].toStdString();
+            EXPECT_EQ(lj.journal().IsAvailable(), c.available);
+            log.Play(0, 3);                      // recording goes on either way
+            EXPECT_EQ(log.window.RowCount(), 4); // the header and three records
+        }
+        if (c.keptAsItWas) {
+            EXPECT_EQ(FileBytes(journal), before);
+        }
+        if (c.movedAside) {
+            const std::vector<std::string> names = Names(folder);
+            const auto damaged = std::find_if(names.begin(), names.end(), [](const std::string& n) {
+                return n.starts_with("journal.sqlite.damaged-");
+            });
+            ASSERT_NE(damaged, names.end());
+            EXPECT_EQ(FileBytes(folder / *damaged), before);
+        }
+        if (c.available) {
+            // The new journal holds the lines of that run: the next start recovers them.
+            dialogs.messages.clear();
+            LogUnderTest log(dir.path());
+            lrf::LogJournal lj(log.window, nullptr, "test", Q(journal));
+            StartAndWait(lj);
+            ASSERT_EQ(dialogs.messages.size(), 1);
+            EXPECT_TRUE(dialogs.messages[0].startsWith("3 records"))
+                << dialogs.messages[0].toStdString();
+        }
+    }
+}
+
+namespace {
+
+// A folder with little room: a small tmpfs where mounting is allowed,
+// otherwise a plain folder with a small file size limit for this process.
+class SmallDisk {
+public:
+    explicit SmallDisk(const fs::path& folder)
+        : folder(folder) {
+        fs::create_directories(folder);
+        mounted = mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=1m") == 0;
+        if (mounted) {
+            TempDir::WriteBytes(folder / "filler", std::string(850 * 1024, 'f'));
+            return;
+        }
+        std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead of ending us
+        getrlimit(RLIMIT_FSIZE, &original);
+        rlimit small = original;
+        small.rlim_cur = 96 * 1024;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~SmallDisk() {
+        if (mounted)
+            umount2(folder.c_str(), MNT_DETACH);
+        else
+            setrlimit(RLIMIT_FSIZE, &original);
+    }
+    void Free() {
+        if (mounted)
+            fs::remove(folder / "filler");
+        else
+            setrlimit(RLIMIT_FSIZE, &original);
+    }
+    bool mounted = false;
+
+private:
+    fs::path folder;
+    rlimit original{};
+};
+
+} // namespace
+
+// A full disk stops the journal's writes, says so once, keeps the records
+// and writes them all once there is room again.
+TEST(JournalFaults, FullDiskKeepsTheRecordsUntilThereIsRoom) {
+    TempDir dir;
+    NoticeDialogs dialogs;
+    constexpr int kSteps = 3000;
+    {
+        SmallDisk disk(dir / "small");
+        LogUnderTest log(dir.path());
+        lrf::LogJournal lj(log.window, nullptr, "test", Q(dir / "small" / "journal.sqlite"));
+        StartAndWait(lj);
+        ASSERT_TRUE(lj.journal().IsAvailable()) << dialogs.messages.join('\n').toStdString();
+        // Short of the automatic save at record 2000, which needs room too
+        // where the limit is the file size.
+        int step = 0;
+        for (; step < 1800 && dialogs.messages.isEmpty(); step += 10) {
+            log.Play(step, step + 10);
+            WaitUntil([] { return false; }, 2);
+        }
+        ASSERT_TRUE(WaitUntil([&] { return !dialogs.messages.isEmpty(); }))
+            << "the disk never filled; tmpfs: " << disk.mounted;
+        EXPECT_TRUE(dialogs.messages[0].contains("cannot be written"))
+            << dialogs.messages[0].toStdString();
+        log.Play(step, step + 100); // while the journal cannot take them
+        step += 100;
+        WaitUntil([] { return false; }, 50);
+        disk.Free();
+        log.Play(step, kSteps);
+        lj.journal().Flush().wait();
+        WaitUntil([] { return false; }, 50);
+        EXPECT_EQ(dialogs.messages.size(), 1) << dialogs.messages.join('\n').toStdString();
+        lj.Finish();
+        dialogs.messages.clear();
+
+        LogUnderTest next(dir.path());
+        lrf::LogJournal again(next.window, nullptr, "test", Q(dir / "small" / "journal.sqlite"));
+        StartAndWait(again);
+        ASSERT_EQ(dialogs.messages.size(), 1) << dialogs.messages.join('\n').toStdString();
+        // Every line since the automatic save at record 2000 is recovered.
+        const std::vector<fs::path> files = CsvFilesIn(dir.path());
+        ASSERT_EQ(files.size(), 2u);
+        fs::create_directories(dir / "reference");
+        LogUnderTest reference(dir / "reference");
+        reference.Play(0, kSteps);
+        const fs::path recovered =
+            fs::file_size(files[0]) > fs::file_size(files[1]) ? files[1] : files[0];
+        EXPECT_EQ(FileBytes(recovered), reference.MirrorBytes());
+    }
+}
