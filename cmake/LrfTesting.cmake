@@ -1,11 +1,13 @@
 include(GoogleTest)
 
-# lrf_add_gtest(<target> SOURCES <files...> LIBS <libs...> [GUI])
+# lrf_add_gtest(<target> SOURCES <files...> LIBS <libs...> [GUI] [FAKE_UDEV])
 # Builds one GoogleTest program from its own test sources and the libraries it
 # exercises, and registers each test case with ctest. GUI suites run on the
-# offscreen platform so that no display is needed.
+# offscreen platform so that no display is needed. FAKE_UDEV suites link umockdev,
+# which shows libudev a device tree of their own; their main() restarts the
+# program under umockdev's preload library (FakeUdevPreload.h).
 function(lrf_add_gtest target)
-    cmake_parse_arguments(ARG "GUI" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "GUI;FAKE_UDEV" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${target})
     target_sources(${target} PRIVATE ${ARG_SOURCES})
     target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock lrf_warnings)
@@ -13,6 +15,9 @@ function(lrf_add_gtest target)
         target_link_libraries(${target} PRIVATE GTest::gtest_main)
     endif()
     set(env "QT_QPA_PLATFORM=offscreen" "LC_ALL=C.UTF-8")
+    if(ARG_FAKE_UDEV)
+        target_link_libraries(${target} PRIVATE PkgConfig::UMOCKDEV)
+    endif()
     gtest_discover_tests(${target}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 60

@@ -50,6 +50,10 @@ private:
     int portErrorCode_;
 };
 
+// Whether `error` came from a device that has gone (a USB adapter pulled out, the
+// far end of a pseudo-terminal closed). Such a port also reports OnDeviceLost.
+bool IsDeviceGone(const EComPort& error);
+
 // The (translated) text of an error number 1 to 23; an empty text for others.
 // The catalogue is looked up once, at the first use, so that the program has set
 // its locale by then.

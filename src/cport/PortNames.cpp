@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <locale>
+#include <numeric>
 
 namespace cport {
 
@@ -17,24 +18,31 @@ std::locale userLocale() {
 
 } // namespace
 
-void SortPortNames(std::vector<std::string>& names) {
+std::vector<std::size_t> PortNameOrder(const std::vector<std::string>& names) {
     const std::locale loc = userLocale();
     const auto& ctype = std::use_facet<std::ctype<char>>(loc);
     const auto& collate = std::use_facet<std::collate<char>>(loc);
-    auto folded = [&](std::string s) {
-        ctype.tolower(s.data(), s.data() + s.size());
-        return s;
-    };
-    std::vector<std::pair<std::string, std::string>> keyed;
-    keyed.reserve(names.size());
-    for (auto& n : names)
-        keyed.emplace_back(folded(n), std::move(n));
-    std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
-        return collate.compare(a.first.data(), a.first.data() + a.first.size(), b.first.data(),
-                               b.first.data() + b.first.size()) < 0;
+    std::vector<std::string> keys;
+    keys.reserve(names.size());
+    for (std::string key : names) {
+        ctype.tolower(key.data(), key.data() + key.size());
+        keys.push_back(std::move(key));
+    }
+    std::vector<std::size_t> order(names.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return collate.compare(keys[a].data(), keys[a].data() + keys[a].size(), keys[b].data(),
+                               keys[b].data() + keys[b].size()) < 0;
     });
-    for (std::size_t i = 0; i < names.size(); ++i)
-        names[i] = std::move(keyed[i].second);
+    return order;
+}
+
+void SortPortNames(std::vector<std::string>& names) {
+    std::vector<std::string> sorted;
+    sorted.reserve(names.size());
+    for (std::size_t i : PortNameOrder(names))
+        sorted.push_back(std::move(names[i]));
+    names = std::move(sorted);
 }
 
 } // namespace cport

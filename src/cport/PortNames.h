@@ -2,6 +2,7 @@
 
 // The machine's serial ports, for the operator to pick from.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ void GetSerialPortNames(std::vector<std::string>& Strings);
 // The sort used above: case-insensitive, in the collation of the user's locale,
 // stable.
 void SortPortNames(std::vector<std::string>& names);
+
+// The order of that sort: the indices of `names` in sorted order.
+std::vector<std::size_t> PortNameOrder(const std::vector<std::string>& names);
 
 // Linux: lists the ports registered under `sysClassTty` (normally
 // /sys/class/tty) as paths in `devDir`. Returns false, leaving `names` untouched,

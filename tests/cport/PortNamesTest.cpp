@@ -1,6 +1,7 @@
 // The port list from a sysfs-like directory tree in a temporary directory.
 
 #include "PortNames.h"
+#include "SerialPorts.h"
 
 #include <gtest/gtest.h>
 
@@ -88,6 +89,44 @@ TEST(PortNameOrder, TheMachinesOwnListIsSortedPaths) {
     auto sorted = names;
     SortPortNames(sorted);
     EXPECT_EQ(names, sorted);
+}
+
+} // namespace
+} // namespace cport
+
+namespace cport {
+namespace {
+
+// Where a vanished device is looked for: behind its stable name when it has one
+// (never at its old node, which another device may have taken), else at its path.
+TEST_F(FakeSysfs, LocatesAVanishedDeviceByItsStableNameOrItsPath) {
+    const fs::path node = root / "ttyUSB1";        // the node the device has now
+    const fs::path oldNode = root / "ttyUSB0";     // another device took it
+    const fs::path byId = root / "usb-Laser-if00"; // the stable name
+    const fs::path typed = root / "instrument";    // a link the operator opened
+    std::ofstream(node.string()) << "";
+    std::ofstream(oldNode.string()) << "";
+    fs::create_symlink(node, byId);
+    fs::create_symlink(node, typed);
+    fs::create_symlink(root / "gone", root / "dangling");
+    struct Case {
+        const char* what;
+        std::string path, byId, expected;
+    };
+    const Case cases[] = {
+        {"stable name, new node", oldNode.string(), byId.string(), fs::canonical(node).string()},
+        {"stable name absent", oldNode.string(), (root / "usb-Other").string(), ""},
+        {"stable name dangling", oldNode.string(), (root / "dangling").string(), ""},
+        {"path only, present", typed.string(), "", typed.string()},
+        {"path only, dangling link", (root / "dangling").string(), "", ""},
+        {"path only, absent", (root / "ttyACM9").string(), "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SerialPortInfo port = PortNamed(c.path);
+        port.ById = c.byId;
+        EXPECT_EQ(LocatePort(port), c.expected);
+    }
 }
 
 } // namespace

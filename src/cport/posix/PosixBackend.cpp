@@ -2,6 +2,8 @@
 
 #include "Termios2.h"
 
+#include "ComErrors.h"
+
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -398,4 +400,9 @@ OsError PosixBackend::GetModemLines(ModemLines& lines) {
 }
 
 } // namespace posix
+
+bool IsDeviceGone(const EComPort& error) {
+    return error.OsErrorCode() > 0 && posix::isDeviceGone(error.OsErrorCode());
+}
+
 } // namespace cport

@@ -1,5 +1,6 @@
 #include "Win32Backend.h"
 
+#include "ComErrors.h"
 #include "Win32Mapping.h"
 
 #include <algorithm>
@@ -319,5 +320,9 @@ void Win32Backend::FinishEventWait() {
 }
 
 } // namespace win32
+
+bool IsDeviceGone(const EComPort& error) {
+    return error.OsErrorCode() > 0 && win32::isDeviceGone(static_cast<DWORD>(error.OsErrorCode()));
+}
 
 } // namespace cport

@@ -9,11 +9,13 @@
 #include "LogWindowSink.h"
 #include "MeasurementController.h"
 #include "PortControl.h"
-#include "PortNames.h"
+#include "PortListWatcher.h"
+#include "PortReconnect.h"
 #include "RecordingStep.h"
 #include "ReplyGathering.h"
 #include "ReplyHandler.h"
 #include "SelfTest.h"
+#include "SerialPorts.h"
 #include "ShowDataFrm.h"
 #include "Texts.h"
 #include "ui_MainFrm.h"
@@ -21,6 +23,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGraphicsDropShadowEffect>
+#include <QStatusBar>
 
 #include <string>
 #include <vector>
@@ -72,6 +75,20 @@ TForm1::TForm1(QWidget* parent)
     ComPort1_->OnRxChar = [this](cport::TCustomComPort&, int count) { ComPort1RxChar(count); };
     ComPort1_->OnDeviceLost = [this](cport::TCustomComPort&) { ComPort1DeviceLost(); };
 
+    // A device that vanishes mid-run is waited for; the port list follows the machine.
+    reconnect_ = std::make_unique<PortReconnect>(*ComPort1_);
+    ComPort1_->OnAfterOpen = [this](cport::TCustomComPort& port) {
+        reconnect_->remember(cport::IdentifyPort(port.Port()), port.Port());
+    };
+    connect(reconnect_.get(), &PortReconnect::reopened, this, &TForm1::portReopened);
+    connect(reconnect_.get(), &PortReconnect::gaveUp, this, &TForm1::reconnectGaveUp);
+    portWatcher_ = new PortListWatcher(this);
+    connect(portWatcher_, &PortListWatcher::portsChanged, this, [this] {
+        refreshPortBox();
+        reconnect_->portsChanged();
+    });
+    connect(ui_->cbbComPort, &PortComboBox::popupAboutToShow, this, &TForm1::refreshPortBox);
+
     ui_->GroupBox1->bind(&state_.measurement.LinearDistance, &state_.units.DistanceUnit);
     ui_->GroupBox3->bind(&state_.measurement.SpeedValue, &state_.units.SpeedUnit);
     connectControls();
@@ -81,6 +98,7 @@ TForm1::~TForm1() {
     // The port's handlers use this window: close the port while it still exists.
     ComPort1_->OnRxChar = nullptr;
     ComPort1_->OnDeviceLost = nullptr;
+    ComPort1_->OnAfterOpen = nullptr;
     ComPort1_->ClosePort();
 }
 
@@ -220,14 +238,8 @@ void TForm1::FormShow() {
     if (recorder_)
         recorder_->ResetCount();
 
-    std::vector<std::string> names;
-    cport::GetSerialPortNames(names);
-    QStringList ports = leadingPorts_;
-    for (const std::string& name : names)
-        ports << QString::fromStdString(name);
-    ui_->cbbComPort->clear();
-    ui_->cbbComPort->addItems(ports);
-    if (!ports.isEmpty())
+    refreshPortBox();
+    if (ui_->cbbComPort->count() > 0)
         ui_->cbbComPort->setCurrentIndex(0);
 
     state_.measurement.FrameUnit = unitMetre;
@@ -248,7 +260,14 @@ void TForm1::showSpeed(std::uint8_t unit, double value) {
 }
 
 void TForm1::sendHexCommand(std::string_view text) {
-    SendCommand(*commands_, text, true);
+    try {
+        SendCommand(*commands_, text, true);
+    } catch (const cport::EComPort& e) {
+        // The device went in the moment before: its loss is on its way as
+        // ComPort1DeviceLost, which tells the operator or bridges the run.
+        if (!cport::IsDeviceGone(e))
+            throw;
+    }
     if (onCommandSent)
         onCommandSent();
 }
@@ -258,7 +277,24 @@ FreeTexts TForm1::freeTexts() const {
             ui_->RzEdit3->text().toStdString(), ui_->RzEdit4->text().toStdString()};
 }
 
+void TForm1::refreshPortBox() {
+    std::vector<PortEntry> entries;
+    for (const QString& name : leadingPorts_)
+        entries.push_back({name, {}});
+    for (const cport::SerialPortInfo& port : cport::ListSerialPorts())
+        entries.push_back(
+            {QString::fromStdString(port.Path), QString::fromStdString(port.Description())});
+    ui_->cbbComPort->setPorts(entries);
+}
+
 void TForm1::btnOpenComClick() {
+    if (reconnect_->waiting()) {
+        // Closed by the operator while its device was awaited: the runs go on
+        // against a closed port, as after any close.
+        reconnect_->cancel();
+        showStatusLine({});
+        controller_->ResumeRuns();
+    }
     portControl_->btnOpenComClick(ui_->cbbComPort->currentText(), ui_->cbbBaudRate->currentIndex(),
                                   this);
 }
@@ -326,8 +362,32 @@ void TForm1::handleReply(std::span<const std::uint8_t> batch,
 }
 
 void TForm1::ComPort1DeviceLost() {
+    if (controller_->RunInProgress() && ComPort1_->Connected()) {
+        // In the middle of a run: wait for the device, then go on where the run stopped.
+        controller_->PauseRuns();
+        reconnect_->begin(portWatcher_->listening());
+        showStatusLine(ReconnectWaitingText(reconnect_->portName(), reconnect_->timeLimit()));
+        return;
+    }
     controller_->StopAll();
     portControl_->deviceLost(this);
+}
+
+void TForm1::portReopened() {
+    showStatusLine(ReconnectedText(QString::fromStdString(ComPort1_->Port())), 10000);
+    controller_->ResumeRuns();
+}
+
+// The device did not come back: what a vanished device does without a run.
+void TForm1::reconnectGaveUp() {
+    showStatusLine({});
+    controller_->StopAll();
+    portControl_->reportLost(this);
+}
+
+void TForm1::showStatusLine(const QString& text, int timeoutMs) {
+    if (logWindow_)
+        logWindow_->statusBar()->showMessage(text, timeoutMs);
 }
 
 } // namespace lrf

@@ -24,6 +24,8 @@ class CommandPort;
 class LogSink;
 class MeasurementController;
 class PortControl;
+class PortListWatcher;
+class PortReconnect;
 class Recorder;
 class ReplyGathering;
 class ReplyHandler;
@@ -60,6 +62,10 @@ public:
     void ComPort1RxChar(int count);
     void ComPort1DeviceLost();
 
+    // Brings the port box up to date with the machine's ports, keeping what the
+    // operator picked or typed; runs when the box opens and on hot-plug.
+    void refreshPortBox();
+
     // Called after every command written to the port (for measurements).
     std::function<void()> onCommandSent;
 
@@ -70,6 +76,7 @@ public:
     MeasurementController& controller() { return *controller_; }
     Recorder& recorder() { return *recorder_; }
     cport::TComPort& comPort() { return *ComPort1_; }
+    PortReconnect& portReconnect() { return *reconnect_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -85,12 +92,17 @@ private:
     void handleReply(std::span<const std::uint8_t> batch,
                      std::chrono::steady_clock::time_point arrived);
     FreeTexts freeTexts() const;
+    void portReopened();
+    void reconnectGaveUp();
+    void showStatusLine(const QString& text, int timeoutMs = 0);
 
     std::unique_ptr<Ui::TForm1> ui_;
     MainState state_;
     std::unique_ptr<cport::TComPort> ComPort1_;
     std::unique_ptr<CommandPort> commands_;
     std::unique_ptr<PortControl> portControl_;
+    std::unique_ptr<PortReconnect> reconnect_;
+    PortListWatcher* portWatcher_ = nullptr;
     std::unique_ptr<MeasurementController> controller_;
     std::unique_ptr<ReplyHandler> replyHandler_;
     std::unique_ptr<ReplyGathering> replyGathering_;

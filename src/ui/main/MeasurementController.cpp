@@ -53,6 +53,12 @@ void MeasurementController::send(const char* command) {
     hooks_.sendHexCommand(command);
 }
 
+// Marked before it is written: a shot whose write failed is still owed.
+void MeasurementController::sendRunShot(const char* command) {
+    unanswered_ = command;
+    send(command);
+}
+
 void MeasurementController::setRunning(ImageButton* button, int idleImage, int idleCaption,
                                        bool running) {
     button->setImageIndex(running ? imgRunning : idleImage);
@@ -86,7 +92,8 @@ void MeasurementController::continuousClick(const RunButton& run) {
         hooks_.btnRecordDataClick();
     hooks_.btnShowDataClick();
     // A shot count of 1 is a single shot: no run starts and the button stays idle.
-    if (controls_.RzNumericEdit1->value() != 1) {
+    const bool startsRun = controls_.RzNumericEdit1->value() != 1;
+    if (startsRun) {
         state_.ContinuousActive = true;
         setRunning(run.button, run.idleImage, strContinuousTesting, true);
         const int count = controls_.RzNumericEdit1->value();
@@ -94,10 +101,14 @@ void MeasurementController::continuousClick(const RunButton& run) {
         state_.RemainingCount = count;
     }
     SwitchOn(timer4_);
-    send(run.command);
+    if (startsRun)
+        sendRunShot(run.command);
+    else
+        send(run.command);
 }
 
 void MeasurementController::stopContinuous(const RunButton& run) {
+    unanswered_ = nullptr;
     state_.ContinuousActive = false;
     setRunning(run.button, run.idleImage, strContinuousTesting, false);
     controls_.RzNumericEdit1->setValue(state_.ContinuousCount);
@@ -125,7 +136,7 @@ void MeasurementController::continuousTick(const RunButton& run, bool& ticking,
     }
     FlagScope scope(ticking);
     SwitchOff(*run.shotTimer);
-    send(run.command);
+    sendRunShot(run.command);
     controls_.RzNumericEdit1->setValue(state_.RemainingCount);
     if (state_.RemainingCount == 2) {
         // The shot just sent is the last one of the run.
@@ -153,6 +164,7 @@ void MeasurementController::RzBitBtn7Click() {
         SwitchOn(timer3_);
         return;
     }
+    unanswered_ = nullptr;
     state_.RotationMode = false;
     state_.ContinuousActive = false;
     setRunning(controls_.RzBitBtn7, imgRotation, strRotationMeasure, false);
@@ -169,10 +181,10 @@ void MeasurementController::Timer3Timer() {
     SwitchOff(timer3_);
     if (state_.RotationDistancePhase) {
         state_.RotationDistancePhase = false;
-        send("0D");
+        sendRunShot("0D");
     } else {
         state_.RotationDistancePhase = true;
-        send("0F");
+        sendRunShot("0F");
     }
     QCoreApplication::processEvents();
 }
@@ -194,6 +206,7 @@ void MeasurementController::Timer4Timer() {
         RzBitBtn9Click();
     if (controls_.RzBitBtn7->imageIndex() == imgRunning)
         RzBitBtn7Click();
+    unanswered_ = nullptr; // the reply the watchdog gave up on
     SwitchOff(timer4_);
 }
 
@@ -205,6 +218,8 @@ void MeasurementController::RzNumericEdit2Change() {
 
 void MeasurementController::ReArm(bool batchEndedWithEE, std::chrono::nanoseconds handlingTime) {
     SwitchOff(timer4_);
+    if (batchEndedWithEE)
+        unanswered_ = nullptr;
     if (!batchEndedWithEE || !state_.ContinuousActive)
         return;
     if (controls_.RzBitBtn6->imageIndex() == imgRunning) {
@@ -251,7 +266,31 @@ void MeasurementController::StopAll() {
         stopContinuous(speedRun_);
     if (controls_.RzBitBtn7->imageIndex() == imgRunning)
         RzBitBtn7Click();
+    unanswered_ = nullptr;
     SwitchOff(timer4_);
+}
+
+bool MeasurementController::RunInProgress() const {
+    const bool running = controls_.RzBitBtn6->imageIndex() == imgRunning ||
+                         controls_.RzBitBtn9->imageIndex() == imgRunning ||
+                         controls_.RzBitBtn7->imageIndex() == imgRunning;
+    return (state_.ContinuousActive && running) || unanswered_ != nullptr;
+}
+
+void MeasurementController::PauseRuns() {
+    SwitchOff(timer1_);
+    SwitchOff(timer2_);
+    SwitchOff(timer3_);
+    SwitchOff(timer4_);
+}
+
+void MeasurementController::ResumeRuns() {
+    if (unanswered_) {
+        SwitchOn(timer4_);
+        send(unanswered_);
+        return;
+    }
+    ReArm(true);
 }
 
 } // namespace lrf

@@ -77,6 +77,16 @@ public:
     // that is gone (the operator has been told already).
     void StopAll();
 
+    // A run is active, or the last shot of a run still waits for its reply.
+    bool RunInProgress() const;
+    // For a device that vanished in the middle of a run: no shot and no watchdog
+    // until ResumeRuns; the runs' state stays as it is.
+    void PauseRuns();
+    // Sends again the run's shot whose reply was lost with the device (it was
+    // counted when it was sent), or, when the last reply had been handled, arms
+    // the next shot as that reply did.
+    void ResumeRuns();
+
     QTimer& Timer1() { return timer1_; }
     QTimer& Timer2() { return timer2_; }
     QTimer& Timer3() { return timer3_; }
@@ -100,6 +110,7 @@ private:
     void continuousTick(const RunButton& run, bool& ticking, bool processMessages);
     void setRunning(ImageButton* button, int idleImage, int idleCaption, bool running);
     void send(const char* command);
+    void sendRunShot(const char* command);
     void switchOnShotTimer(QTimer& timer, std::chrono::nanoseconds handlingTime);
 
     ControlState& state_;
@@ -116,6 +127,7 @@ private:
     bool timer2Ticking_ = false;
     bool timer3Ticking_ = false;
     bool watchdogBoxOpen_ = false;
+    const char* unanswered_ = nullptr; // the run's last shot, until its reply is handled
 };
 
 } // namespace lrf

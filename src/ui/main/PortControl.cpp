@@ -99,6 +99,10 @@ void PortControl::closePort() {
 void PortControl::deviceLost(QWidget* parent) {
     if (!port_.Connected())
         return;
+    reportLost(parent);
+}
+
+void PortControl::reportLost(QWidget* parent) {
     closePort();
     dialogs().showMessage(parent, QStringLiteral("Error"), QString::fromUtf8(kDeviceLostText));
 }

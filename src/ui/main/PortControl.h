@@ -52,6 +52,8 @@ public:
     // The device vanished while open (a cable pulled): tells the operator once,
     // closes the port and shows the closed face.
     void deviceLost(QWidget* parent);
+    // The same for a port already closed while its device was waited for.
+    void reportLost(QWidget* parent);
 
     bool isOpen() const;
 

@@ -348,3 +348,75 @@ TEST_F(ControllerTest, ShotPauseCountsFromTheReplysArrival) {
     controller.ReArm(true, 5ms);
     EXPECT_EQ(controller.Timer3().interval(), 2000);
 }
+
+// A run paused where its device vanished resumes with the shots it still owed:
+// a shot whose reply was lost goes out again without being counted twice, and a
+// shot already answered is followed by the next one, not sent again.
+TEST_F(ControllerTest, PausedRunResumesWithTheShotsItOwed) {
+    struct Case {
+        const char* what;
+        int count;
+        int repliesBeforeLoss;
+        bool replyLost; // the shot sent last was in flight
+    };
+    const std::vector<Case> cases{
+        {"reply lost", 4, 1, true},
+        {"reply handled", 4, 2, false},
+        {"last shot's reply lost", 3, 2, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sent.clear();
+        std::size_t replies = 0;
+        auto answer = [&] {
+            reply();
+            ++replies;
+        };
+        shotCount.setValue(c.count);
+        controller.RzBitBtn6Click();
+        for (int i = 0; i < c.repliesBeforeLoss; ++i) {
+            answer();
+            controller.Timer1Timer();
+        }
+        if (!c.replyLost)
+            answer();
+        EXPECT_TRUE(controller.RunInProgress());
+        controller.PauseRuns();
+        for (QTimer* t : {&controller.Timer1(), &controller.Timer3(), &controller.Timer4()})
+            EXPECT_FALSE(t->isActive());
+        const std::size_t sentBefore = sent.size();
+        controller.ResumeRuns();
+        EXPECT_EQ(sent.size(), sentBefore + (c.replyLost ? 1 : 0));
+        EXPECT_EQ(controller.Timer1().isActive(), !c.replyLost);
+        EXPECT_TRUE(controller.Timer4().isActive());
+        const std::size_t lost = c.replyLost ? 1 : 0; // that reply never comes
+        for (int guard = 0; guard < 20; ++guard) {
+            if (controller.Timer1().isActive())
+                controller.Timer1Timer();
+            else if (sent.size() > replies + lost)
+                answer();
+            else
+                break;
+        }
+        EXPECT_EQ(replies, static_cast<std::size_t>(c.count));
+        EXPECT_EQ(sent.size(), static_cast<std::size_t>(c.count) + lost);
+        EXPECT_FALSE(controller.RunInProgress());
+        EXPECT_EQ(distanceRun.imageIndex(), imgContinuousDistance);
+    }
+
+    // The rotation run sends a lost command again, in its phase; after a
+    // handled reply the next command comes one period later, as it would have.
+    sent.clear();
+    controller.RzBitBtn7Click();
+    controller.Timer3Timer();
+    controller.PauseRuns();
+    controller.ResumeRuns();
+    EXPECT_EQ(sentText(), "0F 0F ");
+    reply();
+    controller.PauseRuns();
+    controller.ResumeRuns();
+    EXPECT_TRUE(controller.Timer3().isActive());
+    controller.Timer3Timer();
+    EXPECT_EQ(sentText(), "0F 0F 0D ");
+    controller.RzBitBtn7Click();
+}

@@ -1,0 +1,9 @@
+#include "FakeUdevPreload.h"
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    RestartUnderFakeUdev(argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
