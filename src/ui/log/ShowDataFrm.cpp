@@ -1,5 +1,6 @@
 #include "ShowDataFrm.h"
 
+#include "ChartFrm.h"
 #include "CsvFile.h"
 #include "CsvFormat.h"
 #include "Dialogs.h"
@@ -8,6 +9,7 @@
 #include "LogEvents.h"
 #include "LogGridModel.h"
 #include "LogObserver.h"
+#include "LogStatusBar.h"
 #include "StringTable.h"
 #include "ui_ShowDataFrm.h"
 
@@ -16,8 +18,11 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <limits>
@@ -74,6 +79,10 @@ TFrmShowData::TFrmShowData(QWidget* parent)
     rowsHeader->setDefaultSectionSize(RowHeight);
     rowsHeader->setSectionResizeMode(QHeaderView::Fixed);
     ui->StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+
+    logStatusBar = new LogStatusBar(*ui->RzStatusBar1, statistics, [this] { ShowChart(); });
+    auto* chartKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), this);
+    connect(chartKey, &QShortcut::activated, this, &TFrmShowData::ShowChart);
 }
 
 TFrmShowData::~TFrmShowData() = default;
@@ -113,6 +122,26 @@ bool TFrmShowData::SaveMirrorAtExit() {
 
 QString TFrmShowData::StatusText() const {
     return ui->RzStatusBar1->currentMessage();
+}
+
+void TFrmShowData::ShowStatusMessage(const QString& text, int timeoutMs) {
+    logStatusBar->ShowMessage(text, timeoutMs);
+}
+
+void TFrmShowData::ShowChart() {
+    if (!chart) {
+        chart = new TFrmChart(statistics, this);
+        // Beside the log window where the screen has room; else where the
+        // window system puts it.
+        const QRect frame = frameGeometry();
+        if (const QScreen* s = screen();
+            s && isVisible() && frame.right() + chart->width() < s->availableGeometry().right())
+            chart->move(frame.right() + 1,
+                        std::max(s->availableGeometry().top(), frame.bottom() - chart->height()));
+    }
+    chart->show();
+    chart->raise();
+    chart->activateWindow();
 }
 
 int TFrmShowData::RowCount() const {
@@ -172,6 +201,10 @@ void TFrmShowData::DataAdd(const TAData& record, int wParam) {
                            record.SpeedText, record.SpeedUnitName, record.Place, record.Destination,
                            record.DateTimeText, record.Model, record.InstrumentCode});
     }
+    // The statistics follow the grid before anything that might fail.
+    const auto shown = grid->RowCells(row);
+    statistics.SetRecord(record.Index, shown[1], shown[2], shown[3], shown[4]);
+    StatisticsChanged();
     const std::vector<std::string> cells = FileCells(row);
     const bool replaced = mirror.Update(row, cells, grid->Headers());
     if (observer)
@@ -185,6 +218,8 @@ void TFrmShowData::DataClear() {
         grid->SetCell(column, 1, {});
     // The next record on row 1 is a new one, not a rewrite of the old row 1.
     mirror.GridCleared();
+    statistics.Clear();
+    StatisticsChanged();
     if (observer)
         observer->GridCleared();
 }
@@ -239,8 +274,7 @@ std::optional<QString> TFrmShowData::WriteMirror() {
 }
 
 void TFrmShowData::MirrorSaved(const std::filesystem::path& file, int records) {
-    ui->RzStatusBar1->showMessage(
-        QStringLiteral("%1 records saved in %2").arg(records).arg(FromPath(file)));
+    ShowStatusMessage(QStringLiteral("%1 records saved in %2").arg(records).arg(FromPath(file)));
     if (observer)
         observer->MirrorSaved(file);
 }
@@ -275,6 +309,12 @@ QWidget* TFrmShowData::DialogParent() {
     if (QWidget* active = QApplication::activeWindow())
         return active;
     return isVisible() ? this : nullptr;
+}
+
+void TFrmShowData::StatisticsChanged() {
+    logStatusBar->StatisticsChanged();
+    if (chart)
+        chart->DataChanged();
 }
 
 void TFrmShowData::SelectRow(int gridRow) {

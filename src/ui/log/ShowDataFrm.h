@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CsvMirror.h"
+#include "LogStatistics.h"
 #include "MeasurementRecord.h"
 
 #include <QMainWindow>
@@ -17,6 +18,8 @@ class TFrmShowData;
 namespace lrf {
 
 class LogGridModel;
+class LogStatusBar;
+class TFrmChart;
 class LogObserver;
 
 // The log window: the measurement log as a grid of ten columns, one row per
@@ -75,6 +78,20 @@ public:
     int ColWidths(int column) const;
     const CsvMirror& Mirror() const { return mirror; }
 
+    // Statistics of the log as it stands since the last clear, kept up to date
+    // with every record the grid gets.
+    const LogStatistics& Statistics() const { return statistics; }
+    // The status bar: statistics, store state and the chart button.
+    // LogStatusBar.h tells how temporary messages share it with the statistics.
+    LogStatusBar& StatusBar() const { return *logStatusBar; }
+    // A temporary message in the status bar, e.g. an announcement of a file
+    // written; it covers the statistics until it times out.
+    void ShowStatusMessage(const QString& text, int timeoutMs = 8000);
+    // Opens the chart window, or brings it to the front (the chart button, Ctrl+G).
+    void ShowChart();
+    // The chart window; nullptr until it was first opened.
+    TFrmChart* Chart() const { return chart; }
+
 protected:
     bool event(QEvent* event) override;
     // FormClose: closing hides the window; grid and mirror live on.
@@ -101,6 +118,7 @@ private:
     // written or the operator cancels (they then wait for the next save).
     void RecoverFailedSave();
     QWidget* DialogParent();
+    void StatisticsChanged();
 
     std::unique_ptr<Ui::TFrmShowData> ui;
     LogGridModel* grid;
@@ -109,6 +127,9 @@ private:
     QString failedSaveError; // text of the last failed automatic save
     bool recoveryQueued = false;
     bool recovering = false;
+    LogStatistics statistics;
+    LogStatusBar* logStatusBar;
+    TFrmChart* chart = nullptr;
     LogObserver* observer = nullptr;
 };
 

@@ -62,12 +62,35 @@ public:
             return {};
         return dialog.selectedFiles().constFirst();
     }
+
+    QString getSaveImageName(QWidget* parent, const QString& initialPath) override {
+        QFileDialog dialog(parent, QString(), initialPath, kImageFilters);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        const auto suffixFor = [](const QString& filter) {
+            return filter.contains(QLatin1String("*.svg")) ? QStringLiteral("svg")
+                                                           : QStringLiteral("png");
+        };
+        if (initialPath.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive))
+            dialog.selectNameFilter(dialog.nameFilters().value(1));
+        dialog.setDefaultSuffix(suffixFor(dialog.selectedNameFilter()));
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&dialog, suffixFor](const QString& filter) {
+                             dialog.setDefaultSuffix(suffixFor(filter));
+                         });
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return {};
+        return dialog.selectedFiles().constFirst();
+    }
 };
 
 QtDialogs realDialogs;
 Dialogs* current = nullptr;
 
 } // namespace
+
+QString Dialogs::getSaveImageName(QWidget* parent, const QString& initialPath) {
+    return getSaveFileName(parent, initialPath, kImageFilters, QStringLiteral("png"));
+}
 
 Dialogs& dialogs() {
     return current ? *current : realDialogs;

@@ -37,7 +37,14 @@ public:
     // operator cancels.
     virtual QString getExistingDirectory(QWidget* parent, const QString& caption,
                                          const QString& startDirectory) = 0;
+
+    // The save-file dialog for a picture: PNG or SVG, the default suffix
+    // following the type the operator picks. Replacements that do not care get
+    // getSaveFileName with both filters and the suffix "png".
+    virtual QString getSaveImageName(QWidget* parent, const QString& initialPath);
 };
+
+inline const QString kImageFilters = QStringLiteral("PNG image (*.png);;SVG image (*.svg)");
 
 // The dialogs in use: the real Qt dialogs unless a test installed others.
 Dialogs& dialogs();

@@ -1,0 +1,65 @@
+#include "RecordValue.h"
+
+#include "MeasurementRecord.h"
+
+#include <charconv>
+#include <cmath>
+#include <string>
+
+namespace lrf {
+
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+std::string_view Trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+std::size_t DigitsAt(std::string_view text, std::size_t at) {
+    std::size_t end = at;
+    while (end < text.size() && IsDigit(text[end]))
+        ++end;
+    return end - at;
+}
+
+} // namespace
+
+CellValue ReadRecordCell(std::string_view text) {
+    text = Trimmed(text);
+    if (text == kNoDistanceText || text == kNoSpeedText)
+        return {CellKind::NoValue, 0.0};
+
+    // [-]digits[separator digits], the separator being whatever the locale
+    // put in place of the point.
+    std::size_t at = text.starts_with('-') ? 1 : 0;
+    const std::size_t whole = DigitsAt(text, at);
+    if (whole == 0)
+        return {};
+    std::string number(text.substr(0, at + whole));
+    at += whole;
+    if (at < text.size()) {
+        std::size_t separatorEnd = at;
+        while (separatorEnd < text.size() && !IsDigit(text[separatorEnd]) &&
+               text[separatorEnd] != ' ' && text[separatorEnd] != '-')
+            ++separatorEnd;
+        const std::size_t fraction = DigitsAt(text, separatorEnd);
+        if (separatorEnd == at || fraction == 0 || separatorEnd + fraction != text.size())
+            return {};
+        number += '.';
+        number.append(text.substr(separatorEnd, fraction));
+    }
+
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (error != std::errc() || end != number.data() + number.size() || !std::isfinite(value))
+        return {};
+    return {CellKind::Value, value};
+}
+
+} // namespace lrf
