@@ -59,4 +59,12 @@ bool IsDeviceGone(const EComPort& error);
 // its locale by then.
 const std::string& ComErrorText(int portErrorCode);
 
+// Why the port could not be used, in the operator's words, read from the error
+// number and the operating system's code: the device is missing, this user may
+// not open it (with the hint to join the dialout group), another program holds
+// it, it is no serial device, or it refused the settings. Another operating
+// system error gives that system's own text; an error without one gives an
+// empty text. Meant as the detail under the program's own failure message.
+std::string ComErrorReason(const EComPort& error);
+
 } // namespace cport

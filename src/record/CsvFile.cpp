@@ -50,6 +50,14 @@ std::string Quoted(const fs::path& path) {
     return '"' + path.string() + '"';
 }
 
+// The path the operator is told about: a name in the working directory is
+// given with that directory in front, so that the message says where it is.
+fs::path Absolute(const fs::path& path) {
+    std::error_code ec;
+    fs::path absolute = fs::absolute(path, ec);
+    return ec ? path : absolute;
+}
+
 // Opens a file that must not exist yet; nullptr with errno set on failure.
 std::FILE* CreateNew(const fs::path& path) {
     // "x": fail if the name exists, also when it is a dangling link.
@@ -218,14 +226,16 @@ fs::path WriteAutoSaveFile(const fs::path& directory, const LocalDateTime& now,
     }
     if (!file) {
         const int error = errno ? errno : EEXIST;
-        throw CsvFileError("Cannot create file " + Quoted(path) + ". " + SystemErrorText(error));
+        throw CsvFileError("Cannot create file " + Quoted(Absolute(path)) + ". " +
+                           SystemErrorText(error));
     }
     if (const int error = WriteAndClose(file, lines, false)) {
         std::error_code ec;
         fs::remove(path, ec); // the lines stay in the mirror for the next save
-        throw CsvFileError("Cannot write file " + Quoted(path) + ". " + SystemErrorText(error));
+        throw CsvFileError("Cannot write file " + Quoted(Absolute(path)) + ". " +
+                           SystemErrorText(error));
     }
-    return path;
+    return Absolute(path);
 }
 
 } // namespace lrf

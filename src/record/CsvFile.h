@@ -32,8 +32,8 @@ void WriteCsvFile(const std::filesystem::path& path, const std::vector<std::stri
 // directory (the working directory when empty) named AutoSaveStem(now) + ".csv".
 // An existing file is never replaced: if the name is taken, "-1", "-2", ... is
 // added before ".csv". A file that cannot be written completely is removed.
-// Returns the path written. Throws CsvFileError ("Cannot create file "name".
-// <system error>" or "Cannot write file ...") on failure.
+// Returns the full path written. Throws CsvFileError ("Cannot create file
+// "<full path>". <system error>" or "Cannot write file ...") on failure.
 std::filesystem::path WriteAutoSaveFile(const std::filesystem::path& directory,
                                         const LocalDateTime& now,
                                         const std::vector<std::string>& lines);

@@ -33,6 +33,16 @@ std::string CsvCell(std::string_view text) {
     return quoted;
 }
 
+std::string FormulaGuarded(std::string_view text) {
+    if (text.empty() || std::string_view("=+@\t\r").find(text.front()) == std::string_view::npos)
+        return std::string(text);
+    std::string guarded;
+    guarded.reserve(text.size() + 1);
+    guarded += '\'';
+    guarded += text;
+    return guarded;
+}
+
 std::string CsvRecordLine(std::span<const std::string> cells) {
     std::string line;
     for (std::size_t i = 0; i < cells.size(); ++i) {

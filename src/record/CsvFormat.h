@@ -15,6 +15,13 @@ inline constexpr std::string_view kCsvLineEnd = "\r\n";
 // any other cell is written exactly as it stands, leading blanks included.
 std::string CsvCell(std::string_view text);
 
+// A free text of the operator as it goes into a file. A text that a
+// spreadsheet would run as a formula (it begins with '=', '+', '@', a tab or a
+// carriage return) gets a leading apostrophe, which spreadsheets take as "this
+// is text" and do not show; any other text is returned unchanged. A leading '-'
+// is left alone: negative numbers are ordinary values.
+std::string FormulaGuarded(std::string_view text);
+
 // A grid row as one line, without its line end: the cells joined by commas.
 std::string CsvRecordLine(std::span<const std::string> cells);
 

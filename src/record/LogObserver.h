@@ -17,7 +17,8 @@ public:
 
     // A record line went into the mirror: a new line, or (replacesLast) the
     // same record written again, which replaced the mirror's last line. cells
-    // are the ten cells of the grid row as they now stand.
+    // are the ten cells of the grid row as they now stand, in the form they go
+    // into the files (free texts guarded against spreadsheet formulas).
     virtual void LineWritten(std::int32_t row, std::span<const std::string> cells,
                              bool replacesLast) = 0;
 

@@ -1,3 +1,4 @@
+#include "OrdinaryUser.h"
 #include "PortControl.h"
 #include "ProgramFixture.h"
 #include "ReadoutPanel.h"
@@ -6,6 +7,13 @@
 
 #include <QComboBox>
 #include <QDir>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using lrf::sim::SimFault;
 
@@ -65,6 +73,92 @@ TEST_F(ProgramTest, OpenCloseAndOpenFailure) {
     EXPECT_EQ(dialogs.messages, QStringList{"COM open failure!"});
     EXPECT_FALSE(form.comPort().Connected());
     EXPECT_EQ(ui().btnOpenCom->text(), "Open COM");
+}
+
+// Holds a device open and locked in a child process, the way another program
+// using the port does, until the end of the scope.
+class HeldByAnotherProcess {
+public:
+    explicit HeldByAnotherProcess(const std::string& device) {
+        int ready[2], release[2];
+        if (pipe(ready) != 0 || pipe(release) != 0)
+            return;
+        child_ = fork();
+        if (child_ == 0) { // only async-signal-safe calls from here on
+            close(ready[0]);
+            close(release[1]); // the parent's end: its close lets this child go
+            const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            const char ok = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0 && ioctl(fd, TIOCEXCL) == 0
+                                ? '1'
+                                : '0';
+            (void)!write(ready[1], &ok, 1);
+            char byte;
+            (void)!read(release[0], &byte, 1);
+            _exit(0);
+        }
+        close(ready[1]);
+        close(release[0]);
+        release_ = release[1];
+        char ok = '0';
+        held_ = read(ready[0], &ok, 1) == 1 && ok == '1';
+        close(ready[0]);
+    }
+    ~HeldByAnotherProcess() {
+        if (child_ <= 0)
+            return;
+        close(release_);
+        waitpid(child_, nullptr, 0);
+    }
+    bool held() const { return held_; }
+
+private:
+    pid_t child_ = -1;
+    int release_ = -1;
+    bool held_ = false;
+};
+
+// The box keeps "COM open failure!" and says why below it: the port, the
+// reason in the operator's words and the component's own message.
+TEST_F(ProgramTest, OpenFailureSaysWhy) {
+    const QString device = QString::fromStdString(sim.DevicePath());
+    const std::string missing = "The device does not exist";
+    const std::string denied = "Permission denied: this user may not use the device. Join the "
+                               "dialout group (sudo adduser $USER dialout) and log in again.";
+    const std::string busy = "The device is busy: another program is using it.";
+    struct stat node {};
+    ASSERT_EQ(stat(sim.DevicePath().c_str(), &node), 0);
+
+    const auto tryOpen = [&](const QString& name) {
+        dialogs.messages.clear();
+        dialogs.details.clear();
+        ui().cbbComPort->setEditText(name);
+        ui().btnOpenCom->click();
+        EXPECT_FALSE(form.comPort().Connected());
+        EXPECT_EQ(dialogs.messages, QStringList{"COM open failure!"});
+        return dialogs.details.value(0).toStdString();
+    };
+
+    std::string detail = tryOpen("/dev/no-such-port");
+    EXPECT_TRUE(detail.starts_with("/dev/no-such-port: " + missing)) << detail;
+    EXPECT_TRUE(detail.ends_with("\nUnable to open com port (win error code: 2)")) << detail;
+
+    ASSERT_EQ(chmod(sim.DevicePath().c_str(), 0), 0);
+    {
+        OrdinaryUser user;
+        detail = tryOpen(device);
+    }
+    chmod(sim.DevicePath().c_str(), node.st_mode & 07777);
+    EXPECT_EQ(detail, device.toStdString() + ": " + denied +
+                          "\nUnable to open com port (win error code: 13)");
+
+    {
+        HeldByAnotherProcess other(sim.DevicePath());
+        ASSERT_TRUE(other.held());
+        detail = tryOpen(device);
+    }
+    EXPECT_TRUE(detail.starts_with(device.toStdString() + ": " + busy)) << detail;
+
+    openPort(); // free again
 }
 
 // The baud list's index is the port's rate setting; "Custom" opens at the
@@ -299,6 +393,52 @@ TEST_F(ProgramTest, RunOverTwoThousandRecordsWritesItsAutomaticSave) {
     EXPECT_TRUE(lines[2000].startsWith("2000, 123.4,M,"));
     EXPECT_LT(recordCount(), 2000);
     EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+// A failed automatic save in the middle of a run: its error box opens from the
+// event loop, not inside the receive handler, so the run goes on under the box
+// and the watchdog has nothing to report. The lines go to the folder chosen
+// next, and so does the rest of the run: no record is lost.
+TEST_F(ProgramTest, FailedAutoSaveDuringARunNeitherStopsItNorLosesRecords) {
+    QFile notAFolder(saveDir.filePath("not-a-folder"));
+    ASSERT_TRUE(notAFolder.open(QIODevice::WriteOnly));
+    notAFolder.close();
+    logWindow.SetAutoSaveDirectory(notAFolder.fileName());
+    const QString chosen = saveDir.filePath("chosen");
+    ASSERT_TRUE(QDir().mkpath(chosen));
+    dialogs.folders = {chosen};
+
+    openPort();
+    recordingOn();
+    while (recordCount() < lrf::Recorder::AutoSaveLimit - 1)
+        lrf::RecordSelfTest(form.recorder(), {23.0, 0.0, 0.0, 361.0}, {});
+    std::int64_t repliesUnderTheBox = -1;
+    dialogs.onMessage = [&] {
+        const auto before = sim.Counters().repliesSent;
+        settle(1000); // three watchdog intervals
+        repliesUnderTheBox = static_cast<std::int64_t>(sim.Counters().repliesSent - before);
+    };
+    ui().RzNumericEdit1->setValue(0);
+    ui().RzBitBtn6->click();
+    ASSERT_TRUE(waitUntil([&] { return repliesUnderTheBox >= 0; }, 10000));
+    ui().RzBitBtn6->click();
+    settle(100);
+
+    EXPECT_GT(repliesUnderTheBox, 0);
+    ASSERT_EQ(dialogs.messages.size(), 1) << dialogs.messages.join("|").toStdString();
+    EXPECT_TRUE(dialogs.messages[0].startsWith("Cannot create file \"" + notAFolder.fileName()));
+    EXPECT_TRUE(logWindow.SaveMirrorAtExit());
+
+    qint64 records = 0;
+    const QStringList files = QDir(chosen).entryList({"*.csv"}, QDir::Files);
+    EXPECT_FALSE(files.isEmpty()); // a second one when records came after the first
+    for (const QString& name : files) {
+        QFile file(QDir(chosen).filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        records += file.readAll().count('\n') - 1;
+    }
+    EXPECT_EQ(records,
+              lrf::Recorder::AutoSaveLimit - 1 + static_cast<qint64>(sim.Counters().repliesSent));
 }
 
 // Without a run under way nothing is waited for (ReconnectTest has the runs).

@@ -33,6 +33,15 @@ struct PrintingDialogs : lrf::Dialogs {
     QString getSaveFileName(QWidget*, const QString&, const QString&, const QString&) override {
         return {};
     }
+    // A question is printed and answered with its last answer ("end and leave
+    // them" at exit); a folder dialog is cancelled.
+    int ask(QWidget*, const QString&, const QString& text, const QString&,
+            const QStringList& answers) override {
+        std::printf("question: %s\n", text.simplified().toUtf8().constData());
+        std::fflush(stdout);
+        return static_cast<int>(answers.size()) - 1;
+    }
+    QString getExistingDirectory(QWidget*, const QString&, const QString&) override { return {}; }
 };
 
 } // namespace

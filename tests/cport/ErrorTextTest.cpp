@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -61,6 +62,35 @@ TEST(ErrorTexts, OsErrorIsAppendedInDecimal) {
         EXPECT_EQ(std::string(e.what()), text);
         EXPECT_EQ(e.OsErrorCode(), os);
     }
+}
+
+// The reason under "COM open failure!": what the operator can do about it.
+TEST(ErrorReasons, SayWhyThePortCouldNotBeUsed) {
+    const struct {
+        int code;
+        int os;
+        const char* reason;
+    } cases[] = {
+        {1, ENOENT,
+         "The device does not exist: check the port name and that the instrument is "
+         "connected."},
+        {1, ENXIO,
+         "The device does not exist: check the port name and that the instrument is "
+         "connected."},
+        {1, EACCES,
+         "Permission denied: this user may not use the device. Join the dialout group "
+         "(sudo adduser $USER dialout) and log in again."},
+        {1, EBUSY, "The device is busy: another program is using it."},
+        {1, EWOULDBLOCK, "The device is busy: another program is using it."},
+        {1, ENOTTY, "The device is not a serial port."},
+        {1, EIO, "Input/output error"},
+        {7, EINVAL, "The device refused the port settings: Invalid argument."},
+        {9, -1, "The device refused the port settings."},
+        {1, -1, ""},
+        {14, -1, ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ComErrorReason(EComPort(c.code, c.os)), c.reason) << c.code << "/" << c.os;
 }
 
 // Runs the probe program found at `program` with German as the language.

@@ -69,6 +69,14 @@ struct NoticeDialogs : lrf::Dialogs {
     QString getSaveFileName(QWidget*, const QString&, const QString&, const QString&) override {
         return {};
     }
+    // Questions get their last answer ("end and leave them" at exit); folder
+    // dialogs are cancelled.
+    int ask(QWidget*, const QString&, const QString& text, const QString&,
+            const QStringList& answers) override {
+        messages << text;
+        return static_cast<int>(answers.size()) - 1;
+    }
+    QString getExistingDirectory(QWidget*, const QString&, const QString&) override { return {}; }
 };
 
 // Runs the event loop until done() or the time is up.

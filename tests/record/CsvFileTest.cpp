@@ -1,4 +1,5 @@
 #include "CsvFile.h"
+#include "OrdinaryUser.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -214,6 +215,36 @@ TEST(AutoSave, CannotCreateNamesTheFileAndTheSystemError) {
                   "\". Not a directory");
 #endif
 }
+
+#ifdef __linux__
+// The operator started the program in a folder it may not write: the message
+// must say which folder, not only the bare file name.
+TEST(AutoSave, InTheWorkingDirectoryTheFullPathIsNamed) {
+    TempDir dir;
+    const fs::path previous = fs::current_path();
+    fs::current_path(dir.path());
+    constexpr fs::perms readOnly = fs::perms::owner_read | fs::perms::owner_exec |
+                                   fs::perms::group_read | fs::perms::group_exec |
+                                   fs::perms::others_read | fs::perms::others_exec;
+    fs::permissions(dir.path(), readOnly);
+    std::string refused;
+    {
+        OrdinaryUser user;
+        refused = ErrorOf([&] { WriteAutoSaveFile({}, kTime, kLines); });
+    }
+    fs::permissions(dir.path(), fs::perms::all);
+    fs::path written;
+    {
+        OrdinaryUser user;
+        written = WriteAutoSaveFile({}, kTime, kLines);
+    }
+    fs::current_path(previous);
+    EXPECT_EQ(refused, "Cannot create file \"" + (dir / "20240305143907.csv").string() +
+                           "\". Permission denied");
+    EXPECT_EQ(written, dir / "20240305143907.csv");
+    EXPECT_EQ(TempDir::ReadBytes(written), kBytes);
+}
+#endif
 
 #ifndef _WIN32
 TEST(AutoSave, WriteFailingPartWayLeavesNoFile) {

@@ -46,6 +46,33 @@ TEST(CsvCell, PlainCellsStayAsTheyAreOthersAreQuoted) {
         EXPECT_EQ(CsvCell(c.cell), c.written) << c.cell;
 }
 
+// A spreadsheet runs a cell that begins with one of these as a formula; the
+// apostrophe makes it text. Everything else, a leading minus included (negative
+// numbers), stays byte for byte.
+TEST(FormulaGuard, OnlyFormulaLeadsGetAnApostrophe) {
+    const struct {
+        const char* text;
+        const char* written;
+    } cases[] = {
+        {"=1+1", "'=1+1"},
+        {"+49 30 1234", "'+49 30 1234"},
+        {"@SUM(A1:A9)", "'@SUM(A1:A9)"},
+        {"\tcmd", "'\tcmd"},
+        {"\rcmd", "'\rcmd"},
+        {"=", "'="},
+        {"-12.5", "-12.5"},
+        {"-1+1", "-1+1"},
+        {"", ""},
+        {" =1+1", " =1+1"},
+        {"a=b", "a=b"},
+        {"'=already", "'=already"},
+        {"Brücke Süd", "Brücke Süd"},
+        {"\n=1", "\n=1"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FormulaGuarded(c.text), c.written) << c.text;
+}
+
 TEST(CsvLine, RecordAndHeaderLines) {
     EXPECT_EQ(CsvRecordLine(Record(3, "  12.3")),
               "3,  12.3,M,---.-,KPH,,,2024/03/05 14:07:39.52,,");

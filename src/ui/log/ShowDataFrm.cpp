@@ -3,6 +3,7 @@
 #include "ChartFrm.h"
 #include "CsvFile.h"
 #include "CsvFormat.h"
+#include "Dialogs.h"
 #include "LocalTime.h"
 #include "LogColumns.h"
 #include "LogEvents.h"
@@ -12,12 +13,14 @@
 #include "StringTable.h"
 #include "ui_ShowDataFrm.h"
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QScreen>
 #include <QShortcut>
+#include <QStatusBar>
 
 #include <algorithm>
 #include <array>
@@ -33,6 +36,9 @@ constexpr std::array<int, TFrmShowData::ColumnCount> kColumnWidths{30,  60,  30,
                                                                    100, 100, 100, 80, 80};
 static_assert(kLogColumnHeaders.size() == TFrmShowData::ColumnCount);
 
+// Columns holding the operator's free texts: place, destination, model, code.
+constexpr std::array<int, 4> kFreeTextColumns{5, 6, 8, 9};
+
 std::filesystem::path ToPath(const QString& name) {
 #ifdef _WIN32
     return std::filesystem::path(name.toStdWString());
@@ -40,6 +46,20 @@ std::filesystem::path ToPath(const QString& name) {
     return std::filesystem::path(QFile::encodeName(name).toStdString());
 #endif
 }
+
+QString FromPath(const std::filesystem::path& path) {
+#ifdef _WIN32
+    return QDir::toNativeSeparators(QString::fromStdWString(path.wstring()));
+#else
+    return QFile::decodeName(QByteArray::fromStdString(path.string()));
+#endif
+}
+
+int RecordLines(const CsvMirror& mirror) {
+    return mirror.Lines().empty() ? 0 : static_cast<int>(mirror.Lines().size()) - 1;
+}
+
+const QString kChooseFolder = QStringLiteral("Choose a folder for the log files");
 
 } // namespace
 
@@ -81,11 +101,27 @@ void TFrmShowData::GotoLastRow() {
 }
 
 bool TFrmShowData::SaveMirrorAtExit() {
-    if (mirror.HasRecords()) {
-        QEvent save(WM_DATA_AUTOSAVE);
-        QCoreApplication::sendEvent(this, &save);
+    while (mirror.HasRecords()) {
+        const std::optional<QString> error = WriteMirror();
+        if (!error)
+            break;
+        const QString unsaved =
+            QStringLiteral("%1 records have not been written to a file.").arg(RecordLines(mirror));
+        const int answer = dialogs().ask(
+            DialogParent(), QCoreApplication::applicationName(), *error, unsaved,
+            {QStringLiteral("Save elsewhere..."), QStringLiteral("End and leave them")});
+        if (answer != 0)
+            return false;
+        const QString folder =
+            dialogs().getExistingDirectory(DialogParent(), kChooseFolder, QDir::homePath());
+        if (!folder.isEmpty())
+            autoSaveDirectory = folder;
     }
-    return !mirror.HasRecords();
+    return true;
+}
+
+QString TFrmShowData::StatusText() const {
+    return ui->RzStatusBar1->currentMessage();
 }
 
 void TFrmShowData::ShowStatusMessage(const QString& text, int timeoutMs) {
@@ -165,13 +201,14 @@ void TFrmShowData::DataAdd(const TAData& record, int wParam) {
                            record.SpeedText, record.SpeedUnitName, record.Place, record.Destination,
                            record.DateTimeText, record.Model, record.InstrumentCode});
     }
-    const bool replaced = mirror.Update(row, grid->RowCells(row), grid->Headers());
     // The statistics follow the grid before anything that might fail.
-    const auto cells = grid->RowCells(row);
-    statistics.SetRecord(record.Index, cells[1], cells[2], cells[3], cells[4]);
+    const auto shown = grid->RowCells(row);
+    statistics.SetRecord(record.Index, shown[1], shown[2], shown[3], shown[4]);
     StatisticsChanged();
+    const std::vector<std::string> cells = FileCells(row);
+    const bool replaced = mirror.Update(row, cells, grid->Headers());
     if (observer)
-        observer->LineWritten(row, grid->RowCells(row), replaced);
+        observer->LineWritten(row, cells, replaced);
     SelectRow(row);
 }
 
@@ -191,19 +228,87 @@ void TFrmShowData::DataSave() {
     std::vector<std::string> lines;
     lines.reserve(static_cast<std::size_t>(grid->GridRowCount()));
     for (int row = 0; row < grid->GridRowCount(); ++row)
-        lines.push_back(CsvRecordLine(grid->RowCells(row)));
+        lines.push_back(CsvRecordLine(FileCells(row)));
     const std::filesystem::path file = ToPath(SaveFileName);
     WriteCsvFile(file, lines);
     if (observer)
         observer->GridSaved(file);
 }
 
+// The save runs inside the receive handler of a measurement run. Its error is
+// not shown here: a modal box would hold that handler open, the run would not
+// be re-armed and the watchdog would report a communication failure on top.
+// The recovery runs from the event loop instead, once the handler has returned.
 void TFrmShowData::DataAutoSave() {
-    const std::filesystem::path file =
-        WriteAutoSaveFile(ToPath(autoSaveDirectory), LocalNow(), mirror.Lines());
+    const std::optional<QString> error = WriteMirror();
+    if (!error)
+        return;
+    failedSaveError = *error;
+    if (recoveryQueued || recovering)
+        return; // one question at a time; the lines wait in the mirror
+    recoveryQueued = true;
+    QMetaObject::invokeMethod(this, &TFrmShowData::RecoverFailedSave, Qt::QueuedConnection);
+}
+
+std::vector<std::string> TFrmShowData::FileCells(int gridRow) const {
+    const std::span<const std::string> cells = grid->RowCells(gridRow);
+    std::vector<std::string> file(cells.begin(), cells.end());
+    if (gridRow > 0)
+        for (const int column : kFreeTextColumns)
+            file[static_cast<std::size_t>(column)] =
+                FormulaGuarded(file[static_cast<std::size_t>(column)]);
+    return file;
+}
+
+std::optional<QString> TFrmShowData::WriteMirror() {
+    std::filesystem::path file;
+    try {
+        file = WriteAutoSaveFile(ToPath(autoSaveDirectory), LocalNow(), mirror.Lines());
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    }
+    const int records = RecordLines(mirror);
     mirror.Empty();
+    MirrorSaved(file, records);
+    return std::nullopt;
+}
+
+void TFrmShowData::MirrorSaved(const std::filesystem::path& file, int records) {
+    ShowStatusMessage(QStringLiteral("%1 records saved in %2").arg(records).arg(FromPath(file)));
     if (observer)
         observer->MirrorSaved(file);
+}
+
+void TFrmShowData::RecoverFailedSave() {
+    recoveryQueued = false;
+    if (!mirror.HasRecords())
+        return; // a later save has written them meanwhile
+    recovering = true;
+    QString error = failedSaveError;
+    for (;;) {
+        dialogs().showDetailedMessage(
+            DialogParent(), QCoreApplication::applicationName(), error,
+            QStringLiteral("The %1 records are kept: choose another folder for them.")
+                .arg(RecordLines(mirror)));
+        const QString folder =
+            dialogs().getExistingDirectory(DialogParent(), kChooseFolder, QDir::homePath());
+        if (folder.isEmpty())
+            break; // kept for the next automatic save or the save at exit
+        autoSaveDirectory = folder;
+        if (!mirror.HasRecords())
+            break;
+        const std::optional<QString> again = WriteMirror();
+        if (!again)
+            break;
+        error = *again;
+    }
+    recovering = false;
+}
+
+QWidget* TFrmShowData::DialogParent() {
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    return isVisible() ? this : nullptr;
 }
 
 void TFrmShowData::StatisticsChanged() {

@@ -7,7 +7,9 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <filesystem>
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class TFrmShowData;
@@ -24,9 +26,11 @@ class LogObserver;
 // record, and the mirror of the log that the automatic save writes. The main
 // window changes the log only through the messages of LogEvents.h, sent with
 // QCoreApplication::sendEvent; they are handled also while the window is
-// hidden. A file error of WM_DATA_SAVE or WM_DATA_AUTOSAVE is thrown out of the
-// event handler as CsvFileError, for the application object to show; the send
-// then returns and the sender carries on.
+// hidden. A file error of WM_DATA_SAVE is thrown out of the event handler as
+// CsvFileError, for the application object to show; the send then returns and
+// the sender carries on. A failed WM_DATA_AUTOSAVE keeps its lines in the
+// mirror and, once the sender's handler has returned, shows the error and asks
+// for another folder (see RecoverFailedSave).
 class TFrmShowData : public QMainWindow {
     Q_OBJECT
 public:
@@ -47,15 +51,20 @@ public:
     // Target of the next manual save (WM_DATA_SAVE); set by the main window.
     QString SaveFileName;
 
-    // Writes the records still in the mirror as an automatic save, through
-    // WM_DATA_AUTOSAVE, so that nothing recorded is lost when the program ends.
-    // Call it while the application object is still running (a file error is
-    // shown like any other). Returns true when nothing is left unsaved.
+    // Writes the records still in the mirror as an automatic save, so that
+    // nothing recorded is lost when the program ends. When the file cannot be
+    // written, asks with the error: save them in another folder (a folder
+    // dialog, then the write again) or end and leave them. Call it while the
+    // application object still exists. Returns true when nothing is left unsaved.
     bool SaveMirrorAtExit();
 
-    // Folder of the automatic saves; empty (the default) is the working directory.
+    // Folder of the automatic saves; empty (the default) is the working
+    // directory. A folder chosen after a failed save replaces it for the run.
     void SetAutoSaveDirectory(const QString& directory) { autoSaveDirectory = directory; }
     const QString& AutoSaveDirectory() const { return autoSaveDirectory; }
+
+    // The status bar's message: the announcement of the last automatic save.
+    QString StatusText() const;
 
     // Told of every mirror line and of every save that succeeded (nullptr:
     // nobody). The observer must outlive the window or be detached first.
@@ -94,12 +103,30 @@ private:
     void DataSave();
     void DataAutoSave();
     void SelectRow(int gridRow);
+    // A grid row as it goes into a file: the free texts guarded against formulas.
+    std::vector<std::string> FileCells(int gridRow) const;
+
+    // Writes the mirror into a new file in the automatic saves' folder and
+    // empties it. Returns the error text when it could not; the lines stay.
+    std::optional<QString> WriteMirror();
+    // Every successful write of the mirror ends here, with the file written and
+    // the records it holds, once the mirror is empty: the status bar tells the
+    // operator and the observer marks the lines as taken.
+    void MirrorSaved(const std::filesystem::path& file, int records);
+    // After a failed automatic save, run from the event loop: shows the error,
+    // asks for another folder and writes the kept lines there, until they are
+    // written or the operator cancels (they then wait for the next save).
+    void RecoverFailedSave();
+    QWidget* DialogParent();
     void StatisticsChanged();
 
     std::unique_ptr<Ui::TFrmShowData> ui;
     LogGridModel* grid;
     CsvMirror mirror;
     QString autoSaveDirectory;
+    QString failedSaveError; // text of the last failed automatic save
+    bool recoveryQueued = false;
+    bool recovering = false;
     LogStatistics statistics;
     LogStatusBar* logStatusBar;
     TFrmChart* chart = nullptr;

@@ -66,11 +66,29 @@ void PortControl::btnOpenComClick(const QString& portName, int baudIndex, QWidge
         port_.SetStopBits(cport::sbOneStopBit);
         port_.OpenPort();
         showState(true);
+    } catch (const cport::EComPort& e) {
+        openFailed(parent, OpenFailureDetail(portName, e));
+    } catch (const std::exception& e) {
+        openFailed(parent, QString::fromUtf8(e.what()));
     } catch (...) {
-        dialogs().showMessage(parent, QCoreApplication::applicationName(),
-                              LoadText(strComOpenFailure));
-        closePort();
+        openFailed(parent, {});
     }
+}
+
+QString OpenFailureDetail(const QString& portName, const cport::EComPort& error) {
+    QString detail = QString::fromUtf8(error.what());
+    const std::string reason = cport::ComErrorReason(error);
+    if (!reason.empty())
+        detail = QString::fromUtf8(reason) + QLatin1Char('\n') + detail;
+    if (!portName.isEmpty())
+        detail = portName + QStringLiteral(": ") + detail;
+    return detail;
+}
+
+void PortControl::openFailed(QWidget* parent, const QString& detail) {
+    dialogs().showDetailedMessage(parent, QCoreApplication::applicationName(),
+                                  LoadText(strComOpenFailure), detail);
+    closePort();
 }
 
 void PortControl::closePort() {

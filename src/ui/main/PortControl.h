@@ -9,8 +9,9 @@
 class QWidget;
 
 namespace cport {
+class EComPort;
 class TComPort;
-}
+} // namespace cport
 
 namespace lrf {
 
@@ -29,6 +30,11 @@ void RemoveGuiHandOver();
 // 9600), 8 data bits, no parity, one stop bit, no flow control, DTR and RTS off.
 void ConfigureMainPort(cport::TComPort& port);
 
+// The detail line of the open-failure box: the port's name, why the component
+// could not open it (missing, no permission, busy, settings refused) and the
+// component's own message.
+QString OpenFailureDetail(const QString& portName, const cport::EComPort& error);
+
 // The port button: opens and closes the port; its image index is the port's
 // state (closed or open) and its caption follows it.
 class PortControl {
@@ -36,8 +42,8 @@ public:
     PortControl(cport::TComPort& port, ImageButton& button);
 
     // btnOpenComClick: with the port closed, applies the name and the baud list
-    // index, 8N1, and opens it; any failure shows "COM open failure!" and leaves
-    // the port closed. With the port open, closes it.
+    // index, 8N1, and opens it; any failure shows "COM open failure!" with the
+    // reason as the box's detail and leaves the port closed. With the port open, closes it.
     void btnOpenComClick(const QString& portName, int baudIndex, QWidget* parent);
 
     // Closes the port (also one whose device is gone) and shows the closed face.
@@ -53,6 +59,7 @@ public:
 
 private:
     void showState(bool open);
+    void openFailed(QWidget* parent, const QString& detail);
 
     cport::TComPort& port_;
     ImageButton& button_;

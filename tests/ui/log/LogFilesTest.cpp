@@ -1,6 +1,7 @@
 #include "LogActions.h"
 #include "LogTestSupport.h"
 #include "LogWindowSink.h"
+#include "OrdinaryUser.h"
 #include "Recorder.h"
 #include "TempDir.h"
 
@@ -32,9 +33,32 @@ std::vector<std::string> CsvFiles(const TempDir& dir) {
     return names;
 }
 
+std::size_t LineCount(const std::string& bytes) {
+    return static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+}
+
 class LogFilesTest : public LogWindowTest {
 protected:
     LogFilesTest() { window.SetAutoSaveDirectory(ToQ(dir.path())); }
+
+    // Records `count` measurements through the recording step, as a run does.
+    void Measure(Recorder& recorder, int count) {
+        MeasurementInputs in;
+        in.LinearDistance = 12.3;
+        for (int i = 0; i < count; ++i)
+            recorder.Record(in, {"X1", "C7", "Quay", "Mast"}, {2024, 3, 5, 14, 7, 39, 52}, {});
+    }
+
+    // A folder of the temporary directory that takes files, or that takes none.
+    fs::path Folder(const std::string& name, bool writable) const {
+        const fs::path folder = dir / name;
+        fs::create_directory(folder);
+        fs::permissions(folder, writable ? fs::perms::all
+                                         : fs::perms::owner_read | fs::perms::owner_exec |
+                                               fs::perms::others_read | fs::perms::others_exec);
+        return folder;
+    }
+
     TempDir dir;
     QWidget mainWindow;
 };
@@ -100,13 +124,17 @@ TEST_F(LogFilesTest, FailedSavesAreShownAndLoseNothing) {
     EXPECT_EQ(window.RowCount(), 4);
     EXPECT_EQ(window.Mirror().Lines(), mirrorBefore);
 
-    // An automatic save into a folder that cannot hold files keeps the mirror.
+    // An automatic save into a folder that cannot hold files keeps the mirror;
+    // its error is shown from the event loop, not inside the sender's handler.
     dialogs.messages.clear();
     window.SetAutoSaveDirectory(ToQ(dir / "plain"));
     SendPlain(window, WM_DATA_AUTOSAVE);
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    QCoreApplication::processEvents();
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_TRUE(dialogs.messages[0].text.startsWith("Cannot create file \""));
     EXPECT_TRUE(dialogs.messages[0].text.endsWith("\". Not a directory"));
+    EXPECT_EQ(dialogs.foldersAsked, 1); // cancelled
     EXPECT_EQ(window.Mirror().Lines(), mirrorBefore);
 }
 
@@ -133,6 +161,8 @@ TEST_F(LogFilesTest, EveryTwoThousandRecordsAFileAndTheLogStartsOver) {
     EXPECT_TRUE(saved.ends_with(LineOf(2000, "  12.3")));
     EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 2001);
     EXPECT_TRUE(dialogs.messages.isEmpty());
+    // Announced in the status bar, not in a box.
+    EXPECT_EQ(window.StatusText(), "2000 records saved in " + ToQ(dir / CsvFiles(dir)[0]));
 
     // The next record starts again at row 1 with a fresh header in the mirror.
     recorder.Record(in, texts, now, {});
@@ -144,27 +174,139 @@ TEST_F(LogFilesTest, FailedAutoSaveKeepsLinesForTheNextOne) {
     LogWindowSink sink(window);
     Recorder recorder(sink);
     recorder.btnRecordDataClick();
-    MeasurementInputs in;
-    in.LinearDistance = 12.3;
-    const LocalDateTime now{2024, 3, 5, 14, 7, 39, 52};
 
     window.SetAutoSaveDirectory(ToQ(dir / "missing"));
-    for (int i = 0; i < 2000; ++i)
-        recorder.Record(in, {"X1", "C7", "Quay", "Mast"}, now, {});
+    Measure(recorder, 2000);
+    QCoreApplication::processEvents(); // error shown, folder dialog cancelled
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_TRUE(dialogs.messages[0].text.endsWith("\". No such file or directory"));
+    EXPECT_EQ(dialogs.foldersAsked, 1);
     EXPECT_EQ(window.RowCount(), 2); // the log was cleared all the same
     EXPECT_EQ(recorder.RecordCount(), 0);
     EXPECT_EQ(window.Mirror().Lines().size(), 2001u);
 
     window.SetAutoSaveDirectory(ToQ(dir.path()));
-    for (int i = 0; i < 2000; ++i)
-        recorder.Record(in, {"X1", "C7", "Quay", "Mast"}, now, {});
+    Measure(recorder, 2000);
+    QCoreApplication::processEvents();
     ASSERT_EQ(CsvFiles(dir).size(), 1u);
     const std::string saved = TempDir::ReadBytes(dir / CsvFiles(dir)[0]);
     EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 4001);
     EXPECT_EQ(saved.find(kHeader, 1), std::string::npos); // one header only
     EXPECT_EQ(dialogs.messages.size(), 1);
+}
+
+#ifdef __linux__
+// The operator's folder takes no files: the error names the full path and the
+// reason, a folder is asked for once for the failed save (again only while the
+// chosen one fails too), every kept line goes there and so do the later saves.
+TEST_F(LogFilesTest, UnwritableFolderAsksForAnotherAndLosesNoRecord) {
+    LogWindowSink sink(window);
+    Recorder recorder(sink);
+    recorder.btnRecordDataClick();
+    const fs::path shut = Folder("shut", false);
+    const fs::path alsoShut = Folder("also-shut", false);
+    const fs::path chosen = Folder("chosen", true);
+    window.SetAutoSaveDirectory(ToQ(shut));
+    dialogs.folders = {ToQ(alsoShut), ToQ(chosen)};
+
+    OrdinaryUser user;
+    Measure(recorder, 2000);
+    EXPECT_TRUE(dialogs.messages.isEmpty()); // nothing modal inside the recording step
+    Measure(recorder, 5);                    // the run goes on meanwhile
+    QCoreApplication::processEvents();
+
+    ASSERT_EQ(dialogs.messages.size(), 2);
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith("Cannot create file \"" + ToQ(shut) + "/"));
+    EXPECT_TRUE(dialogs.messages[0].text.endsWith(".csv\". Permission denied"));
+    EXPECT_TRUE(dialogs.messages[1].text.startsWith("Cannot create file \"" + ToQ(alsoShut)));
+    EXPECT_TRUE(dialogs.messages[1].detail.contains("2005 records are kept"));
+    EXPECT_EQ(dialogs.foldersAsked, 2);
+    EXPECT_EQ(window.AutoSaveDirectory(), ToQ(chosen));
+
+    const auto files = [](const fs::path& folder) {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+        return names;
+    };
+    ASSERT_EQ(files(chosen).size(), 1u);
+    const std::string saved = TempDir::ReadBytes(chosen / files(chosen)[0]);
+    EXPECT_TRUE(saved.starts_with(kHeader));
+    EXPECT_EQ(LineCount(saved), 2006u); // the header and every record
+    EXPECT_EQ(window.StatusText(), "2005 records saved in " + ToQ(chosen / files(chosen)[0]));
+    EXPECT_FALSE(window.Mirror().HasRecords());
+
+    // The next automatic save of the run goes to the chosen folder unasked.
+    Measure(recorder, 1995);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(files(chosen).size(), 2u);
+    EXPECT_EQ(dialogs.foldersAsked, 2);
+    EXPECT_EQ(dialogs.messages.size(), 2);
+    EXPECT_TRUE(files(shut).empty());
+}
+
+// Records that could not be written are not dropped silently at exit: the
+// operator saves them elsewhere or ends and leaves them.
+TEST_F(LogFilesTest, ExitWithUnwritableRecordsAsks) {
+    const fs::path shut = Folder("shut", false);
+    const fs::path chosen = Folder("chosen", true);
+    OrdinaryUser user;
+    window.SetAutoSaveDirectory(ToQ(shut));
+    for (int i = 0; i < 3; ++i)
+        SendAdd(window, MakeRecord(i, "   7.7"));
+
+    // End and leave them.
+    dialogs.answers = {1};
+    EXPECT_FALSE(window.SaveMirrorAtExit());
+    ASSERT_EQ(dialogs.questions.size(), 1);
+    EXPECT_TRUE(dialogs.questions[0].text.startsWith("Cannot create file \"" + ToQ(shut) + "/"));
+    EXPECT_TRUE(dialogs.questions[0].text.endsWith("Permission denied"));
+    EXPECT_EQ(dialogs.questions[0].detail, "3 records have not been written to a file.");
+    EXPECT_EQ(dialogs.questions[0].answers,
+              QStringList({"Save elsewhere...", "End and leave them"}));
+    EXPECT_EQ(window.Mirror().Lines().size(), 4u);
+
+    // Save elsewhere, the folder dialog cancelled: asked again; then a folder.
+    dialogs.questions.clear();
+    dialogs.answers = {0, 0};
+    dialogs.folders = {QString(), ToQ(chosen)};
+    EXPECT_TRUE(window.SaveMirrorAtExit());
+    EXPECT_EQ(dialogs.questions.size(), 2);
+    EXPECT_EQ(dialogs.foldersAsked, 2);
+    const auto first = fs::directory_iterator(chosen);
+    ASSERT_NE(first, fs::directory_iterator());
+    EXPECT_EQ(TempDir::ReadBytes(first->path()),
+              kHeader + LineOf(1, "   7.7") + LineOf(2, "   7.7") + LineOf(3, "   7.7"));
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+#endif
+
+// A free text that a spreadsheet would run as a formula is written as text;
+// the grid shows what was typed, and every other cell goes out unchanged.
+TEST_F(LogFilesTest, FormulaTextsAreDefusedInBothFilesOnly) {
+    TAData record = MakeRecord(0, "  -1.5");
+    record.Place = "=1+1";
+    record.Destination = "+SUM(A1)";
+    record.Model = "@cmd";
+    record.InstrumentCode = "-7";
+    SendAdd(window, record);
+    record = MakeRecord(1, "   2.0");
+    record.Place = "\tTab";
+    record.Destination = "\rReturn";
+    SendAdd(window, record);
+    EXPECT_EQ(window.Cells(5, 1), "=1+1");
+    EXPECT_EQ(window.Cells(6, 2), "\rReturn");
+
+    const std::string lines =
+        kHeader + "1,  -1.5,M,---.-,KPH,'=1+1,'+SUM(A1),2024/03/05 14:07:39.52,'@cmd,-7\r\n" +
+        "2,   2.0,M,---.-,KPH,'\tTab,\"'\rReturn\",2024/03/05 14:07:39.52,X1,C7\r\n";
+    window.SaveFileName = ToQ(dir / "manual.csv");
+    SendPlain(window, WM_DATA_SAVE);
+    EXPECT_EQ(TempDir::ReadBytes(dir / "manual.csv"), lines);
+    EXPECT_TRUE(window.SaveMirrorAtExit());
+    const std::vector<std::string> saved = CsvFiles(dir);
+    ASSERT_EQ(saved.size(), 2u); // manual.csv and the automatic one
+    EXPECT_EQ(TempDir::ReadBytes(dir / (saved[0] == "manual.csv" ? saved[1] : saved[0])), lines);
 }
 
 TEST_F(LogFilesTest, RecordsLeftInTheMirrorAreSavedAtExit) {
@@ -181,6 +323,7 @@ TEST_F(LogFilesTest, RecordsLeftInTheMirrorAreSavedAtExit) {
 
     SendAdd(window, MakeRecord(1, "   7.7"));
     window.SetAutoSaveDirectory(ToQ(dir / "missing"));
-    EXPECT_FALSE(window.SaveMirrorAtExit());
-    EXPECT_EQ(dialogs.messages.size(), 1);
+    EXPECT_FALSE(window.SaveMirrorAtExit()); // the operator ends and leaves them
+    EXPECT_EQ(dialogs.questions.size(), 1);
+    EXPECT_TRUE(dialogs.messages.isEmpty());
 }

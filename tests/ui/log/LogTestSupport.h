@@ -11,18 +11,42 @@
 #include <string>
 
 // Modal dialogs replaced for the tests: messages are kept, the save dialog
-// answers with a prepared name.
+// answers with a prepared name, the folder dialog and the questions with
+// prepared answers in turn.
 struct ScriptedDialogs : lrf::Dialogs {
     struct Message {
         QString caption;
         QString text;
+        QString detail;
     };
     QList<Message> messages;
     QString answer; // empty: the operator cancels
     QString askedFilter, askedSuffix, askedInitial;
+    QStringList folders; // none left: the folder dialog is cancelled
+    int foldersAsked = 0;
+    struct Question {
+        QString text;
+        QString detail;
+        QStringList answers;
+    };
+    QList<Question> questions;
+    QList<int> answers; // none left: the last answer, so that no script loops
 
-    void showMessage(QWidget*, const QString& caption, const QString& text) override {
-        messages.append({caption, text});
+    void showMessage(QWidget* parent, const QString& caption, const QString& text) override {
+        showDetailedMessage(parent, caption, text, {});
+    }
+    void showDetailedMessage(QWidget*, const QString& caption, const QString& text,
+                             const QString& detail) override {
+        messages.append({caption, text, detail});
+    }
+    int ask(QWidget*, const QString&, const QString& text, const QString& detail,
+            const QStringList& choices) override {
+        questions.append({text, detail, choices});
+        return answers.isEmpty() ? static_cast<int>(choices.size()) - 1 : answers.takeFirst();
+    }
+    QString getExistingDirectory(QWidget*, const QString&, const QString&) override {
+        ++foldersAsked;
+        return folders.isEmpty() ? QString() : folders.takeFirst();
     }
     QString getSaveFileName(QWidget*, const QString& initialPath, const QString& filter,
                             const QString& defaultSuffix) override {

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QLocale>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTableView>
 
@@ -100,7 +101,7 @@ TEST_F(LogWindowTest, ClearKeepsRowOneNumberAndTheMirror) {
 
 TEST_F(LogWindowTest, ShowingPlacesBelowTheMainWindowAndSelectsTheLastRow) {
     QWidget mainWindow;
-    mainWindow.setGeometry(338, 324, 776, 347);
+    mainWindow.setGeometry(10, 10, 776, 200); // room below it on the test screen
     btnShowDataClick(mainWindow, window);
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(window.Row(), 1); // also the empty row 1
@@ -118,6 +119,38 @@ TEST_F(LogWindowTest, ShowingPlacesBelowTheMainWindowAndSelectsTheLastRow) {
     EXPECT_EQ(window.RowCount(), 41);
     EXPECT_EQ(window.Row(), 40);
     window.hide();
+
+    // Low on the screen: below would leave it, so the log window stays on it.
+    mainWindow.setGeometry(338, 324, 776, 347);
+    btnShowDataClick(mainWindow, window);
+    EXPECT_TRUE(mainWindow.screen()->availableGeometry().contains(window.frameGeometry()))
+        << window.frameGeometry().y();
+    window.hide();
+}
+
+// The high-DPI case is the second row: a 2200 x 1500 screen at scale
+// factor 2 is 1100 x 750 for the windows.
+TEST(LogWindowPlace, StaysOnTheScreenAndBelowWhereItFits) {
+    const QSize log(776, 264);
+    const struct {
+        const char* name;
+        QRect screen, mainFrame, expected;
+    } cases[] = {
+        {"fits below", {0, 0, 1920, 1080}, {338, 324, 776, 347}, {338, 671, 776, 264}},
+        {"moved up", {0, 0, 1100, 750}, {162, 324, 776, 347}, {162, 486, 776, 264}},
+        {"beside, right", {0, 0, 1920, 900}, {338, 324, 776, 347}, {1114, 324, 776, 264}},
+        {"beside, left", {0, 0, 1920, 900}, {1100, 324, 776, 347}, {324, 324, 776, 264}},
+        {"up and in from the edge", {0, 0, 1100, 750}, {600, 500, 776, 347}, {324, 486, 776, 264}},
+        {"second screen", {1920, 0, 1100, 750}, {2100, 400, 776, 347}, {2100, 486, 776, 264}},
+        {"larger than the screen", {0, 0, 640, 200}, {0, 0, 640, 100}, {0, 0, 776, 264}},
+    };
+    for (const auto& c : cases) {
+        const QRect place = LogWindowPlace(c.mainFrame, log, c.screen);
+        EXPECT_EQ(place, c.expected) << c.name;
+        if (log.width() <= c.screen.width() && log.height() <= c.screen.height()) {
+            EXPECT_TRUE(c.screen.contains(place)) << c.name;
+        }
+    }
 }
 
 TEST_F(LogWindowTest, SixtyThousandRowsStayReachable) {

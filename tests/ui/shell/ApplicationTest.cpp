@@ -14,6 +14,10 @@ struct RecordingDialogs : lrf::Dialogs {
     QString getSaveFileName(QWidget*, const QString&, const QString&, const QString&) override {
         return {};
     }
+    int ask(QWidget*, const QString&, const QString&, const QString&, const QStringList&) override {
+        return 0;
+    }
+    QString getExistingDirectory(QWidget*, const QString&, const QString&) override { return {}; }
 };
 
 class Thrower : public QObject {
