@@ -28,6 +28,16 @@ struct Options {
                                                 "text when it fails) and exit: 0 when it opened, "
                                                 "1 when not. Opens no window."),
                                  QStringLiteral("port")};
+    QCommandLineOption store{
+        QStringLiteral("store"),
+        QStringLiteral("Forward every record to the PostgreSQL database <uri> "
+                       "(postgresql://user@host:port/dbname, ?host=/socket/dir for a local "
+                       "socket); the password comes from PGPASSFILE or ~/.pgpass. Also LRF_STORE."),
+        QStringLiteral("uri")};
+    QCommandLineOption station{QStringLiteral("station"),
+                               QStringLiteral("The name of this station in the store (the host "
+                                              "name by default). Also LRF_STATION."),
+                               QStringLiteral("name")};
 
     void addTo(QCommandLineParser& parser) const {
         // "-reverse" is Qt's option, not -r -e -v...: single-dash words stay whole.
@@ -35,7 +45,7 @@ struct Options {
         parser.setApplicationDescription(
             QStringLiteral("Controls a laser rangefinder on a serial port and logs its "
                            "measurements."));
-        parser.addOptions({help, version, simulate, checkPort});
+        parser.addOptions({help, version, simulate, checkPort, store, station});
     }
 
     bool windowless(const QCommandLineParser& parser) const {
@@ -81,6 +91,17 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
     result.simulate = parser.isSet(options.simulate);
     if (parser.isSet(options.checkPort))
         result.checkPort = parser.value(options.checkPort);
+    const QString store = parser.isSet(options.store) ? parser.value(options.store)
+                                                      : qEnvironmentVariable("LRF_STORE");
+    if (!store.isEmpty()) {
+        try {
+            result.store = journal::ParseStoreUri(store.toStdString());
+        } catch (const journal::StoreUriError& e) {
+            return complain(QString::fromUtf8(e.what()) + QLatin1Char('.'));
+        }
+    }
+    result.station = parser.isSet(options.station) ? parser.value(options.station)
+                                                   : qEnvironmentVariable("LRF_STATION");
     return result;
 }
 
