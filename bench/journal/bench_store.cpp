@@ -11,6 +11,7 @@
 #include "CPort.h"
 #include "ImageButton.h"
 #include "Journal.h"
+#include "MainControls.h"
 #include "MainFrm.h"
 #include "NumericEdit.h"
 #include "PgServer.h"
@@ -18,7 +19,6 @@
 #include "RangefinderSimulator.h"
 #include "ShowDataFrm.h"
 #include "StoreForwarder.h"
-#include "ui_MainFrm.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -111,10 +111,10 @@ double ContinuousRun(lrf::TForm1& form, lrf::sim::RangefinderSimulator& sim, int
     sentAt.reserve(static_cast<std::size_t>(shots));
     form.onCommandSent = [&] { sentAt.push_back(clock.nsecsElapsed()); };
     const auto repliesBefore = sim.Counters().repliesSent;
-    form.ui().RzNumericEdit1->setValue(shots);
+    form.controls().RzNumericEdit1->setValue(shots);
     clock.start();
-    form.ui().RzBitBtn6->click();
-    while (form.ui().RzBitBtn6->imageIndex() == lrf::imgRunning && clock.elapsed() < 120000)
+    form.controls().RzBitBtn6->click();
+    while (form.controls().RzBitBtn6->imageIndex() == lrf::imgRunning && clock.elapsed() < 120000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     QElapsedTimer tail;
     tail.start();
@@ -157,7 +157,7 @@ int main(int argc, char* argv[]) {
         logWindow.SetAutoSaveDirectory(folder);
         form.setLeadingPortNames({QString::fromStdString(sim.DevicePath())});
         form.show();
-        form.ui().btnOpenCom->click();
+        form.controls().btnOpenCom->click();
         if (!form.comPort().Connected()) {
             std::fprintf(stderr, "the simulator's port did not open\n");
             return 1;
@@ -202,7 +202,7 @@ int main(int argc, char* argv[]) {
                     with, stored, journaled);
         std::printf("shots per second with / without forwarding: %.3f (target: at least 0.99)\n",
                     with / without);
-        form.ui().btnOpenCom->click();
+        form.controls().btnOpenCom->click();
         server.Stop();
     }
     lrf::RemoveGuiHandOver();
