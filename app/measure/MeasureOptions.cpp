@@ -10,16 +10,16 @@ namespace lrf::measure {
 
 namespace {
 
-const QString kExitStatusHelp = QStringLiteral(
-    "Exit status:\n"
-    "  0    done: every shot answered, every record written\n"
-    "  1    another failure (the simulator could not start)\n"
-    "  2    bad arguments\n"
-    "  3    the port could not be opened\n"
-    "  4    communication failure: no reply within 10 seconds\n"
-    "  5    the device vanished during the run\n"
-    "  6    records could not be written to their file or folder\n"
-    "  128+N  ended by signal N (130 Ctrl+C, 143 SIGTERM), every record written\n");
+const QString kExitStatusHelp =
+    QStringLiteral("Exit status:\n"
+                   "  0    done: every shot answered, every record written\n"
+                   "  1    another failure (the simulator could not start)\n"
+                   "  2    bad arguments\n"
+                   "  3    the port could not be opened\n"
+                   "  4    communication failure: no reply within 10 seconds\n"
+                   "  5    the device vanished during the run\n"
+                   "  6    records could not be written to their file or folder\n"
+                   "  128+N  ended by signal N (130 Ctrl+C, 143 SIGTERM), every record written\n");
 
 struct Options {
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
@@ -55,8 +55,8 @@ struct Options {
                                            "instead of the CSV lines there.")};
     QCommandLineOption model{QStringLiteral("model"), QStringLiteral("Model text of the records."),
                              QStringLiteral("text")};
-    QCommandLineOption code{QStringLiteral("code"),
-                            QStringLiteral("LRF Code text of the records."), QStringLiteral("text")};
+    QCommandLineOption code{QStringLiteral("code"), QStringLiteral("LRF Code text of the records."),
+                            QStringLiteral("text")};
     QCommandLineOption place{QStringLiteral("place"), QStringLiteral("Place text of the records."),
                              QStringLiteral("text")};
     QCommandLineOption destination{QStringLiteral("destination"),
@@ -122,8 +122,8 @@ MeasureCommandLine ReadMeasureCommandLine(const QStringList& arguments) {
             QStringLiteral("unexpected argument '%1'.").arg(parser.positionalArguments().first()));
 
     MeasureOptions options;
-    const int modes = int{parser.isSet(o.distance)} + int{parser.isSet(o.speed)} +
-                      int{parser.isSet(o.rotation)};
+    const int modes =
+        int{parser.isSet(o.distance)} + int{parser.isSet(o.speed)} + int{parser.isSet(o.rotation)};
     if (modes != 1)
         return complain(QStringLiteral("name one of --distance, --speed and --rotation."));
     if (parser.isSet(o.speed))
@@ -140,9 +140,10 @@ MeasureCommandLine ReadMeasureCommandLine(const QStringList& arguments) {
 
     options.simulate = parser.isSet(o.simulate);
     if (options.simulate == parser.isSet(o.port))
-        return complain(options.simulate ? QStringLiteral("--port and --simulate exclude each other.")
-                                         : QStringLiteral("name the port with --port PATH, or "
-                                                          "use --simulate."));
+        return complain(options.simulate
+                            ? QStringLiteral("--port and --simulate exclude each other.")
+                            : QStringLiteral("name the port with --port PATH, or "
+                                             "use --simulate."));
     options.port = parser.value(o.port).toStdString();
     if (parser.isSet(o.port) && options.port.empty())
         return complain(QStringLiteral("--port needs a path."));

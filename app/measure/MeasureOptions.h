@@ -15,13 +15,13 @@ namespace lrf::measure {
 
 // The exit statuses; a signal that ends the run gives 128 + its number.
 enum ExitCode : int {
-    kExitDone = 0,              // every shot answered and every record written
-    kExitFailure = 1,           // anything else (the simulator could not start)
-    kExitBadArguments = 2,      // the command line was not understood
-    kExitPortNotOpened = 3,     // the port could not be opened
-    kExitCommunication = 4,     // no reply within the watchdog's 10 seconds
-    kExitDeviceGone = 5,        // the device vanished during the run
-    kExitOutputFailed = 6,      // records could not be written to their file or folder
+    kExitDone = 0,          // every shot answered and every record written
+    kExitFailure = 1,       // anything else (the simulator could not start)
+    kExitBadArguments = 2,  // the command line was not understood
+    kExitPortNotOpened = 3, // the port could not be opened
+    kExitCommunication = 4, // no reply within the watchdog's 10 seconds
+    kExitDeviceGone = 5,    // the device vanished during the run
+    kExitOutputFailed = 6,  // records could not be written to their file or folder
 };
 
 enum class Mode { Distance, Speed, Rotation };

@@ -48,8 +48,8 @@ int RunMeasure(const MeasureOptions& options, std::FILE* out, std::FILE* err) {
     std::signal(SIGPIPE, SIG_IGN);
     const Separators separators = SystemSeparators();
 
-    MeasureRun::Settings settings{options.port, options.baudRate,  options.mode,
-                                  options.rotationMs, options.count, options.texts};
+    MeasureRun::Settings settings{options.port,       options.baudRate, options.mode,
+                                  options.rotationMs, options.count,    options.texts};
     std::unique_ptr<sim::RangefinderSimulator> simulator;
     if (options.simulate) {
         simulator = std::make_unique<sim::RangefinderSimulator>();
@@ -115,8 +115,8 @@ int RunMeasure(const MeasureOptions& options, std::FILE* out, std::FILE* err) {
     const QString folder = options.csvTarget == CsvTarget::Folder
                                ? QString::fromStdString(options.csvPath)
                                : QDir::currentPath();
-    journal::Journal journal({JournalPath(),
-                              QDir(folder).absolutePath(), QString::fromUtf8(LRF_VERSION)});
+    journal::Journal journal(
+        {JournalPath(), QDir(folder).absolutePath(), QString::fromUtf8(LRF_VERSION)});
     QObject::connect(&journal, &journal::Journal::notice, &journal,
                      [err](const QString& text) { Complain(err, text.toStdString()); });
     log.SetObserver(&journal);
@@ -124,8 +124,7 @@ int RunMeasure(const MeasureOptions& options, std::FILE* out, std::FILE* err) {
 
     const bool recordsOnTerminal =
         (options.csvTarget == CsvTarget::StandardOutput || options.json) && isatty(fileno(out));
-    ProgressLine progress(isatty(fileno(err)) && !recordsOnTerminal ? err : nullptr,
-                          options.count);
+    ProgressLine progress(isatty(fileno(err)) && !recordsOnTerminal ? err : nullptr, options.count);
 
     MeasureRun run(settings, log, separators);
     int exitCode = kExitDone;
@@ -166,8 +165,8 @@ int RunMeasure(const MeasureOptions& options, std::FILE* out, std::FILE* err) {
     bool written = true;
     for (std::unique_ptr<RecordStream>* stream : {&csv, &json})
         if (*stream && !(*stream)->Finish()) {
-            Complain(err, "Cannot write \"" + (*stream)->Name().string() + "\". " +
-                              (*stream)->Error());
+            Complain(err,
+                     "Cannot write \"" + (*stream)->Name().string() + "\". " + (*stream)->Error());
             written = false;
         }
     if (!log.SaveMirror())

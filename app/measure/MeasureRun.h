@@ -42,8 +42,7 @@ public:
         FreeTexts texts;
     };
 
-    MeasureRun(Settings settings, LogSink& log, Separators separators,
-               QObject* parent = nullptr);
+    MeasureRun(Settings settings, LogSink& log, Separators separators, QObject* parent = nullptr);
     ~MeasureRun() override;
 
     // Opens the port and sends the first shot (the rotation run: arms its

@@ -17,8 +17,8 @@ class ProgressLine : public QObject {
 public:
     ProgressLine(std::FILE* terminal, int total, QObject* parent = nullptr);
 
-    void Record();  // one more record (a row completed)
-    void Finish();  // wipes the line
+    void Record(); // one more record (a row completed)
+    void Finish(); // wipes the line
 
     // The line's text for `done` of `total` records (0: no end) after `seconds`.
     static std::string Text(int done, int total, double seconds, int width = 30);

@@ -16,8 +16,8 @@ namespace {
 
 // The JSON keys of the ten columns.
 constexpr std::array<const char*, 10> kJsonKeys{
-    "sn",          "linear",    "unit",  "speed",   "speed_unit",
-    "place",       "destination", "date_time", "model", "lrf_code",
+    "sn",    "linear",      "unit",      "speed", "speed_unit",
+    "place", "destination", "date_time", "model", "lrf_code",
 };
 // The columns that hold numbers: the row number, the distance and the speed.
 constexpr std::array<bool, 10> kNumberColumns{true,  true,  false, true,  false,
@@ -61,8 +61,8 @@ std::string JsonNumber(std::string_view cell, const std::string& decimal) {
     char* end = nullptr;
     errno = 0;
     std::strtod(text.c_str(), &end);
-    if (errno != 0 || end != text.c_str() + text.size() || text.find_first_of("0123456789") ==
-                                                                std::string::npos)
+    if (errno != 0 || end != text.c_str() + text.size() ||
+        text.find_first_of("0123456789") == std::string::npos)
         return "null";
     // JSON has no leading point and no leading zeros beyond one.
     const bool negative = text.front() == '-';
@@ -83,8 +83,8 @@ RecordStream::RecordStream(std::FILE* file, std::filesystem::path name, Format f
     , format(format)
     , separators(std::move(separators)) {}
 
-std::unique_ptr<RecordStream> RecordStream::Create(const std::filesystem::path& path,
-                                                   Format format, Separators separators) {
+std::unique_ptr<RecordStream> RecordStream::Create(const std::filesystem::path& path, Format format,
+                                                   Separators separators) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file)
         return nullptr;

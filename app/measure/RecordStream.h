@@ -23,8 +23,7 @@ public:
 
     // Writes to `file` (not closed here), called `name` in messages and in
     // the journal.
-    RecordStream(std::FILE* file, std::filesystem::path name, Format format,
-                 Separators separators);
+    RecordStream(std::FILE* file, std::filesystem::path name, Format format, Separators separators);
     // Creates or replaces the file at `path`; nullptr when it cannot (errno set).
     static std::unique_ptr<RecordStream> Create(const std::filesystem::path& path, Format format,
                                                 Separators separators);

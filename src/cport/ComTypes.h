@@ -6,8 +6,8 @@
 
 #include <chrono>
 #include <cstdint>
-#include <optional>
 #include <initializer_list>
+#include <optional>
 
 namespace cport {
 

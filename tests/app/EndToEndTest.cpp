@@ -1,3 +1,4 @@
+#include "CommandLine.h"
 #include "OrdinaryUser.h"
 #include "PortControl.h"
 #include "ProgramFixture.h"
@@ -177,6 +178,25 @@ TEST_F(ProgramTest, BaudListAndTypedPortName) {
         ui().btnOpenCom->click();
     }
     EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+// --port picks a listed port or types one that is not listed; --baud picks the
+// rate, and the port opens with both.
+TEST_F(ProgramTest, PortAndBaudFromTheCommandLine) {
+    lrf::CommandLine line;
+    line.port = QStringLiteral("/dev/lrf-test-unlisted");
+    lrf::ApplyPortChoice(line, *ui().cbbComPort, *ui().cbbBaudRate);
+    EXPECT_EQ(ui().cbbComPort->currentText(), "/dev/lrf-test-unlisted");
+    EXPECT_EQ(ui().cbbBaudRate->currentText(), "19200");
+
+    line.port = QString::fromStdString(sim.DevicePath());
+    line.baudIndex = cport::br9600;
+    lrf::ApplyPortChoice(line, *ui().cbbComPort, *ui().cbbBaudRate);
+    EXPECT_EQ(ui().cbbComPort->currentIndex(), ui().cbbComPort->findText(*line.port));
+    EXPECT_EQ(ui().cbbBaudRate->currentText(), "9600");
+    openPort();
+    EXPECT_EQ(form.comPort().Port(), sim.DevicePath());
+    EXPECT_EQ(form.comPort().BaudRate(), cport::br9600);
 }
 
 TEST_F(ProgramTest, SingleShotsUpdateTheReadoutsAndRecordRows) {
