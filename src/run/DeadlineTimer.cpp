@@ -10,7 +10,28 @@
 
 #include <algorithm>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 namespace lrf {
+
+namespace {
+
+constexpr std::chrono::nanoseconds kMaxLead = std::chrono::microseconds(400);
+constexpr std::chrono::nanoseconds kMinLead = std::chrono::microseconds(10);
+
+void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+    _mm_pause();
+#endif
+}
+
+} // namespace
+
+std::chrono::nanoseconds DeadlineTimer::LeadFor(std::chrono::nanoseconds wakeUp) {
+    return std::clamp(wakeUp + wakeUp / 2, kMinLead, kMaxLead);
+}
 
 DeadlineTimer::DeadlineTimer(QObject* parent)
     : QObject(parent) {
@@ -62,9 +83,12 @@ void DeadlineTimer::stop() {
 void DeadlineTimer::arm() {
 #ifdef __linux__
     if (fd_ >= 0) {
+        armedFor_ = deadline_ - lead_;
+        // Only a wake-up for a moment still ahead says how long waking takes.
+        learnable_ = armedFor_ > Clock::now();
         // A zero time would disarm the timerfd: one nanosecond is as good as past.
         const auto ns = std::max<std::chrono::nanoseconds::rep>(
-            1, std::chrono::duration_cast<std::chrono::nanoseconds>(deadline_.time_since_epoch())
+            1, std::chrono::duration_cast<std::chrono::nanoseconds>(armedFor_.time_since_epoch())
                    .count());
         itimerspec at{};
         at.it_value.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
@@ -80,12 +104,32 @@ void DeadlineTimer::arm() {
 void DeadlineTimer::fire() {
     if (!active_)
         return; // stopped after the wake-up was on its way
-    if (Clock::now() < deadline_) {
-        arm(); // restarted for a later moment meanwhile
-        return;
+    auto now = Clock::now();
+    if (fd_ >= 0 && learnable_ && now >= armedFor_)
+        learnWakeUp(now);
+    if (now < deadline_) {
+        if (fd_ < 0 || deadline_ - now > lead_ + kMinLead) {
+            arm(); // restarted for a later moment meanwhile
+            return;
+        }
+        // Woken ahead of the moment, as planned: the rest is shorter than a
+        // wake-up would be, so it is waited out here.
+        while (now < deadline_) {
+            CpuRelax();
+            now = Clock::now();
+        }
     }
     active_ = false;
     emit timeout();
+}
+
+void DeadlineTimer::learnWakeUp(Clock::time_point woke) {
+    // A slow moving average: one late wake-up (a busy machine) moves the lead
+    // only a little, a machine that wakes slowly all the time moves it fully.
+    learnable_ = false;
+    const auto seen = std::min<std::chrono::nanoseconds>(woke - armedFor_, 4 * kMaxLead);
+    wakeUp_ += (seen - wakeUp_) / 8;
+    lead_ = LeadFor(wakeUp_);
 }
 
 } // namespace lrf
