@@ -12,13 +12,13 @@
 #include "Application.h"
 #include "CPort.h"
 #include "ImageButton.h"
+#include "MainControls.h"
 #include "MainFrm.h"
 #include "NumericEdit.h"
 #include "PortControl.h"
 #include "RangefinderSimulator.h"
 #include "Recorder.h"
 #include "ShowDataFrm.h"
-#include "ui_MainFrm.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -78,7 +78,7 @@ int main(int argc, char* argv[]) {
             sim.SetSettings(s);
         };
 
-        Ui::TForm1& ui = form.ui();
+        const lrf::MainControls& ui = form.controls();
         ui.RzEdit1->setText("LR-1500");
         ui.RzEdit2->setText("A0042");
         ui.RzEdit3->setText("Yard 3");

@@ -10,13 +10,13 @@
 #include "Application.h"
 #include "CPort.h"
 #include "ImageButton.h"
+#include "MainControls.h"
 #include "MainFrm.h"
 #include "NumericEdit.h"
 #include "PortControl.h"
 #include "RangefinderSimulator.h"
 #include "Recorder.h"
 #include "ShowDataFrm.h"
-#include "ui_MainFrm.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -55,7 +55,7 @@ int main(int argc, char* argv[]) {
         form.show();
         runFor(300);
 
-        Ui::TForm1& ui = form.ui();
+        const lrf::MainControls& ui = form.controls();
         ui.RzEdit1->setText("LR-1500");
         ui.RzEdit2->setText("A0042");
         ui.RzEdit3->setText("Yard 3");

@@ -21,6 +21,17 @@ function(lrf_add_gtest target)
     gtest_discover_tests(${target}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 60
-        PROPERTIES ENVIRONMENT "${env}" TIMEOUT 120
+        TEST_LIST ${target}_TESTS
+        PROPERTIES TIMEOUT 120
     )
+    # The discovery passes PROPERTIES on through several argument lists, which
+    # split a list value into words: ENVIRONMENT would keep only its first
+    # variable. So ctest sets it from a file of its own, read after the
+    # discovered tests, with every VAR=VALUE one element of the list.
+    set(env_file ${CMAKE_CURRENT_BINARY_DIR}/${target}_environment.cmake)
+    file(WRITE ${env_file}
+        "if(${target}_TESTS)\n"
+        "    set_tests_properties(\${${target}_TESTS} PROPERTIES ENVIRONMENT [==[${env}]==])\n"
+        "endif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${env_file})
 endfunction()

@@ -9,13 +9,13 @@
 #include "CPort.h"
 #include "ChartFrm.h"
 #include "ImageButton.h"
+#include "MainControls.h"
 #include "MainFrm.h"
 #include "NumericEdit.h"
 #include "PortControl.h"
 #include "RangefinderSimulator.h"
 #include "Recorder.h"
 #include "ShowDataFrm.h"
-#include "ui_MainFrm.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -67,7 +67,7 @@ int main(int argc, char* argv[]) {
         logWindow.SetAutoSaveDirectory(saveDir.path());
         form.setLeadingPortNames({QString::fromStdString(sim.DevicePath())});
         form.show();
-        form.ui().btnOpenCom->click();
+        form.controls().btnOpenCom->click();
         if (!form.comPort().Connected()) {
             std::fprintf(stderr, "the simulator's port did not open\n");
             return 1;
@@ -84,11 +84,12 @@ int main(int argc, char* argv[]) {
 
         std::set<std::size_t> toggles; // gap i lies between commands i - 1 and i
         std::vector<qint64> toggleCost;
-        form.ui().RzNumericEdit1->setValue(kShots);
+        form.controls().RzNumericEdit1->setValue(kShots);
         clock.start();
-        form.ui().RzBitBtn6->click();
+        form.controls().RzBitBtn6->click();
         const int redrawsBefore = chart.RedrawCount();
-        while (form.ui().RzBitBtn6->imageIndex() == lrf::imgRunning && clock.elapsed() < 180000) {
+        while (form.controls().RzBitBtn6->imageIndex() == lrf::imgRunning &&
+               clock.elapsed() < 180000) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
             const bool wanted = ChartTurn(sentAt.size());
             if (wanted != chart.isVisible() && !sentAt.empty()) {
@@ -137,7 +138,7 @@ int main(int argc, char* argv[]) {
         std::printf("load average at end: %s\n", LoadAverage().c_str());
         if (sentAt.size() != static_cast<std::size_t>(kShots))
             result = 1;
-        form.ui().btnOpenCom->click();
+        form.controls().btnOpenCom->click();
     }
     lrf::RemoveGuiHandOver();
     return result;

@@ -13,6 +13,7 @@
 #include "Application.h"
 #include "CPort.h"
 #include "ImageButton.h"
+#include "MainControls.h"
 #include "MainFrm.h"
 #include "MeasurementController.h"
 #include "NumericEdit.h"
@@ -20,7 +21,6 @@
 #include "RangefinderSimulator.h"
 #include "Recorder.h"
 #include "ShowDataFrm.h"
-#include "ui_MainFrm.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -107,7 +107,7 @@ ProgramRun RunProgram(int shots, bool paced) {
     logWindow.SetAutoSaveDirectory(saveDir.path());
     form.setLeadingPortNames({QString::fromStdString(sim.DevicePath())});
     form.show();
-    form.ui().btnOpenCom->click();
+    form.controls().btnOpenCom->click();
     if (!form.comPort().Connected()) {
         std::fprintf(stderr, "the simulator's port did not open\n");
         return run;
@@ -136,10 +136,10 @@ ProgramRun RunProgram(int shots, bool paced) {
     };
 
     sim.ClearHistory();
-    form.ui().RzNumericEdit1->setValue(shots);
+    form.controls().RzNumericEdit1->setValue(shots);
     clock.start();
-    form.ui().RzBitBtn6->click();
-    while (form.ui().RzBitBtn6->imageIndex() == lrf::imgRunning && clock.elapsed() < 180000)
+    form.controls().RzBitBtn6->click();
+    while (form.controls().RzBitBtn6->imageIndex() == lrf::imgRunning && clock.elapsed() < 180000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     // The reply to the last shot.
     QElapsedTimer tail;
@@ -155,7 +155,7 @@ ProgramRun RunProgram(int shots, bool paced) {
     run.automaticSaves = QDir(saveDir.path()).entryList({"*.csv"}, QDir::Files).size();
     run.recordsNow = form.recorder().RecordCount();
     run.ok = run.sentAt.size() == static_cast<std::size_t>(shots);
-    form.ui().btnOpenCom->click();
+    form.controls().btnOpenCom->click();
     return run;
 }
 

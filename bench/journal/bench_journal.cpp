@@ -12,13 +12,13 @@
 #include "CPort.h"
 #include "ImageButton.h"
 #include "Journal.h"
+#include "MainControls.h"
 #include "MainFrm.h"
 #include "NumericEdit.h"
 #include "PortControl.h"
 #include "RangefinderSimulator.h"
 #include "Recorder.h"
 #include "ShowDataFrm.h"
-#include "ui_MainFrm.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -86,10 +86,10 @@ RunFigures ContinuousRun(lrf::TForm1& form, lrf::sim::RangefinderSimulator& sim,
     sentAt.reserve(static_cast<std::size_t>(shots));
     form.onCommandSent = [&] { sentAt.push_back(clock.nsecsElapsed()); };
     const auto repliesBefore = sim.Counters().repliesSent;
-    form.ui().RzNumericEdit1->setValue(shots);
+    form.controls().RzNumericEdit1->setValue(shots);
     clock.start();
-    form.ui().RzBitBtn6->click();
-    while (form.ui().RzBitBtn6->imageIndex() == lrf::imgRunning && clock.elapsed() < 120000)
+    form.controls().RzBitBtn6->click();
+    while (form.controls().RzBitBtn6->imageIndex() == lrf::imgRunning && clock.elapsed() < 120000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     QElapsedTimer tail;
     tail.start();
@@ -157,7 +157,7 @@ int main(int argc, char* argv[]) {
         logWindow.SetAutoSaveDirectory(dir.path());
         form.setLeadingPortNames({QString::fromStdString(sim.DevicePath())});
         form.show();
-        form.ui().btnOpenCom->click();
+        form.controls().btnOpenCom->click();
         if (!form.comPort().Connected()) {
             std::fprintf(stderr, "the simulator's port did not open\n");
             return 1;
@@ -193,7 +193,7 @@ int main(int argc, char* argv[]) {
             for (const RunFigures& r : runs)
                 if (r.commands != static_cast<std::size_t>(kShots))
                     result = 1;
-        form.ui().btnOpenCom->click();
+        form.controls().btnOpenCom->click();
     }
     lrf::RemoveGuiHandOver();
     return result;

@@ -3,7 +3,7 @@
 // The one seam between the serial port component and the operating system.
 //
 // TCustomComPort drives a ComBackend; each platform supplies one implementation
-// (posix/ today, win32/ later) and the factory CreateComBackend(). The component
+// (posix/ on Linux, win32/ on Windows) and the factory CreateComBackend(). The component
 // turns every failure reported here into an EComPort with its numbered text, so a
 // backend never throws: each operation returns the operating system's error number
 // (errno on POSIX, GetLastError() on Windows), 0 meaning success.

@@ -2,6 +2,7 @@
 
 #include "CPort.h"
 #include "ImageButton.h"
+#include "MainControls.h"
 #include "MainFrm.h"
 #include "MeasurementController.h"
 #include "NumericEdit.h"
@@ -9,7 +10,6 @@
 #include "Recorder.h"
 #include "ShowDataFrm.h"
 #include "TestDialogs.h"
-#include "ui_MainFrm.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -37,7 +37,7 @@ protected:
             ui().btnOpenCom->click();
     }
 
-    Ui::TForm1& ui() { return form.ui(); }
+    const lrf::MainControls& ui() { return form.controls(); }
     lrf::MeasurementController& controller() { return form.controller(); }
     std::int32_t recordCount() { return form.recorder().RecordCount(); }
 

@@ -9,13 +9,13 @@
 #include "Dialogs.h"
 #include "ImageButton.h"
 #include "LogJournal.h"
+#include "MainControls.h"
 #include "MainFrm.h"
 #include "NumericEdit.h"
 #include "PortControl.h"
 #include "QuitSignals.h"
 #include "Recorder.h"
 #include "ShowDataFrm.h"
-#include "ui_MainFrm.h"
 
 #include <QComboBox>
 #include <QTimer>
@@ -72,7 +72,7 @@ int main(int argc, char* argv[]) {
 
         std::int64_t records = 0;
         QTimer progress;
-        QObject::connect(&progress, &QTimer::timeout, [&] {
+        QObject::connect(&progress, &QTimer::timeout, &progress, [&] {
             std::printf("records %lld\n", static_cast<long long>(records));
             std::fflush(stdout);
         });
@@ -82,9 +82,9 @@ int main(int argc, char* argv[]) {
                 return;
             }
             form.onCommandSent = [&] { records = form.recorder().RecordCount(); };
-            form.ui().btnOpenCom->click();
-            form.ui().RzNumericEdit1->setValue(shots);
-            form.ui().RzBitBtn6->click();
+            form.controls().btnOpenCom->click();
+            form.controls().RzNumericEdit1->setValue(shots);
+            form.controls().RzBitBtn6->click();
             progress.start(20);
         });
         journal.Start();

@@ -53,7 +53,7 @@ int main(int argc, char* argv[]) {
     int step = 0;
     QTimer pace;
     pace.setInterval(paceMs);
-    QObject::connect(&pace, &QTimer::timeout, [&] {
+    QObject::connect(&pace, &QTimer::timeout, &pace, [&] {
         if (step == steps) {
             pace.stop();
             std::printf("idle\n");

@@ -37,9 +37,10 @@ public:
     static constexpr int ColumnCount = 10;
     static constexpr int RowHeight = 20;
 
-    // Always a window of its own. Give the main window as parent: the log
-    // window then goes with it and does not keep the program running when the
-    // main window closes.
+    // Always a window of its own, also with a parent (which then only owns it).
+    // The program makes it without one, after the main window; a shown log
+    // window does not keep the program running, because the main window's close
+    // ends the program itself.
     explicit TFrmShowData(QWidget* parent = nullptr);
     ~TFrmShowData() override;
 

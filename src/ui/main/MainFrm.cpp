@@ -35,6 +35,12 @@ TForm1::TForm1(QWidget* parent)
     , ui_(std::make_unique<Ui::TForm1>())
     , ComPort1_(std::make_unique<cport::TComPort>()) {
     ui_->setupUi(this);
+    controls_ = {ui_->cbbComPort,     ui_->cbbBaudRate,   ui_->btnOpenCom,  ui_->btnClearData,
+                 ui_->btnSaveData,    ui_->btnRecordData, ui_->btnShowData, ui_->btnExit,
+                 ui_->RzBitBtn5,      ui_->RzBitBtn6,     ui_->RzBitBtn8,   ui_->RzBitBtn9,
+                 ui_->RzBitBtn7,      ui_->GroupBox1,     ui_->GroupBox3,   ui_->RzEdit1,
+                 ui_->RzEdit2,        ui_->RzEdit3,       ui_->RzEdit4,     ui_->RzNumericEdit1,
+                 ui_->RzNumericEdit2, ui_->edtTest,       ui_->btnTest};
     setUpLook();
     ConfigureMainPort(*ComPort1_);
     commands_ = std::make_unique<ComPortCommands>(*ComPort1_);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MainControls.h"
 #include "MainState.h"
 
 #include <QStringList>
@@ -71,7 +72,7 @@ public:
 
     // Units and state, for the program entry and the tests.
     ReplyGathering& replyGathering() { return *replyGathering_; }
-    Ui::TForm1& ui() { return *ui_; }
+    const MainControls& controls() const { return controls_; }
     MainState& state() { return state_; }
     MeasurementController& controller() { return *controller_; }
     Recorder& recorder() { return *recorder_; }
@@ -97,6 +98,7 @@ private:
     void showStatusLine(const QString& text, int timeoutMs = 0);
 
     std::unique_ptr<Ui::TForm1> ui_;
+    MainControls controls_;
     MainState state_;
     std::unique_ptr<cport::TComPort> ComPort1_;
     std::unique_ptr<CommandPort> commands_;

@@ -5,11 +5,11 @@
 // glib's headers first: Qt's keyword macros would break them.
 #include <umockdev.h>
 
+#include "MainControls.h"
 #include "MainFrm.h"
 #include "PortComboBox.h"
 #include "ShowDataFrm.h"
 #include "TestDialogs.h"
-#include "ui_MainFrm.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -64,8 +64,8 @@ protected:
         return addDevice("tty", name, usb.c_str(), identity);
     }
 
-    std::vector<lrf::PortEntry> shown() { return form->ui().cbbComPort->ports(); }
-    QString text() { return form->ui().cbbComPort->currentText(); }
+    std::vector<lrf::PortEntry> shown() { return form->controls().cbbComPort->ports(); }
+    QString text() { return form->controls().cbbComPort->currentText(); }
 
     void showForm() {
         form = std::make_unique<lrf::TForm1>();
@@ -90,7 +90,7 @@ TEST_F(PortBoxHotPlug, FollowsTheMachineAndKeepsTheOperatorsChoice) {
                                               {"/dev/ttyUSB0", "FTDI FT232R USB UART A10K3G5B"}};
     EXPECT_EQ(shown(), atStart);
     EXPECT_EQ(text(), "/dev/pts/77"); // the first entry, as at every start
-    form->ui().cbbComPort->setCurrentIndex(1);
+    form->controls().cbbComPort->setCurrentIndex(1);
 
     addPort("ttyACM0", {"ID_VENDOR", "Laser_Works"}); // plugged in
     ASSERT_TRUE(waitUntil([&] { return shown().size() == 3; }));
@@ -103,13 +103,13 @@ TEST_F(PortBoxHotPlug, FollowsTheMachineAndKeepsTheOperatorsChoice) {
     EXPECT_EQ(text(), "/dev/ttyUSB0"); // still what the operator chose
 
     // Opening the box reads the list afresh, also without a uevent.
-    form->ui().cbbComPort->setEditText("/dev/tty");
+    form->controls().cbbComPort->setEditText("/dev/tty");
     const std::string acm = "/sys/devices/1-1/ttyACM0";
     umockdev_testbed_set_property(bed, acm.c_str(), "ID_MODEL", "Range_Finder");
-    form->ui().cbbComPort->showPopup();
+    form->controls().cbbComPort->showPopup();
     EXPECT_EQ(shown()[1], (lrf::PortEntry{"/dev/ttyACM0", "Laser Works Range Finder"}));
     EXPECT_EQ(text(), "/dev/tty");
-    form->ui().cbbComPort->hidePopup();
+    form->controls().cbbComPort->hidePopup();
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 

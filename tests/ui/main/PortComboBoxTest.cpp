@@ -31,7 +31,7 @@ TEST(PortComboBox, ListShowsTheDeviceInAWidePopup) {
     EXPECT_GE(list->minimumWidth(), textWidth);
 
     int refreshes = 0;
-    QObject::connect(&box, &PortComboBox::popupAboutToShow, [&] {
+    QObject::connect(&box, &PortComboBox::popupAboutToShow, &box, [&] {
         ++refreshes;
         box.setPorts({{"/dev/pts/3", {}}, {"/dev/ttyUSB0", description}, {"/dev/ttyUSB1", {}}});
     });
