@@ -1,10 +1,10 @@
 #pragma once
 
 #include "LocalTime.h"
+#include "SystemSeparators.h"
 
 #include <QString>
 
-class QLocale;
 class QRect;
 class QSize;
 class QWidget;
@@ -38,11 +38,5 @@ inline const QString kCsvSuffix = QStringLiteral("csv");
 // WM_DATA_SAVE. Returns false when the operator cancelled. A file error is
 // shown by the application object.
 bool btnSaveDataClick(QWidget& mainWindow, TFrmShowData& logWindow);
-
-// A locale's decimal separator and the date and time separators of its short
-// formats, for the records.
-Separators LocaleSeparators(const QLocale& locale);
-// LocaleSeparators of the system locale.
-Separators SystemSeparators();
 
 } // namespace lrf
