@@ -4,7 +4,6 @@
 
 #include <QString>
 
-class QLocale;
 class QRect;
 class QSize;
 class QWidget;
@@ -39,10 +38,9 @@ inline const QString kCsvSuffix = QStringLiteral("csv");
 // shown by the application object.
 bool btnSaveDataClick(QWidget& mainWindow, TFrmShowData& logWindow);
 
-// A locale's decimal separator and the date and time separators of its short
-// formats, for the records.
-Separators LocaleSeparators(const QLocale& locale);
-// LocaleSeparators of the system locale.
-Separators SystemSeparators();
+// The system locale's separators, as the application object last looked them up.
+inline const Separators& SystemSeparators() {
+    return CurrentSeparators();
+}
 
 } // namespace lrf

@@ -6,24 +6,10 @@
 #include "Texts.h"
 
 #include <QCoreApplication>
-#include <QPointer>
 
 namespace lrf {
 
 const char* const kDeviceLostText = "The serial device is gone: the port has been closed.";
-
-void InstallGuiHandOver() {
-    cport::SetWakeUpHook([] {
-        QCoreApplication* app = QCoreApplication::instance();
-        if (app)
-            QMetaObject::invokeMethod(
-                app, [] { cport::ProcessPendingCalls(); }, Qt::QueuedConnection);
-    });
-}
-
-void RemoveGuiHandOver() {
-    cport::SetWakeUpHook({});
-}
 
 void ConfigureMainPort(cport::TComPort& port) {
     port.SetBaudRate(cport::br19200);

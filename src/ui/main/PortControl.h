@@ -20,12 +20,6 @@ class ImageButton;
 // Told to the operator when the open port's device vanishes.
 extern const char* const kDeviceLostText;
 
-// Lets the serial component's event thread hand its events to the GUI thread:
-// the wake-up hook queues a call onto the application object. Install once,
-// after the application object exists.
-void InstallGuiHandOver();
-void RemoveGuiHandOver();
-
 // Sets up the port the way the main window uses it: 19200 baud (custom rate
 // 9600), 8 data bits, no parity, one stop bit, no flow control, DTR and RTS off.
 void ConfigureMainPort(cport::TComPort& port);
