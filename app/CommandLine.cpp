@@ -1,8 +1,10 @@
 #include "CommandLine.h"
 
+#include "ComTypes.h"
 #include "LrfVersion.h"
 #include "PortCheck.h"
 
+#include <QComboBox>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
@@ -28,6 +30,13 @@ struct Options {
                                                 "text when it fails) and exit: 0 when it opened, "
                                                 "1 when not. Opens no window."),
                                  QStringLiteral("port")};
+    QCommandLineOption port{QStringLiteral("port"),
+                            QStringLiteral("Pick <path> in the port box (typed in when it is "
+                                           "not listed)."),
+                            QStringLiteral("path")};
+    QCommandLineOption baud{QStringLiteral("baud"),
+                            QStringLiteral("Select the baud rate <rate>, 110 to 256000."),
+                            QStringLiteral("rate")};
 
     void addTo(QCommandLineParser& parser) const {
         // "-reverse" is Qt's option, not -r -e -v...: single-dash words stay whole.
@@ -35,7 +44,7 @@ struct Options {
         parser.setApplicationDescription(
             QStringLiteral("Controls a laser rangefinder on a serial port and logs its "
                            "measurements."));
-        parser.addOptions({help, version, simulate, checkPort});
+        parser.addOptions({help, version, simulate, checkPort, port, baud});
     }
 
     bool windowless(const QCommandLineParser& parser) const {
@@ -79,6 +88,18 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
         return result;
     }
     result.simulate = parser.isSet(options.simulate);
+    if (parser.isSet(options.port))
+        result.port = parser.value(options.port);
+    if (parser.isSet(options.baud)) {
+        bool ok = false;
+        const uint bits = parser.value(options.baud).toUInt(&ok);
+        const std::optional<cport::TBaudRate> rate =
+            ok ? cport::BaudRateFromBits(bits) : std::nullopt;
+        if (!rate)
+            return complain(
+                QStringLiteral("unknown baud rate '%1'.").arg(parser.value(options.baud)));
+        result.baudIndex = static_cast<int>(*rate); // the list's items follow the rates
+    }
     if (parser.isSet(options.checkPort))
         result.checkPort = parser.value(options.checkPort);
     return result;
@@ -98,6 +119,18 @@ bool AsksForNoWindow(int argc, char** argv) {
 void PrepareWindowlessRun(int argc, char** argv) {
     if (AsksForNoWindow(argc, argv) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+void ApplyPortChoice(const CommandLine& commandLine, QComboBox& portBox, QComboBox& baudBox) {
+    if (commandLine.port) {
+        const int listed = portBox.findText(*commandLine.port);
+        if (listed >= 0)
+            portBox.setCurrentIndex(listed);
+        else
+            portBox.setEditText(*commandLine.port);
+    }
+    if (commandLine.baudIndex)
+        baudBox.setCurrentIndex(*commandLine.baudIndex);
 }
 
 std::optional<int> RunWithoutWindows(const CommandLine& commandLine) {

@@ -9,11 +9,15 @@
 
 #include <optional>
 
+class QComboBox;
+
 namespace lrf {
 
 struct CommandLine {
     bool simulate = false;            // --simulate: the embedded simulator, listed first
     std::optional<QString> checkPort; // --check-port PORT: try the port, tell, no windows
+    std::optional<QString> port;      // --port PATH: picked or typed into the port box
+    std::optional<int> baudIndex;     // --baud N: the baud list's index of that rate
     // Set when the program ends at once with `message` (the help, the version or
     // the complaint about a bad argument) and this exit status.
     std::optional<int> exitStatus;
@@ -33,6 +37,10 @@ bool AsksForNoWindow(int argc, char** argv);
 // platform is chosen, chooses the offscreen one, so that the help, the version
 // and the port check work without a display.
 void PrepareWindowlessRun(int argc, char** argv);
+
+// Puts the --port and --baud choices into the main window's port and baud
+// boxes, after its first showing has filled them.
+void ApplyPortChoice(const CommandLine& commandLine, QComboBox& portBox, QComboBox& baudBox);
 
 // Carries out what needs no window: prints the message (a complaint to standard
 // error) or runs the port check. Returns the exit status, or nothing when the

@@ -50,6 +50,8 @@ int main(int argc, char* argv[]) {
         lrf::LogJournal journal(logWindow, &form, QString::fromUtf8(LRF_VERSION));
         lrf::QuitSignals quitSignals([&form](int) { form.btnExitClick(); });
         form.show();
+        lrf::ApplyPortChoice(commandLine, *form.controls().cbbComPort,
+                             *form.controls().cbbBaudRate);
         journal.Start();
         result = app.exec();
         // Records not yet written by an automatic save are kept in a file of their own.

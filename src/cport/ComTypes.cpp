@@ -12,4 +12,11 @@ std::uint32_t BaudRateToBits(TBaudRate rate) {
     return index < kBits.size() ? kBits[index] : 0;
 }
 
+std::optional<TBaudRate> BaudRateFromBits(std::uint32_t bitsPerSecond) {
+    for (int rate = br110; rate <= br256000; ++rate)
+        if (BaudRateToBits(static_cast<TBaudRate>(rate)) == bitsPerSecond)
+            return static_cast<TBaudRate>(rate);
+    return std::nullopt;
+}
+
 } // namespace cport

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 
 namespace cport {
 
@@ -101,5 +102,8 @@ inline constexpr TComEvents AllComEvents = TComEvents::FromBits(0x03FF);
 
 // Bits per second of a TBaudRate; brCustom has no fixed rate and gives 0.
 std::uint32_t BaudRateToBits(TBaudRate rate);
+
+// The fixed rate of that many bits per second; none for any other number.
+std::optional<TBaudRate> BaudRateFromBits(std::uint32_t bitsPerSecond);
 
 } // namespace cport

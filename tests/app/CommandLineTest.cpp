@@ -52,6 +52,37 @@ TEST(CommandLine, EachOptionAsksForItsOwnRun) {
     }
 }
 
+// --port and --baud only preselect: the windows still open; a rate the port
+// does not offer ends the program before any window.
+TEST(CommandLine, PortAndBaudPreselectTheBoxes) {
+    struct Case {
+        std::vector<const char*> args;
+        std::optional<int> exitStatus;
+        std::optional<QString> port;
+        std::optional<int> baudIndex;
+    };
+    const std::vector<Case> cases{
+        {{"--port", "/dev/ttyUSB3"}, std::nullopt, QStringLiteral("/dev/ttyUSB3"), std::nullopt},
+        {{"--baud", "9600"}, std::nullopt, std::nullopt, 7},
+        {{"--baud", "256000", "--port", "COM5"}, std::nullopt, QStringLiteral("COM5"), 15},
+        {{"--baud", "12345"}, 2, std::nullopt, std::nullopt},
+        {{"--baud", "19200x"}, 2, std::nullopt, std::nullopt},
+        {{"--baud", "0"}, 2, std::nullopt, std::nullopt}, // "Custom" has no number
+        {{"--port"}, 2, std::nullopt, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const QStringList args = Args(c.args);
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const lrf::CommandLine line = lrf::ReadCommandLine(args);
+        EXPECT_EQ(line.exitStatus, c.exitStatus) << line.message.toStdString();
+        EXPECT_EQ(line.port, c.port);
+        EXPECT_EQ(line.baudIndex, c.baudIndex);
+        if (c.exitStatus) {
+            EXPECT_TRUE(line.message.contains(QString::fromUtf8(c.args.back())));
+        }
+    }
+}
+
 TEST(CommandLine, OnlyOurWindowlessOptionsChooseTheOffscreenPlatform) {
     // Qt's own options are still in argv when this is asked; none of them may
     // hide the windows ("-reverse" is not -r -e -v...).
@@ -101,7 +132,7 @@ ProgramRun RunProgram(const QString& program, const QStringList& args) {
 }
 
 TEST(BuiltPrograms, PrintTheOneVersionWithoutADisplay) {
-    for (const char* program : {LRFCONTROL_PROGRAM, LRFSIM_PROGRAM}) {
+    for (const char* program : {LRFCONTROL_PROGRAM, LRFSIM_PROGRAM, LRFMEASURE_PROGRAM}) {
         const ProgramRun run =
             RunProgram(QString::fromUtf8(program), {QStringLiteral("--version")});
         EXPECT_EQ(run.status, 0) << program << run.err.toStdString();

@@ -1,3 +1,4 @@
+#include "CommandLine.h"
 #include "OrdinaryUser.h"
 #include "PortControl.h"
 #include "ProgramFixture.h"
@@ -177,6 +178,25 @@ TEST_F(ProgramTest, BaudListAndTypedPortName) {
         ui().btnOpenCom->click();
     }
     EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+// --port picks a listed port or types one that is not listed; --baud picks the
+// rate, and the port opens with both.
+TEST_F(ProgramTest, PortAndBaudFromTheCommandLine) {
+    lrf::CommandLine line;
+    line.port = QStringLiteral("/dev/lrf-test-unlisted");
+    lrf::ApplyPortChoice(line, *ui().cbbComPort, *ui().cbbBaudRate);
+    EXPECT_EQ(ui().cbbComPort->currentText(), "/dev/lrf-test-unlisted");
+    EXPECT_EQ(ui().cbbBaudRate->currentText(), "19200");
+
+    line.port = QString::fromStdString(sim.DevicePath());
+    line.baudIndex = cport::br9600;
+    lrf::ApplyPortChoice(line, *ui().cbbComPort, *ui().cbbBaudRate);
+    EXPECT_EQ(ui().cbbComPort->currentIndex(), ui().cbbComPort->findText(*line.port));
+    EXPECT_EQ(ui().cbbBaudRate->currentText(), "9600");
+    openPort();
+    EXPECT_EQ(form.comPort().Port(), sim.DevicePath());
+    EXPECT_EQ(form.comPort().BaudRate(), cport::br9600);
 }
 
 TEST_F(ProgramTest, SingleShotsUpdateTheReadoutsAndRecordRows) {
@@ -462,14 +482,17 @@ TEST_F(ProgramTest, VanishedDeviceIsReportedOnceAndThePortCloses) {
     EXPECT_EQ(cell(1, 3), " 123.4");
 }
 
-// The simulator paces every reply byte by byte at the line's rate; a pause at
-// any point of the reply still gives one decoded record.
+// A pause at any point of the reply still gives one decoded record. The rest
+// follows its first piece well inside the frame time, so that a busy machine
+// holding up the instrument's thread cannot make it a late rest.
 TEST_F(ProgramTest, AReplySplitAnywhereIsRecordedOnce) {
     openPort();
     recordingOn();
     for (int cut = 1; cut <= 7; ++cut) {
         SCOPED_TRACE(cut);
         lrf::sim::SimSettings settings;
+        settings.linePace = false;
+        settings.splitGap = std::chrono::milliseconds(1);
         settings.splitAt = cut;
         sim.SetSettings(settings);
         sim.SetFault(SimFault::SplitFrame);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LocalTime.h"
+#include "SystemSeparators.h"
 
 #include <QString>
 
@@ -37,10 +38,5 @@ inline const QString kCsvSuffix = QStringLiteral("csv");
 // WM_DATA_SAVE. Returns false when the operator cancelled. A file error is
 // shown by the application object.
 bool btnSaveDataClick(QWidget& mainWindow, TFrmShowData& logWindow);
-
-// The system locale's separators, as the application object last looked them up.
-inline const Separators& SystemSeparators() {
-    return CurrentSeparators();
-}
 
 } // namespace lrf

@@ -36,9 +36,6 @@ constexpr std::array<int, TFrmShowData::ColumnCount> kColumnWidths{30,  60,  30,
                                                                    100, 100, 100, 80, 80};
 static_assert(kLogColumnHeaders.size() == TFrmShowData::ColumnCount);
 
-// Columns holding the operator's free texts: place, destination, model, code.
-constexpr std::array<int, 4> kFreeTextColumns{5, 6, 8, 9};
-
 std::filesystem::path ToPath(const QString& name) {
 #ifdef _WIN32
     return std::filesystem::path(name.toStdWString());
@@ -197,9 +194,7 @@ void TFrmShowData::DataAdd(const TAData& record, int wParam) {
         grid->SetCell(3, row, record.SpeedText);
         grid->SetCell(4, row, record.SpeedUnitName);
     } else {
-        grid->SetRow(row, {std::to_string(row), record.DistanceText, record.DistanceUnitName,
-                           record.SpeedText, record.SpeedUnitName, record.Place, record.Destination,
-                           record.DateTimeText, record.Model, record.InstrumentCode});
+        grid->SetRow(row, LogRowCells(record));
     }
     // The statistics follow the grid before anything that might fail.
     const auto shown = grid->RowCells(row);
@@ -251,13 +246,7 @@ void TFrmShowData::DataAutoSave() {
 }
 
 std::vector<std::string> TFrmShowData::FileCells(int gridRow) const {
-    const std::span<const std::string> cells = grid->RowCells(gridRow);
-    std::vector<std::string> file(cells.begin(), cells.end());
-    if (gridRow > 0)
-        for (const int column : kFreeTextColumns)
-            file[static_cast<std::size_t>(column)] =
-                FormulaGuarded(file[static_cast<std::size_t>(column)]);
-    return file;
+    return LogFileCells(grid->RowCells(gridRow), gridRow);
 }
 
 std::optional<QString> TFrmShowData::WriteMirror() {

@@ -11,20 +11,6 @@ namespace lrf {
 
 const char* const kDeviceLostText = "The serial device is gone: the port has been closed.";
 
-void ConfigureMainPort(cport::TComPort& port) {
-    port.SetBaudRate(cport::br19200);
-    port.SetCustomBaudRate(9600);
-    port.SetDataBits(cport::dbEight);
-    port.Parity().SetBits(cport::prNone);
-    port.SetStopBits(cport::sbOneStopBit);
-    port.FlowControl().SetOutCTSFlow(false);
-    port.FlowControl().SetOutDSRFlow(false);
-    port.FlowControl().SetXonXoffOut(false);
-    port.FlowControl().SetXonXoffIn(false);
-    port.FlowControl().SetControlDTR(cport::dtrDisable);
-    port.FlowControl().SetControlRTS(cport::rtsDisable);
-}
-
 PortControl::PortControl(cport::TComPort& port, ImageButton& button)
     : port_(port)
     , button_(button) {}

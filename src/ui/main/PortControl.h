@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CommandSender.h"
+#include "MainPort.h"
 
 #include <QString>
 
@@ -19,10 +20,6 @@ class ImageButton;
 
 // Told to the operator when the open port's device vanishes.
 extern const char* const kDeviceLostText;
-
-// Sets up the port the way the main window uses it: 19200 baud (custom rate
-// 9600), 8 data bits, no parity, one stop bit, no flow control, DTR and RTS off.
-void ConfigureMainPort(cport::TComPort& port);
 
 // The detail line of the open-failure box: the port's name, why the component
 // could not open it (missing, no permission, busy, settings refused) and the

@@ -1,8 +1,8 @@
 #include "Application.h"
 
 #include "Dialogs.h"
-#include "GuiHandOver.h"
-#include "LocaleSeparators.h"
+#include "MainPort.h"
+#include "SystemSeparators.h"
 
 #include <exception>
 

@@ -8,8 +8,8 @@ namespace lrf {
 // place where an exception that a handler let through is caught and shown to
 // the operator in a message box; nothing crosses the event loop. While it
 // exists, the serial component's event threads hand their events over to it
-// (GuiHandOver.h), and the records follow the system locale's separators,
-// looked up again when the system locale changes.
+// (InstallGuiHandOver), and the records follow the system locale's separators,
+// looked up again when the system locale changes (RefreshCurrentSeparators).
 class Application : public QApplication {
 public:
     Application(int& argc, char** argv);

@@ -10,7 +10,7 @@
 // and not inside the handler; the watcher's end leaves the earlier handling.
 TEST(QuitSignals, EachEndSignalCallsBackOnTheEventLoop) {
     int argc = 1;
-    char name[] = "shell_tests";
+    char name[] = "run_tests";
     char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {

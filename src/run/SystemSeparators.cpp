@@ -1,4 +1,4 @@
-#include "LocaleSeparators.h"
+#include "SystemSeparators.h"
 
 #include <QLocale>
 #include <QString>
@@ -33,8 +33,12 @@ Separators LocaleSeparators(const QLocale& locale) {
     return separators;
 }
 
+Separators SystemSeparators() {
+    return LocaleSeparators(QLocale::system());
+}
+
 void RefreshCurrentSeparators() {
-    SetCurrentSeparators(LocaleSeparators(QLocale::system()));
+    SetCurrentSeparators(SystemSeparators());
 }
 
 } // namespace lrf

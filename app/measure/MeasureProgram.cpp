@@ -1,0 +1,181 @@
+#include "MeasureProgram.h"
+
+#include "CsvFile.h"
+#include "Journal.h"
+#include "LrfVersion.h"
+#include "MeasureRun.h"
+#include "ProgressLine.h"
+#include "QuitSignals.h"
+#include "RangefinderSimulator.h"
+#include "RecordLog.h"
+#include "RecordStream.h"
+#include "SystemSeparators.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
+
+#include <csignal>
+#include <memory>
+#include <optional>
+
+#include <unistd.h>
+
+namespace lrf::measure {
+
+namespace {
+
+void Complain(std::FILE* err, const std::string& text) {
+    std::fprintf(err, "%s: %s\n", QCoreApplication::applicationName().toUtf8().constData(),
+                 text.c_str());
+    std::fflush(err);
+}
+
+// The window program's journal, so that either program recovers what the other
+// left unsaved; LRF_JOURNAL names another.
+QString JournalPath() {
+    if (!qEnvironmentVariableIsEmpty("LRF_JOURNAL"))
+        return journal::JournalOptions::DefaultPath();
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/lrfcontrol/journal.sqlite");
+}
+
+} // namespace
+
+int RunMeasure(const MeasureOptions& options, std::FILE* out, std::FILE* err) {
+    // A reader that goes away (| head) makes writes fail instead of killing
+    // the program before its records are saved.
+    std::signal(SIGPIPE, SIG_IGN);
+    const Separators separators = SystemSeparators();
+
+    MeasureRun::Settings settings{options.port,       options.baudRate, options.mode,
+                                  options.rotationMs, options.count,    options.texts};
+    std::unique_ptr<sim::RangefinderSimulator> simulator;
+    if (options.simulate) {
+        simulator = std::make_unique<sim::RangefinderSimulator>();
+        try {
+            simulator->Start();
+        } catch (const std::exception& e) {
+            Complain(err, std::string("the simulator could not start: ") + e.what());
+            return kExitFailure;
+        }
+        settings.port = simulator->DevicePath();
+    }
+
+    // The outputs: the CSV lines on standard output or in a file, the JSON
+    // lines on standard output, or the automatic save files in a folder.
+    RecordLog log;
+    std::unique_ptr<RecordStream> csv;
+    std::unique_ptr<RecordStream> json;
+    const std::filesystem::path standardOutput = "/dev/stdout";
+    switch (options.csvTarget) {
+    case CsvTarget::StandardOutput:
+        csv = std::make_unique<RecordStream>(out, standardOutput, RecordStream::Format::Csv,
+                                             separators);
+        break;
+    case CsvTarget::File:
+        csv = RecordStream::Create(options.csvPath, RecordStream::Format::Csv, separators);
+        if (!csv) {
+            Complain(err, SaveErrorText(errno) + ": " + options.csvPath);
+            return kExitOutputFailed;
+        }
+        break;
+    case CsvTarget::Folder:
+        log.SetMirrorWriter(RecordLog::AutoSaveFiles(options.csvPath));
+        break;
+    case CsvTarget::None:
+        break;
+    }
+    if (options.json)
+        json = std::make_unique<RecordStream>(out, standardOutput, RecordStream::Format::Json,
+                                              separators);
+    // A stream holds every line already: the automatic save and the save at the
+    // end only make sure it is on the disk, and tell the journal so.
+    if (RecordStream* stream = csv ? csv.get() : json.get();
+        stream && options.csvTarget != CsvTarget::Folder)
+        log.SetMirrorWriter([stream](const std::vector<std::string>&) {
+            if (!stream->Sync())
+                throw CsvFileError("Cannot write file \"" + stream->Name().string() + "\". " +
+                                   stream->Error());
+            return stream->Name();
+        });
+    log.SetLineListener([&](const LogLine& line) {
+        if (csv)
+            csv->Line(line);
+        if (json)
+            json->Line(line);
+    });
+    bool saveFailed = false;
+    log.SetSaveFailed([&](const std::string& text) {
+        saveFailed = true;
+        Complain(err, text + " The records are kept for the next save.");
+    });
+
+    // Every record also goes into the crash journal, as the window program's do.
+    const QString folder = options.csvTarget == CsvTarget::Folder
+                               ? QString::fromStdString(options.csvPath)
+                               : QDir::currentPath();
+    journal::Journal journal(
+        {JournalPath(), QDir(folder).absolutePath(), QString::fromUtf8(LRF_VERSION)});
+    QObject::connect(&journal, &journal::Journal::notice, &journal,
+                     [err](const QString& text) { Complain(err, text.toStdString()); });
+    log.SetObserver(&journal);
+    journal.Start();
+
+    const bool recordsOnTerminal =
+        (options.csvTarget == CsvTarget::StandardOutput || options.json) && isatty(fileno(out));
+    ProgressLine progress(isatty(fileno(err)) && !recordsOnTerminal ? err : nullptr, options.count);
+
+    MeasureRun run(settings, log, separators);
+    int exitCode = kExitDone;
+    QString message;
+    QObject::connect(&run, &MeasureRun::recorded, &run, [&](bool rowComplete) {
+        if (!rowComplete)
+            return;
+        if (csv)
+            csv->Commit();
+        if (json)
+            json->Commit();
+        progress.Record();
+        for (const std::unique_ptr<RecordStream>* stream : {&csv, &json})
+            if (*stream && (*stream)->Failed())
+                QMetaObject::invokeMethod(
+                    &run, [&run] { run.Stop(kExitOutputFailed); }, Qt::QueuedConnection);
+    });
+    QObject::connect(&run, &MeasureRun::finished, &run, [&](int code, const QString& text) {
+        exitCode = code;
+        message = text;
+        QCoreApplication::exit(code);
+    });
+    QuitSignals quitSignals([&run](int signal) { run.Stop(128 + signal); });
+
+    std::string openError;
+    const bool started = run.Start(openError);
+    if (!started) {
+        exitCode = kExitPortNotOpened;
+        message = QString::fromStdString(openError);
+    } else {
+        QCoreApplication::exec();
+    }
+    progress.Finish();
+    if (!message.isEmpty())
+        Complain(err, message.toStdString());
+
+    // Everything recorded is written and on the disk before the program ends.
+    bool written = true;
+    for (std::unique_ptr<RecordStream>* stream : {&csv, &json})
+        if (*stream && !(*stream)->Finish()) {
+            Complain(err,
+                     "Cannot write \"" + (*stream)->Name().string() + "\". " + (*stream)->Error());
+            written = false;
+        }
+    if (!log.SaveMirror())
+        written = false;
+    log.SetObserver(nullptr);
+    journal.Finish();
+    if (!written || (saveFailed && log.Mirror().HasRecords()))
+        return kExitOutputFailed;
+    return exitCode;
+}
+
+} // namespace lrf::measure
