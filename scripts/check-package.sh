@@ -179,6 +179,16 @@ port_check_fails_in_german() { # PROGRAM
 }
 check "a failed port open is told in German from the package's catalogue" \
     port_check_fails_in_german "$root/usr/bin/lrfcontrol"
+measures() { # PROGRAM ARGS...: three records, a header and status 0
+    local out status
+    out=$("${run_env[@]}" LRF_JOURNAL="$work/journal.sqlite" "$@" --distance --count 3 2>&1)
+    status=$?
+    echo "$out" | sed 's/^/      /'
+    [[ $status -eq 0 && $(printf '%s\n' "$out" | grep -c ' 123.4,M,') -eq 3 &&
+        "$out" == SN,Linear,* ]]
+}
+check "unpacked lrfmeasure measures the built-in simulator's shots and exits 0" \
+    measures "$root/usr/bin/lrfmeasure" --simulate
 
 # ---- installed with apt-get
 if [[ $install == 1 ]]; then
@@ -230,6 +240,8 @@ if [[ $install == 1 ]]; then
             [[ $status -eq 0 && "$out" == "$device: opened" ]]
         }
         check "installed lrfcontrol opens the installed lrfsim's port and exits 0" opens_simulator
+        check "installed lrfmeasure measures at the installed lrfsim's port and exits 0" \
+            measures /usr/bin/lrfmeasure --port "$device"
         kill "$sim_pid" 2>/dev/null
         wait "$sim_pid" 2>/dev/null
         sim_pid=

@@ -173,6 +173,9 @@ int RunMeasure(const MeasureOptions& options, std::FILE* out, std::FILE* err) {
         written = false;
     log.SetObserver(nullptr);
     journal.Finish();
+    // What the journal had to tell (records recovered at the start of a short
+    // run) may still wait for the event loop that is over now.
+    QCoreApplication::sendPostedEvents(&journal, QEvent::MetaCall);
     if (!written || (saveFailed && log.Mirror().HasRecords()))
         return kExitOutputFailed;
     return exitCode;

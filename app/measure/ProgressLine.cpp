@@ -55,7 +55,7 @@ std::string ProgressLine::Text(int done, int total, double seconds, int width) {
     bar.append(static_cast<std::size_t>(width - filled), '-');
     std::string left = "--:--";
     if (rate > 0.0) {
-        const auto rest = static_cast<long long>(std::ceil((total - done) / rate));
+        const auto rest = static_cast<long long>(std::ceil(std::max(0, total - done) / rate));
         char time[32];
         std::snprintf(time, sizeof time, "%lld:%02lld", rest / 60, rest % 60);
         left = time;

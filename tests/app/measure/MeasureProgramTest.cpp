@@ -12,7 +12,9 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <array>
 #include <csignal>
+#include <memory>
 
 namespace {
 
@@ -23,12 +25,14 @@ using lrf::sim::SimSettings;
 // separators; its standard output read as it comes.
 class Measure {
 public:
-    explicit Measure(const QStringList& args) {
+    // Runs in `folder` with the journal there; a folder of its own by default.
+    explicit Measure(const QStringList& args, const QString& folder = {}) {
+        const QString work = folder.isEmpty() ? own.path() : folder;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("LRF_JOURNAL"), journal.filePath("journal.sqlite"));
+        env.insert(QStringLiteral("LRF_JOURNAL"), work + QStringLiteral("/journal.sqlite"));
         env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
         process.setProcessEnvironment(env);
-        process.setWorkingDirectory(journal.path());
+        process.setWorkingDirectory(work);
         process.start(QStringLiteral(LRFMEASURE_PROGRAM), args);
         clock.start();
     }
@@ -70,7 +74,7 @@ public:
         return lines;
     }
 
-    QTemporaryDir journal;
+    QTemporaryDir own;
     QProcess process;
     QElapsedTimer clock;
     QString out, err;
@@ -194,20 +198,46 @@ TEST_F(MeasureProgram, JsonLinesParseAndRotationPairsMakeOneRecord) {
     }
 }
 
-// One reply that does not come: the watchdog's 10 seconds, status 4, and every
-// record made before it written.
-TEST_F(MeasureProgram, ADroppedReplyEndsWithTheWatchdogsStatus) {
-    answerAtOnce();
-    Measure measure(
-        {"--port", QString::fromStdString(sim.DevicePath()), "--distance", "--count", "0"});
-    ASSERT_TRUE(measure.waitForLines(4)) << measure.err.toStdString();
-    sim.SetFault(SimFault::DropReply);
-    QElapsedTimer silence;
-    silence.start();
-    EXPECT_EQ(measure.finish(), 4) << measure.err.toStdString();
-    EXPECT_GE(silence.elapsed(), 9500);
-    EXPECT_TRUE(measure.err.contains("Communication failure!")) << measure.err.toStdString();
-    EXPECT_EQ(measure.csvLines().size() - 1, static_cast<qsizetype>(sim.Counters().repliesSent));
+// A reply that does not come, and one that never ends like a frame (which
+// leaves the window program's run waiting): the watchdog's 10 seconds, status
+// 4, and every record made before written. Both run at once.
+TEST(MeasureWatchdog, AMissingOrUnfinishedReplyEndsWithItsStatus) {
+    struct Run {
+        SimFault fault;
+        lrf::sim::RangefinderSimulator instrument;
+        std::unique_ptr<Measure> measure;
+        QElapsedTimer silence;
+    };
+    std::array<Run, 2> runs{Run{SimFault::DropReply, {}, {}, {}},
+                            Run{SimFault::Garbage, {}, {}, {}}};
+    for (Run& run : runs) {
+        SimSettings atOnce;
+        atOnce.linePace = false;
+        run.instrument.SetSettings(atOnce);
+        run.instrument.Start();
+        run.measure = std::make_unique<Measure>(
+            QStringList{"--port", QString::fromStdString(run.instrument.DevicePath()), "--distance",
+                        "--count", "0"});
+    }
+    for (Run& run : runs) {
+        ASSERT_TRUE(run.measure->waitForLines(4)) << run.measure->err.toStdString();
+        run.instrument.SetFault(run.fault);
+        run.silence.start();
+    }
+    for (Run& run : runs) {
+        SCOPED_TRACE(static_cast<int>(run.fault));
+        EXPECT_EQ(run.measure->finish(), 4) << run.measure->err.toStdString();
+        EXPECT_GE(run.silence.elapsed(), 9500);
+        EXPECT_TRUE(run.measure->err.contains("Communication failure!"))
+            << run.measure->err.toStdString();
+        // The garbage is a reply, recorded with the no-value texts; the dropped one is not.
+        const QStringList lines = run.measure->csvLines();
+        EXPECT_EQ(lines.size() - 1, static_cast<qsizetype>(run.instrument.Counters().repliesSent));
+        if (run.fault == SimFault::Garbage) {
+            EXPECT_TRUE(lines.back().contains(",----.-,M,---.-,KPH,"))
+                << lines.back().toStdString();
+        }
+    }
 }
 
 // Ctrl+C in the middle of an endless run: status 130, and the file holds every
@@ -263,6 +293,52 @@ TEST_F(MeasureProgram, AFolderGetsTheAutomaticSaveFiles) {
     ASSERT_EQ(contents[1].size(), 2);
     EXPECT_EQ(contents[0][0], contents[1][0]);
     EXPECT_TRUE(contents[1][1].startsWith("1, 123.4,M,")) << contents[1][1].toStdString();
+}
+
+// Every record also goes into the window program's crash journal: a run that
+// ends in order leaves nothing to recover; the records of one killed from
+// outside are written by the next start into a file laid out like an
+// automatic save, in the killed run's folder.
+TEST(MeasureJournal, AKilledRunIsRecoveredByTheNextStart) {
+    lrf::sim::RangefinderSimulator instrument;
+    SimSettings atOnce;
+    atOnce.linePace = false;
+    instrument.SetSettings(atOnce);
+    instrument.Start();
+    const QString port = QString::fromStdString(instrument.DevicePath());
+    QTemporaryDir work;
+    const auto csvFiles = [&] { return QDir(work.path()).entryList({"*.csv"}, QDir::Files); };
+
+    Measure inOrder({"--port", port, "--distance", "--count", "5", "--csv", "a.csv"}, work.path());
+    ASSERT_EQ(inOrder.finish(), 0) << inOrder.err.toStdString();
+    {
+        Measure killed({"--port", port, "--distance", "--count", "0", "--csv", "b.csv", "--json"},
+                       work.path());
+        ASSERT_TRUE(killed.waitForLines(20)) << killed.err.toStdString();
+        killed.signal(SIGKILL);
+        EXPECT_EQ(killed.finish(), -1);
+    }
+    const QStringList killedLines =
+        Measure::SplitLines(FileText(work.filePath("b.csv")), QStringLiteral("\r\n"));
+    EXPECT_EQ(csvFiles(), (QStringList{"a.csv", "b.csv"}));
+
+    Measure next({"--simulate", "--distance", "--csv", "c.csv"}, work.path());
+    ASSERT_EQ(next.finish(), 0) << next.err.toStdString();
+    EXPECT_TRUE(next.err.contains("records that an earlier run")) << next.err.toStdString();
+    QStringList recovered = csvFiles();
+    recovered.removeAll("a.csv");
+    recovered.removeAll("b.csv");
+    recovered.removeAll("c.csv");
+    ASSERT_EQ(recovered.size(), 1) << csvFiles().join(' ').toStdString();
+    const QStringList lines =
+        Measure::SplitLines(FileText(work.filePath(recovered[0])), QStringLiteral("\r\n"));
+    // What the killed run had written, but for the last few milliseconds' records
+    // that its journal writer had not yet taken (as in the window program), and
+    // perhaps records it had not yet written to its file.
+    EXPECT_GE(lines.size(), killedLines.size() - 3);
+    EXPECT_GE(lines.size(), 18);
+    for (qsizetype i = 0; i < std::min(lines.size(), killedLines.size()); ++i)
+        EXPECT_EQ(lines[i], killedLines[i]) << i;
 }
 
 TEST(MeasureProgramEnds, QuickEndsAndTheirStatuses) {
