@@ -5,7 +5,6 @@
 #include "LogStore.h"
 #include "LrfVersion.h"
 #include "MainFrm.h"
-#include "PortControl.h"
 #include "QuitSignals.h"
 #include "RangefinderSimulator.h"
 #include "ShowDataFrm.h"
@@ -30,7 +29,6 @@ int main(int argc, char* argv[]) {
         return *status;
     // The main window's close ends the program, whether or not the log is shown.
     QApplication::setQuitOnLastWindowClosed(false);
-    lrf::InstallGuiHandOver();
 
     std::unique_ptr<lrf::sim::RangefinderSimulator> simulator;
     if (commandLine.simulate) {
@@ -75,6 +73,5 @@ int main(int argc, char* argv[]) {
         if (store)
             store->Finish(); // the last lines, while the store takes them
     }
-    lrf::RemoveGuiHandOver();
     return result;
 }

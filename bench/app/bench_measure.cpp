@@ -113,8 +113,8 @@ Figures MeasureRun(int shots, bool paced, int& status) {
     clock.start();
     process.start(QStringLiteral(LRFMEASURE_PROGRAM),
                   {QStringLiteral("--port"), QString::fromStdString(sim.DevicePath()),
-                   QStringLiteral("--distance"), QStringLiteral("--count"),
-                   QString::number(shots), QStringLiteral("--csv"), work.filePath("run.csv")});
+                   QStringLiteral("--distance"), QStringLiteral("--count"), QString::number(shots),
+                   QStringLiteral("--csv"), work.filePath("run.csv")});
     process.waitForFinished(180000);
     const double seconds = static_cast<double>(clock.elapsed()) / 1000.0;
     status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
@@ -138,8 +138,8 @@ bool Compare(const char* what, int shots, bool paced) {
     int status = -1;
     const Figures measure = MeasureRun(shots, paced, status);
     Print("lrfmeasure", measure);
-    const double ratio = window.shotsPerSecond > 0 ? measure.shotsPerSecond / window.shotsPerSecond
-                                                   : 0.0;
+    const double ratio =
+        window.shotsPerSecond > 0 ? measure.shotsPerSecond / window.shotsPerSecond : 0.0;
     std::printf("lrfmeasure / window program: %.4f (target at least 1.00, within the noise "
                 "of one run)\n",
                 ratio);

@@ -332,11 +332,13 @@ TEST(MeasureJournal, AKilledRunIsRecoveredByTheNextStart) {
     ASSERT_EQ(recovered.size(), 1) << csvFiles().join(' ').toStdString();
     const QStringList lines =
         Measure::SplitLines(FileText(work.filePath(recovered[0])), QStringLiteral("\r\n"));
-    // What the killed run had written, and perhaps the records it had not yet.
-    EXPECT_GE(lines.size(), killedLines.size());
-    EXPECT_GE(lines.size(), 21);
-    for (qsizetype i = 0; i < killedLines.size(); ++i)
-        EXPECT_EQ(lines.value(i), killedLines[i]) << i;
+    // What the killed run had written, but for the last few milliseconds' records
+    // that its journal writer had not yet taken (as in the window program), and
+    // perhaps records it had not yet written to its file.
+    EXPECT_GE(lines.size(), killedLines.size() - 3);
+    EXPECT_GE(lines.size(), 18);
+    for (qsizetype i = 0; i < std::min(lines.size(), killedLines.size()); ++i)
+        EXPECT_EQ(lines[i], killedLines[i]) << i;
 }
 
 TEST(MeasureProgramEnds, QuickEndsAndTheirStatuses) {
