@@ -15,7 +15,6 @@
 #include "MainFrm.h"
 #include "NumericEdit.h"
 #include "PgServer.h"
-#include "PortControl.h"
 #include "RangefinderSimulator.h"
 #include "ShowDataFrm.h"
 #include "StoreForwarder.h"
@@ -109,7 +108,8 @@ double ContinuousRun(lrf::TForm1& form, lrf::sim::RangefinderSimulator& sim, int
     QElapsedTimer clock;
     std::vector<qint64> sentAt;
     sentAt.reserve(static_cast<std::size_t>(shots));
-    form.onCommandSent = [&] { sentAt.push_back(clock.nsecsElapsed()); };
+    const QMetaObject::Connection sent = QObject::connect(
+        &form, &lrf::TForm1::commandSent, &form, [&] { sentAt.push_back(clock.nsecsElapsed()); });
     const auto repliesBefore = sim.Counters().repliesSent;
     form.controls().RzNumericEdit1->setValue(shots);
     clock.start();
@@ -120,7 +120,7 @@ double ContinuousRun(lrf::TForm1& form, lrf::sim::RangefinderSimulator& sim, int
     tail.start();
     while (sim.Counters().repliesSent - repliesBefore < sentAt.size() && tail.elapsed() < 1000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    form.onCommandSent = nullptr;
+    QObject::disconnect(sent);
     commands = sentAt.size();
     if (sentAt.size() < 2)
         return 0.0;
@@ -138,7 +138,6 @@ int main(int argc, char* argv[]) {
                     "postgresql)\n");
         return 0;
     }
-    lrf::InstallGuiHandOver();
     int result = 0;
     {
         PgServer server;
@@ -205,6 +204,5 @@ int main(int argc, char* argv[]) {
         form.controls().btnOpenCom->click();
         server.Stop();
     }
-    lrf::RemoveGuiHandOver();
     return result;
 }
