@@ -68,6 +68,10 @@ void JournalOutbox::Open() {
             Fail(JournalError::Kind::Unavailable, query.lastError());
         journalId = query.value(0).toString().toStdString();
         query.finish();
+        // A forwarded mark lost with the power only sends its lines again,
+        // which the store takes without a duplicate: no sync of its own.
+        if (!query.exec(QStringLiteral("PRAGMA synchronous = NORMAL")))
+            Fail(JournalError::Kind::Unavailable, query.lastError());
         const auto prepare = [&](QSqlQuery& q, const QString& sql) {
             q = QSqlQuery(c.db);
             if (!q.prepare(sql))
