@@ -353,6 +353,18 @@ TEST(MeasureProgramEnds, QuickEndsAndTheirStatuses) {
         {{"--distance"}, 2, "--port"},
         {{"--port", "/dev/lrf-test-no-such-port", "--distance"}, 3, "/dev/lrf-test-no-such-port"},
     };
+    QTemporaryDir work;
+    QFile earlier(work.filePath("earlier.csv"));
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write("SN,Linear\r\n1, 12.3\r\n");
+    earlier.close();
+    const std::vector<Case> runs{
+        // A run that cannot start leaves an earlier file as it was.
+        {{"--port", "/dev/lrf-test-no-such-port", "--distance", "--csv", "earlier.csv"},
+         3,
+         "/dev/lrf-test-no-such-port"},
+        {{"--simulate", "--distance", "--csv", "no-such-folder/run.csv"}, 6, "run.csv"},
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
         Measure measure(c.args);
@@ -360,6 +372,14 @@ TEST(MeasureProgramEnds, QuickEndsAndTheirStatuses) {
         EXPECT_TRUE((measure.out + measure.err).contains(QString::fromUtf8(c.inOutput)))
             << (measure.out + measure.err).toStdString();
     }
+    for (const Case& c : runs) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        Measure measure(c.args, work.path());
+        EXPECT_EQ(measure.finish(), c.status);
+        EXPECT_TRUE(measure.err.contains(QString::fromUtf8(c.inOutput)))
+            << measure.err.toStdString();
+    }
+    EXPECT_EQ(FileText(earlier.fileName()), "SN,Linear\r\n1, 12.3\r\n");
 }
 
 } // namespace
