@@ -15,7 +15,6 @@
 #include "MainControls.h"
 #include "MainFrm.h"
 #include "NumericEdit.h"
-#include "PortControl.h"
 #include "RangefinderSimulator.h"
 #include "Recorder.h"
 #include "ShowDataFrm.h"
@@ -46,7 +45,6 @@ int main(int argc, char* argv[]) {
     constexpr int kShots = 500;
     lrf::Application app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    lrf::InstallGuiHandOver();
     const int showSeconds = argc > 1 ? std::atoi(argv[1]) : 6;
 
     QTemporaryDir saveDir;
@@ -96,6 +94,5 @@ int main(int argc, char* argv[]) {
         runFor(showSeconds * 1000);
         ui.btnOpenCom->click();
     }
-    lrf::RemoveGuiHandOver();
     return 0;
 }

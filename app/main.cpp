@@ -4,7 +4,6 @@
 #include "LogJournal.h"
 #include "LrfVersion.h"
 #include "MainFrm.h"
-#include "PortControl.h"
 #include "QuitSignals.h"
 #include "RangefinderSimulator.h"
 #include "ShowDataFrm.h"
@@ -27,7 +26,6 @@ int main(int argc, char* argv[]) {
         return *status;
     // The main window's close ends the program, whether or not the log is shown.
     QApplication::setQuitOnLastWindowClosed(false);
-    lrf::InstallGuiHandOver();
 
     std::unique_ptr<lrf::sim::RangefinderSimulator> simulator;
     if (commandLine.simulate) {
@@ -60,6 +58,5 @@ int main(int argc, char* argv[]) {
         logWindow.SaveMirrorAtExit();
         journal.Finish();
     }
-    lrf::RemoveGuiHandOver();
     return result;
 }

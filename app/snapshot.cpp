@@ -13,7 +13,6 @@
 #include "MainControls.h"
 #include "MainFrm.h"
 #include "NumericEdit.h"
-#include "PortControl.h"
 #include "RangefinderSimulator.h"
 #include "Recorder.h"
 #include "ShowDataFrm.h"
@@ -40,7 +39,6 @@ void runFor(
 int main(int argc, char* argv[]) {
     lrf::Application app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    lrf::InstallGuiHandOver();
     const int showSeconds = argc > 1 ? std::atoi(argv[1]) : 6;
 
     QTemporaryDir saveDir;
@@ -75,6 +73,5 @@ int main(int argc, char* argv[]) {
         ui.RzBitBtn7->click();
         ui.btnOpenCom->click();
     }
-    lrf::RemoveGuiHandOver();
     return 0;
 }

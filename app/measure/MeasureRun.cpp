@@ -79,7 +79,7 @@ bool MeasureRun::Start(std::string& error) {
         return false;
     }
     gathering_.setLine(port_);
-    recorder_.btnRecordDataClick(); // recording on, as a run in the window switches it on
+    recorder_.SetRecording(true); // recording on, as a run in the window switches it on
 
     watchdog_.start();
     if (settings_.mode == Mode::Rotation)

@@ -12,7 +12,6 @@
 #include "MainControls.h"
 #include "MainFrm.h"
 #include "NumericEdit.h"
-#include "PortControl.h"
 #include "RangefinderSimulator.h"
 #include "Recorder.h"
 #include "ShowDataFrm.h"
@@ -53,7 +52,6 @@ struct Figures {
 int main(int argc, char* argv[]) {
     lrf::Application app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    lrf::InstallGuiHandOver();
     std::printf("load average at start: %s\n", LoadAverage().c_str());
 
     QTemporaryDir saveDir;
@@ -80,7 +78,8 @@ int main(int argc, char* argv[]) {
         QElapsedTimer clock;
         std::vector<qint64> sentAt;
         sentAt.reserve(kShots);
-        form.onCommandSent = [&] { sentAt.push_back(clock.nsecsElapsed()); };
+        QObject::connect(&form, &lrf::TForm1::commandSent, &form,
+                         [&] { sentAt.push_back(clock.nsecsElapsed()); });
 
         std::set<std::size_t> toggles; // gap i lies between commands i - 1 and i
         std::vector<qint64> toggleCost;
@@ -140,6 +139,5 @@ int main(int argc, char* argv[]) {
             result = 1;
         form.controls().btnOpenCom->click();
     }
-    lrf::RemoveGuiHandOver();
     return result;
 }

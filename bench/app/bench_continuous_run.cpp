@@ -17,7 +17,6 @@
 #include "MainFrm.h"
 #include "MeasurementController.h"
 #include "NumericEdit.h"
-#include "PortControl.h"
 #include "RangefinderSimulator.h"
 #include "Recorder.h"
 #include "ShowDataFrm.h"
@@ -115,13 +114,13 @@ ProgramRun RunProgram(int shots, bool paced) {
 
     QElapsedTimer clock;
     run.sentAt.reserve(static_cast<std::size_t>(shots));
-    form.onCommandSent = [&] {
+    QObject::connect(&form, &lrf::TForm1::commandSent, &form, [&] {
         run.sentAt.push_back(clock.nsecsElapsed());
         if (run.sentAt.size() > 1)
             run.lateUs.push_back(std::chrono::duration<double, std::micro>(
                                      Clock::now() - form.controller().Timer1().deadline())
                                      .count());
-    };
+    });
     // Where the time of a shot goes: from the command to the start of its reply's
     // handling, and the handling itself.
     run.replyStart.reserve(static_cast<std::size_t>(shots) * 8);
@@ -265,7 +264,6 @@ int main(int argc, char* argv[]) {
     constexpr int kPacedShots = 1000;
     lrf::Application app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    lrf::InstallGuiHandOver();
     int result = 0;
 
     std::printf("== 1. the program, replies written at once\n");
@@ -298,6 +296,5 @@ int main(int argc, char* argv[]) {
 
     if (!atOnce.ok || !paced.ok || raw.size() != static_cast<std::size_t>(kShots))
         result = 1;
-    lrf::RemoveGuiHandOver();
     return result;
 }

@@ -15,7 +15,6 @@
 #include "MainControls.h"
 #include "MainFrm.h"
 #include "NumericEdit.h"
-#include "PortControl.h"
 #include "RangefinderSimulator.h"
 #include "Recorder.h"
 #include "ShowDataFrm.h"
@@ -84,7 +83,8 @@ RunFigures ContinuousRun(lrf::TForm1& form, lrf::sim::RangefinderSimulator& sim,
     QElapsedTimer clock;
     std::vector<qint64> sentAt;
     sentAt.reserve(static_cast<std::size_t>(shots));
-    form.onCommandSent = [&] { sentAt.push_back(clock.nsecsElapsed()); };
+    const QMetaObject::Connection sent = QObject::connect(
+        &form, &lrf::TForm1::commandSent, &form, [&] { sentAt.push_back(clock.nsecsElapsed()); });
     const auto repliesBefore = sim.Counters().repliesSent;
     form.controls().RzNumericEdit1->setValue(shots);
     clock.start();
@@ -95,7 +95,7 @@ RunFigures ContinuousRun(lrf::TForm1& form, lrf::sim::RangefinderSimulator& sim,
     tail.start();
     while (sim.Counters().repliesSent - repliesBefore < sentAt.size() && tail.elapsed() < 1000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    form.onCommandSent = nullptr;
+    QObject::disconnect(sent);
 
     RunFigures figures;
     figures.commands = sentAt.size();
@@ -116,7 +116,6 @@ RunFigures ContinuousRun(lrf::TForm1& form, lrf::sim::RangefinderSimulator& sim,
 int main(int argc, char* argv[]) {
     lrf::Application app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    lrf::InstallGuiHandOver();
     QTemporaryDir dir;
     std::printf("journal in %s; %d processors\n", qPrintable(dir.path()),
                 QThread::idealThreadCount());
@@ -195,6 +194,5 @@ int main(int argc, char* argv[]) {
                     result = 1;
         form.controls().btnOpenCom->click();
     }
-    lrf::RemoveGuiHandOver();
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <ctime>
+#include <utility>
 
 namespace lrf {
 
@@ -15,7 +16,20 @@ std::string Padded(int value, std::size_t width) {
     return text;
 }
 
+Separators& Current() {
+    static Separators separators;
+    return separators;
+}
+
 } // namespace
+
+const Separators& CurrentSeparators() {
+    return Current();
+}
+
+void SetCurrentSeparators(Separators separators) {
+    Current() = std::move(separators);
+}
 
 LocalDateTime LocalNow() {
     using namespace std::chrono;

@@ -26,6 +26,12 @@ struct Separators {
     std::string time = ":";
 };
 
+// The system locale's separators as last looked up: the application object sets
+// them at start and again whenever the system locale changes, so that a record
+// does not look them up anew. Until set they are the "C" locale's. GUI thread.
+const Separators& CurrentSeparators();
+void SetCurrentSeparators(Separators separators);
+
 // Time stamp of a record: year/month/day hour:minute:second.milliseconds, with
 // the locale's date and time separators; the milliseconds carry no leading
 // zeros ("2024/03/05 14:07:39.52" for 52 ms).

@@ -18,16 +18,16 @@ RecordLog::MirrorWriter RecordLog::AutoSaveFiles(std::filesystem::path directory
     };
 }
 
-// The log window's WM_DATA_ADD: the row grows the grid when it lies past its
-// end; wParam 1 writes only the speed cells.
-void RecordLog::DataAdd(const TAData& record, int wParam) {
+// As the log window adds a record: the row grows the grid when it lies past
+// its end; the speed half of a rotation pair writes only the speed cells.
+void RecordLog::Add(const TAData& record, RowPart part) {
     if (record.Index < 0 || record.Index > std::numeric_limits<std::int32_t>::max() - 2)
         return;
     const std::int32_t row = record.Index + 1;
     if (static_cast<std::size_t>(row) > rows.size())
         rows.resize(static_cast<std::size_t>(row));
     LogCells& cells = rows[static_cast<std::size_t>(row - 1)];
-    if (wParam != 0) {
+    if (part == RowPart::SpeedCells) {
         cells[3] = record.SpeedText;
         cells[4] = record.SpeedUnitName;
     } else {
@@ -41,8 +41,8 @@ void RecordLog::DataAdd(const TAData& record, int wParam) {
         lineListener(LogLine{row, cells, file, replaced});
 }
 
-// The log window's WM_DATA_CLEAR: back to the header and an empty row 1.
-void RecordLog::DataClear() {
+// As the log window clears: back to the header and an empty row 1.
+void RecordLog::Clear() {
     rows.resize(1);
     rows.shrink_to_fit();
     for (std::size_t column = 1; column < rows[0].size(); ++column)
@@ -52,7 +52,7 @@ void RecordLog::DataClear() {
         observer->GridCleared();
 }
 
-void RecordLog::DataAutoSave() {
+void RecordLog::AutoSave() {
     SaveMirror();
 }
 

@@ -52,11 +52,11 @@ public:
     // The crash journal's hook, as the log window has it; nullptr for none.
     void SetObserver(LogObserver* newObserver) { observer = newObserver; }
 
-    void DataAdd(const TAData& record, int wParam) override;
-    void DataClear() override;
+    void Add(const TAData& record, RowPart part) override;
+    void Clear() override;
     // The automatic save; a failure is reported and the lines wait in the
     // mirror for the next save.
-    void DataAutoSave() override;
+    void AutoSave() override;
 
     // Writes the records the mirror holds, as the save at the end of a run.
     // True when there was nothing to write or it was written.

@@ -13,14 +13,14 @@ void FillFreeTexts(TAData& record, const FreeTexts& texts) {
 
 } // namespace
 
-bool Recorder::btnRecordDataClick() {
-    recordingOn = !recordingOn;
+bool Recorder::SetRecording(bool on) {
+    recordingOn = on;
     return recordingOn;
 }
 
-void Recorder::btnClearDataClick() {
+void Recorder::Clear() {
     recordCount = 0;
-    sink.DataClear();
+    sink.Clear();
 }
 
 RecordOutcome Recorder::Record(const MeasurementInputs& values, const FreeTexts& texts,
@@ -43,20 +43,20 @@ RecordOutcome Recorder::Record(const MeasurementInputs& values, const FreeTexts&
     // In the rotation run the distance half writes the row and the speed half
     // completes it; the pair counts once.
     if (values.RotationMode && values.RotationDistancePhase) {
-        sink.DataAdd(record, 0);
+        sink.Add(record, RowPart::WholeRow);
     } else {
-        sink.DataAdd(record, values.RotationMode ? 1 : 0);
+        sink.Add(record, values.RotationMode ? RowPart::SpeedCells : RowPart::WholeRow);
         ++recordCount;
     }
 
     if (recordCount >= AutoSaveLimit) {
         try {
-            sink.DataAutoSave();
+            sink.AutoSave();
         } catch (...) {
-            btnClearDataClick(); // the log restarts even when the save failed
+            Clear(); // the log restarts even when the save failed
             throw;
         }
-        btnClearDataClick();
+        Clear();
     }
     return RecordOutcome::Recorded;
 }
@@ -75,7 +75,7 @@ RecordOutcome Recorder::RecordSelfTest(const SelfTestInputs& values, const FreeT
     record.DateTimeText = RecordTimeStamp(now, separators);
     FillFreeTexts(record, texts);
 
-    sink.DataAdd(record, 0);
+    sink.Add(record, RowPart::WholeRow);
     ++recordCount;
     return RecordOutcome::Recorded;
 }

@@ -10,18 +10,24 @@
 
 namespace lrf {
 
-// The log as the recording step sees it: the window messages it sends, each
-// handled completely before the call returns.
+// Which cells of its row a record fills.
+enum class RowPart {
+    WholeRow,   // the whole row Index + 1
+    SpeedCells, // only the speed and speed-unit cells of that row
+};
+
+// The log as the recording step sees it; each call has been handled
+// completely when it returns.
 class LogSink {
 public:
     virtual ~LogSink() = default;
-    // WM_DATA_ADD. wParam 0 writes the whole row Index + 1; wParam 1 only its
-    // speed and speed-unit cells. The record is valid during the call only.
-    virtual void DataAdd(const TAData& record, int wParam) = 0;
-    // WM_DATA_CLEAR: the grid goes back to the header and row 1.
-    virtual void DataClear() = 0;
-    // WM_DATA_AUTOSAVE: the mirror is written to a time-stamped file.
-    virtual void DataAutoSave() = 0;
+    // Writes the record into row Index + 1, as `part` says. The record is
+    // valid during the call only.
+    virtual void Add(const TAData& record, RowPart part) = 0;
+    // The log goes back to its header and an empty first row.
+    virtual void Clear() = 0;
+    // The log's lines are written to a time-stamped file.
+    virtual void AutoSave() = 0;
 };
 
 // Values of one reply, already converted into the selected units.
@@ -63,17 +69,8 @@ enum class RecordOutcome {
 inline constexpr StringId RecordLimitMessage = strRecordLimit;
 inline constexpr const char* RecordLimitCaption = "Error";
 
-// Face of btnRecordData for a recording state.
-struct RecordButtonFace {
-    int imageIndex;
-    StringId caption;
-};
-constexpr RecordButtonFace RecordButtonFor(bool recordingOn) {
-    return recordingOn ? RecordButtonFace{7, strStopRecord} : RecordButtonFace{8, strRecordData};
-}
-
 // The recording switch, the record counter and the recording step. It talks to
-// the log only through the sink. The receive handler calls, after decoding and
+// the log only through the sink. The reply handling calls, after decoding and
 // the readouts:
 //     if (recorder.Record(values, texts, LocalNow(), separators) ==
 //         RecordOutcome::RefusedAtLimit) { show the limit message; return; }
@@ -90,10 +87,10 @@ public:
     // Records handed to the log since the last clear; the Index of the next one.
     std::int32_t RecordCount() const { return recordCount; }
 
-    // btnRecordDataClick: toggles recording; returns the new state.
-    bool btnRecordDataClick();
-    // btnClearDataClick: count back to 0 and WM_DATA_CLEAR.
-    void btnClearDataClick();
+    // Switches recording on or off; returns whether it is on now.
+    bool SetRecording(bool on);
+    // Count back to 0, and the log cleared.
+    void Clear();
     // The main window's show handler starts the count at 0.
     void ResetCount() { recordCount = 0; }
 

@@ -8,7 +8,8 @@ namespace lrf {
 
 // Lets the serial component's event thread hand its events to the thread of
 // the event loop: the wake-up hook queues a call onto the application object.
-// Install once, after the application object exists.
+// Install once, after the application object exists; the window program's
+// application object (lrf::Application) installs it itself.
 void InstallGuiHandOver();
 void RemoveGuiHandOver();
 

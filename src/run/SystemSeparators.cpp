@@ -37,4 +37,8 @@ Separators SystemSeparators() {
     return LocaleSeparators(QLocale::system());
 }
 
+void RefreshCurrentSeparators() {
+    SetCurrentSeparators(SystemSeparators());
+}
+
 } // namespace lrf

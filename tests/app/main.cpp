@@ -1,10 +1,9 @@
 #include "Application.h"
-#include "PortControl.h"
 
 #include <gtest/gtest.h>
 
-// One application object for the whole run, with the serial component's
-// hand-over wired to it the way the program wires it.
+// One application object for the whole run; it takes the serial component's
+// hand-overs as in the program.
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     // Test discovery runs this program without the test environment.
@@ -12,8 +11,6 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     lrf::Application app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    lrf::InstallGuiHandOver();
     const int result = RUN_ALL_TESTS();
-    lrf::RemoveGuiHandOver();
     return result;
 }

@@ -12,7 +12,6 @@
 #include "MainControls.h"
 #include "MainFrm.h"
 #include "NumericEdit.h"
-#include "PortControl.h"
 #include "QuitSignals.h"
 #include "Recorder.h"
 #include "ShowDataFrm.h"
@@ -55,7 +54,6 @@ int main(int argc, char* argv[]) {
     lrf::Application app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("lrfcontrol"));
     QApplication::setQuitOnLastWindowClosed(false);
-    lrf::InstallGuiHandOver();
     PrintingDialogs dialogs;
     const QString device = QString::fromLocal8Bit(argv[1]);
     const int shots = std::atoi(argv[2]);
@@ -81,7 +79,8 @@ int main(int argc, char* argv[]) {
                 form.btnExitClick();
                 return;
             }
-            form.onCommandSent = [&] { records = form.recorder().RecordCount(); };
+            QObject::connect(&form, &lrf::TForm1::commandSent, &form,
+                             [&] { records = form.recorder().RecordCount(); });
             form.controls().btnOpenCom->click();
             form.controls().RzNumericEdit1->setValue(shots);
             form.controls().RzBitBtn6->click();
@@ -92,7 +91,6 @@ int main(int argc, char* argv[]) {
         logWindow.SaveMirrorAtExit();
         journal.Finish();
     }
-    lrf::RemoveGuiHandOver();
     std::printf("ended\n");
     std::fflush(stdout);
     return result;

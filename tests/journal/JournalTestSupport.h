@@ -41,7 +41,7 @@ struct LogUnderTest {
     explicit LogUnderTest(const std::filesystem::path& folder) {
         window.SetAutoSaveDirectory(QString::fromStdString(folder.string()));
         window.InitGrid();
-        recorder.btnRecordDataClick();
+        recorder.SetRecording(true);
     }
     void Play(int first, int end) {
         for (int step = first; step < end; ++step)

@@ -9,24 +9,24 @@ using namespace lrf;
 
 namespace {
 
-// Keeps every message the recording step sends, in order.
+// Keeps every call the recording step makes on the log, in order.
 struct MessageLog : LogSink {
     struct Message {
         char kind; // 'A' add, 'C' clear, 'S' autosave
-        int wParam = 0;
+        RowPart part = RowPart::WholeRow;
         TAData record;
     };
     std::vector<Message> messages;
     bool throwOnAutoSave = false;
     bool keep = true; // off while a test only fills the count
 
-    void DataAdd(const TAData& record, int wParam) override {
+    void Add(const TAData& record, RowPart part) override {
         if (keep)
-            messages.push_back({'A', wParam, record});
+            messages.push_back({'A', part, record});
     }
-    void DataClear() override { messages.push_back({'C', 0, {}}); }
-    void DataAutoSave() override {
-        messages.push_back({'S', 0, {}});
+    void Clear() override { messages.push_back({'C', RowPart::WholeRow, {}}); }
+    void AutoSave() override {
+        messages.push_back({'S', RowPart::WholeRow, {}});
         if (throwOnAutoSave)
             throw std::runtime_error("Cannot create file");
     }
@@ -56,7 +56,7 @@ MeasurementInputs Speed(double kph) {
 
 class RecorderTest : public ::testing::Test {
 protected:
-    RecorderTest() { recorder.btnRecordDataClick(); }
+    RecorderTest() { recorder.SetRecording(true); }
 
     RecordOutcome Record(const MeasurementInputs& in) {
         return recorder.Record(in, kTexts, kTime, kCSeparators);
@@ -68,7 +68,7 @@ protected:
 
 } // namespace
 
-TEST(RecorderSwitch, ToggleAndButtonFace) {
+TEST(RecorderSwitch, OnAndOff) {
     MessageLog log;
     Recorder recorder(log);
     EXPECT_FALSE(recorder.RecordingOn());
@@ -77,12 +77,10 @@ TEST(RecorderSwitch, ToggleAndButtonFace) {
     EXPECT_TRUE(log.messages.empty());
     EXPECT_EQ(recorder.RecordCount(), 0);
 
-    EXPECT_TRUE(recorder.btnRecordDataClick());
-    EXPECT_EQ(RecordButtonFor(true).imageIndex, 7);
-    EXPECT_EQ(RecordButtonFor(true).caption, strStopRecord);
-    EXPECT_FALSE(recorder.btnRecordDataClick());
-    EXPECT_EQ(RecordButtonFor(false).imageIndex, 8);
-    EXPECT_EQ(RecordButtonFor(false).caption, strRecordData);
+    EXPECT_TRUE(recorder.SetRecording(true));
+    EXPECT_TRUE(recorder.RecordingOn());
+    EXPECT_FALSE(recorder.SetRecording(false));
+    EXPECT_FALSE(recorder.RecordingOn());
 }
 
 TEST_F(RecorderTest, RecordCarriesValuesUnitsTimeAndFreeTexts) {
@@ -92,7 +90,7 @@ TEST_F(RecorderTest, RecordCarriesValuesUnitsTimeAndFreeTexts) {
     ASSERT_EQ(Record(in), RecordOutcome::Recorded);
     ASSERT_EQ(log.Kinds(), "A");
     const TAData& r = log.messages[0].record;
-    EXPECT_EQ(log.messages[0].wParam, 0);
+    EXPECT_EQ(log.messages[0].part, RowPart::WholeRow);
     EXPECT_EQ(r.Index, 0);
     EXPECT_EQ(r.DistanceText, "  12.3");
     EXPECT_EQ(r.DistanceUnitName, "Ft");
@@ -161,7 +159,7 @@ TEST_F(RecorderTest, RotationPairSharesIndexAndCountsOnce) {
     ASSERT_EQ(log.Kinds(), "AAAAAA");
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(log.messages[i].record.Index, i / 2);
-        EXPECT_EQ(log.messages[i].wParam, i % 2);
+        EXPECT_EQ(log.messages[i].part, i % 2 ? RowPart::SpeedCells : RowPart::WholeRow);
     }
 }
 
@@ -218,7 +216,7 @@ TEST_F(RecorderTest, RecordLimitRefusesAndCountsNothing) {
     EXPECT_EQ(LoadStr(RecordLimitMessage), LoadStr(35));
     EXPECT_STREQ(RecordLimitCaption, "Error");
 
-    recorder.btnClearDataClick();
+    recorder.Clear();
     EXPECT_EQ(log.Kinds(), "C");
     EXPECT_EQ(Record(Distance(1.0)), RecordOutcome::Recorded);
 }

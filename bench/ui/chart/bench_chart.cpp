@@ -52,7 +52,7 @@ double AddRecords(lrf::TFrmShowData& window, int count) {
     for (int i = 0; i < count; ++i) {
         r.Index = i;
         r.DistanceText = lrf::DistanceRecordText(100 + 2 * std::sin(i / 300.0) + (i % 11) * 0.1);
-        sink.DataAdd(r, 0);
+        sink.Add(r, lrf::RowPart::WholeRow);
     }
     return MillisecondsSince(start) / count;
 }

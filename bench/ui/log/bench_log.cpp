@@ -47,7 +47,7 @@ double AddRecords(lrf::TFrmShowData& window, int count) {
     const auto start = Clock::now();
     for (int i = 0; i < count; ++i) {
         record.Index = i;
-        sink.DataAdd(record, 0);
+        sink.Add(record, lrf::RowPart::WholeRow);
     }
     return MillisecondsSince(start) / count;
 }

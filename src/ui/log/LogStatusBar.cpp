@@ -103,7 +103,7 @@ QLabel* LogStatusBar::StatsLabel() const {
 }
 
 void LogStatusBar::Refresh() {
-    const std::string decimal = SystemSeparators().decimal;
+    const std::string decimal = CurrentSeparators().decimal;
     statsLabel->SetLines(FromUtf8(StatusLine(stats, decimal, StatusDetail::Full)),
                          FromUtf8(StatusLine(stats, decimal, StatusDetail::Compact)));
 }
@@ -118,7 +118,7 @@ void LogStatusBar::SetStoreState(const QString& text) {
 }
 
 QString LogStatusBar::StatisticsText() const {
-    return FromUtf8(StatisticsTable(stats, SystemSeparators().decimal));
+    return FromUtf8(StatisticsTable(stats, CurrentSeparators().decimal));
 }
 
 void LogStatusBar::CopyStatistics() const {

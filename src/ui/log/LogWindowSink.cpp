@@ -6,17 +6,18 @@
 
 namespace lrf {
 
-void LogWindowSink::DataAdd(const TAData& record, int wParam) {
-    DataAddEvent event(record, wParam);
+void LogWindowSink::Add(const TAData& record, RowPart part) {
+    // wParam 1 fills only the speed cells of the row.
+    DataAddEvent event(record, part == RowPart::SpeedCells ? 1 : 0);
     QCoreApplication::sendEvent(&logWindow, &event);
 }
 
-void LogWindowSink::DataClear() {
+void LogWindowSink::Clear() {
     QEvent event(WM_DATA_CLEAR);
     QCoreApplication::sendEvent(&logWindow, &event);
 }
 
-void LogWindowSink::DataAutoSave() {
+void LogWindowSink::AutoSave() {
     QEvent event(WM_DATA_AUTOSAVE);
     QCoreApplication::sendEvent(&logWindow, &event);
 }

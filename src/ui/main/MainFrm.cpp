@@ -18,6 +18,7 @@
 #include "SerialPorts.h"
 #include "ShowDataFrm.h"
 #include "Texts.h"
+#include "Units.h"
 #include "ui_MainFrm.h"
 
 #include <QCloseEvent>
@@ -48,18 +49,8 @@ TForm1::TForm1(QWidget* parent)
 
     MeasurementController::Controls controls{ui_->RzBitBtn6, ui_->RzBitBtn9, ui_->RzBitBtn7,
                                              ui_->RzNumericEdit1, ui_->RzNumericEdit2};
-    MeasurementController::Hooks hooks{[this](std::string_view text) { sendHexCommand(text); },
-                                       [this] { return recorder_ && recorder_->RecordingOn(); },
-                                       [this] { btnRecordDataClick(); },
-                                       [this] { btnShowDataClick(); }};
-    controller_ = std::make_unique<MeasurementController>(state_.control, controls, hooks, this);
-
-    ReplyHandler::Steps steps{
-        [this](std::uint8_t unit, double value) { showDistance(unit, value); },
-        [this](std::uint8_t unit, double value) { showSpeed(unit, value); },
-        [this] { return !recorder_ || RecordReply(*recorder_, state_, freeTexts(), this); },
-        [this](bool endedWithEE) { controller_->ReArm(endedWithEE, replyArrived_); }};
-    replyHandler_ = std::make_unique<ReplyHandler>(state_, steps);
+    controller_ = std::make_unique<MeasurementController>(state_.control, controls, this);
+    replyHandler_ = std::make_unique<ReplyHandler>(state_, this);
     replyGathering_ = std::make_unique<ReplyGathering>(
         [this](std::span<const std::uint8_t> batch, std::chrono::steady_clock::time_point arrived) {
             handleReply(batch, arrived);
@@ -93,8 +84,7 @@ TForm1::TForm1(QWidget* parent)
     });
     connect(ui_->cbbComPort, &PortComboBox::popupAboutToShow, this, &TForm1::refreshPortBox);
 
-    ui_->GroupBox1->bind(&state_.measurement.LinearDistance, &state_.units.DistanceUnit);
-    ui_->GroupBox3->bind(&state_.measurement.SpeedValue, &state_.units.SpeedUnit);
+    connectUnits();
     connectControls();
 }
 
@@ -110,6 +100,7 @@ void TForm1::attachLogWindow(TFrmShowData& logWindow) {
     logWindow_ = &logWindow;
     logSink_ = std::make_unique<LogWindowSink>(logWindow);
     recorder_ = std::make_unique<Recorder>(*logSink_);
+    replyHandler_->setRecording(recorder_.get(), &freeTexts_);
 }
 
 void TForm1::setUpLook() {
@@ -163,6 +154,26 @@ void TForm1::setUpLook() {
 
     ui_->RzNumericEdit1->setValue(0);
     ui_->RzNumericEdit2->setValue(MeasurementController::kRotationIntervalMs);
+}
+
+// The units' announcements, each to the window's handler for it. Direct: the
+// handlers run inside the emit, so a reply is shown, recorded and re-armed in
+// that order, and a run start has switched recording on before the first shot.
+void TForm1::connectUnits() {
+    const MeasurementController* c = controller_.get();
+    const ReplyHandler* r = replyHandler_.get();
+    connect(c, &MeasurementController::commandToSend, this, &TForm1::sendHexCommand,
+            Qt::DirectConnection);
+    connect(c, &MeasurementController::runStarting, this, &TForm1::runStarting,
+            Qt::DirectConnection);
+    connect(r, &ReplyHandler::valuesDecoded, this, &TForm1::showValues, Qt::DirectConnection);
+    connect(r, &ReplyHandler::recordRefused, this, &TForm1::showRecordLimit, Qt::DirectConnection);
+    connect(r, &ReplyHandler::replyHandled, c, &MeasurementController::ReArm, Qt::DirectConnection);
+    connect(ui_->GroupBox1, &ReadoutPanel::unitPicked, this, &TForm1::RzComboBox3Change);
+    connect(ui_->GroupBox3, &ReadoutPanel::unitPicked, this, &TForm1::RzComboBox1Change);
+    for (QLineEdit* edit : {ui_->RzEdit1, ui_->RzEdit2, ui_->RzEdit3, ui_->RzEdit4})
+        connect(edit, &QLineEdit::textChanged, this, &TForm1::freeTextEdited);
+    freeTextEdited();
 }
 
 void TForm1::connectControls() {
@@ -263,6 +274,33 @@ void TForm1::showSpeed(std::uint8_t unit, double value) {
     ui_->GroupBox3->ShowSpeed(unit, value);
 }
 
+void TForm1::showValues(std::uint8_t distanceUnit, double distance, std::uint8_t speedUnit,
+                        double speed) {
+    showDistance(distanceUnit, distance);
+    showSpeed(speedUnit, speed);
+}
+
+// Picking the unit already held changes nothing: yards and feet do not convert
+// back exactly, so converting into the same unit would nudge the value. A held
+// no-value mark stays the mark.
+void TForm1::RzComboBox3Change(std::uint8_t unit) {
+    double& value = state_.measurement.LinearDistance;
+    std::uint8_t& held = state_.units.DistanceUnit;
+    if (unit != held)
+        value = ConvertDistance(held, unit, value);
+    held = unit;
+    showDistance(held, value);
+}
+
+void TForm1::RzComboBox1Change(std::uint8_t unit) {
+    double& value = state_.measurement.SpeedValue;
+    std::uint8_t& held = state_.units.SpeedUnit;
+    if (unit != held)
+        value = ConvertSpeed(held, unit, value);
+    held = unit;
+    showSpeed(held, value);
+}
+
 void TForm1::sendHexCommand(std::string_view text) {
     try {
         SendCommand(*commands_, text, true);
@@ -272,13 +310,14 @@ void TForm1::sendHexCommand(std::string_view text) {
         if (!cport::IsDeviceGone(e))
             throw;
     }
-    if (onCommandSent)
-        onCommandSent();
+    emit commandSent();
 }
 
-FreeTexts TForm1::freeTexts() const {
-    return {ui_->RzEdit1->text().toStdString(), ui_->RzEdit2->text().toStdString(),
-            ui_->RzEdit3->text().toStdString(), ui_->RzEdit4->text().toStdString()};
+// The records read the four fields as they are at each record: keep them as the
+// records' texts whenever one changes, rather than converting all four per reply.
+void TForm1::freeTextEdited() {
+    freeTexts_ = {ui_->RzEdit1->text().toStdString(), ui_->RzEdit2->text().toStdString(),
+                  ui_->RzEdit3->text().toStdString(), ui_->RzEdit4->text().toStdString()};
 }
 
 void TForm1::refreshPortBox() {
@@ -314,13 +353,28 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::btnRecordDataClick() {
-    const RecordButtonFace face = RecordButtonFor(recorder_->btnRecordDataClick());
-    ui_->btnRecordData->setImageIndex(face.imageIndex);
-    ui_->btnRecordData->setText(LoadText(face.caption));
+    showRecording(recorder_->SetRecording(!recorder_->RecordingOn()));
+}
+
+// The record button's image index is the recording state.
+void TForm1::showRecording(bool on) {
+    ui_->btnRecordData->setImageIndex(on ? imgRunning : imgRecord);
+    ui_->btnRecordData->setText(LoadText(on ? strStopRecord : strRecordData));
 }
 
 void TForm1::btnClearDataClick() {
-    recorder_->btnClearDataClick();
+    recorder_->Clear();
+}
+
+// A run starts with recording on and the log window shown below the main window.
+void TForm1::runStarting() {
+    if (!recorder_->RecordingOn())
+        btnRecordDataClick();
+    btnShowDataClick();
+}
+
+void TForm1::showRecordLimit() {
+    ShowRecordLimit(this);
 }
 
 void TForm1::btnShowDataClick() {
@@ -332,11 +386,15 @@ void TForm1::btnSaveDataClick() {
 }
 
 void TForm1::btnTestClick() {
-    SelfTestSteps steps{
-        [this](std::uint8_t unit, double value) { showDistance(unit, value); },
-        [this](const SelfTestInputs& values) { RecordSelfTest(*recorder_, values, freeTexts()); },
-        [this] { return recorder_->RecordingOn(); }, [this] { controller_->ReArmShotTimers(); }};
-    RunSelfTest(ui_->edtTest->text().toStdString(), state_, steps);
+    const std::string text = ui_->edtTest->text().toStdString();
+    const std::optional<SelfTestFrame> frame = DecodeSelfTestEntry(text, state_);
+    if (!frame)
+        return;
+    showDistance(state_.units.DistanceUnit, state_.measurement.LinearDistance);
+    if (recorder_->RecordingOn())
+        RecordSelfTest(*recorder_, frame->values, freeTexts_);
+    if (frame->endedWithEE)
+        controller_->ReArmShotTimers();
 }
 
 // A reply may come in pieces: the gathering holds the beginning of a frame until
@@ -357,9 +415,8 @@ void TForm1::ComPort1RxChar(int count) {
 
 void TForm1::handleReply(std::span<const std::uint8_t> batch,
                          std::chrono::steady_clock::time_point arrived) {
-    replyArrived_ = arrived;
     try {
-        replyHandler_->handle(batch);
+        replyHandler_->handle(batch, arrived);
     } catch (const std::exception& e) {
         Application::showException(QString::fromUtf8(e.what()));
     }

@@ -2,12 +2,12 @@
 
 #include "MainControls.h"
 #include "MainState.h"
+#include "Recorder.h"
 
 #include <QStringList>
 #include <QWidget>
 
 #include <chrono>
-#include <functional>
 #include <memory>
 #include <span>
 
@@ -31,11 +31,13 @@ class Recorder;
 class ReplyGathering;
 class ReplyHandler;
 class TFrmShowData;
-struct FreeTexts;
 
 // The main window. It owns the measurement state, the serial port and the
 // timers, and wires its controls to the units that do the work: the measurement
-// controller, the reply handler, the recorder and the port button.
+// controller, the reply handler, the recorder and the port button. The units
+// announce what the window is to do with its widgets through signals, connected
+// directly (all of it runs on the GUI thread), so a reply's steps run in the
+// order the reply handler emits them.
 class TForm1 : public QWidget {
     Q_OBJECT
 
@@ -62,13 +64,14 @@ public:
     void btnTestClick();
     void ComPort1RxChar(int count);
     void ComPort1DeviceLost();
+    // The operator picked a unit on the distance or the speed readout: the held
+    // value is converted into it and shown.
+    void RzComboBox3Change(std::uint8_t unit);
+    void RzComboBox1Change(std::uint8_t unit);
 
     // Brings the port box up to date with the machine's ports, keeping what the
     // operator picked or typed; runs when the box opens and on hot-plug.
     void refreshPortBox();
-
-    // Called after every command written to the port (for measurements).
-    std::function<void()> onCommandSent;
 
     // Units and state, for the program entry and the tests.
     ReplyGathering& replyGathering() { return *replyGathering_; }
@@ -79,6 +82,10 @@ public:
     cport::TComPort& comPort() { return *ComPort1_; }
     PortReconnect& portReconnect() { return *reconnect_; }
 
+signals:
+    // A measurement command has just been written to the port (or found it closed).
+    void commandSent();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -87,12 +94,18 @@ private:
     void setCaptions();
     void setUpLook();
     void connectControls();
+    void connectUnits();
     void showDistance(std::uint8_t unit, double value);
     void showSpeed(std::uint8_t unit, double value);
+    void showValues(std::uint8_t distanceUnit, double distance, std::uint8_t speedUnit,
+                    double speed);
+    void showRecordLimit();
+    void showRecording(bool on);
+    void runStarting();
     void sendHexCommand(std::string_view text);
     void handleReply(std::span<const std::uint8_t> batch,
                      std::chrono::steady_clock::time_point arrived);
-    FreeTexts freeTexts() const;
+    void freeTextEdited();
     void portReopened();
     void reconnectGaveUp();
     void showStatusLine(const QString& text, int timeoutMs = 0);
@@ -111,8 +124,8 @@ private:
     std::unique_ptr<LogSink> logSink_;
     std::unique_ptr<Recorder> recorder_;
     TFrmShowData* logWindow_ = nullptr;
+    FreeTexts freeTexts_; // the four text fields as they read now
     QStringList leadingPorts_;
-    std::chrono::steady_clock::time_point replyArrived_{}; // of the batch being handled
     bool shown_ = false;
 };
 

@@ -29,12 +29,11 @@ private:
 
 } // namespace
 
-MeasurementController::MeasurementController(ControlState& state, Controls controls, Hooks hooks,
+MeasurementController::MeasurementController(ControlState& state, Controls controls,
                                              QObject* parent)
     : QObject(parent)
     , state_(state)
     , controls_(controls)
-    , hooks_(std::move(hooks))
     , distanceRun_{controls.RzBitBtn6, imgContinuousDistance, &timer1_, "0F"}
     , speedRun_{controls.RzBitBtn9, imgContinuousSpeed, &timer2_, "0D"} {
     ConfigureOneShot(timer3_, kRotationIntervalMs);
@@ -46,7 +45,7 @@ MeasurementController::MeasurementController(ControlState& state, Controls contr
 }
 
 void MeasurementController::send(const char* command) {
-    hooks_.sendHexCommand(command);
+    emit commandToSend(command);
 }
 
 // Marked before it is written: a shot whose write failed is still owed.
@@ -84,9 +83,7 @@ void MeasurementController::continuousClick(const RunButton& run) {
         stopContinuous(run);
         return;
     }
-    if (!hooks_.recordingOn())
-        hooks_.btnRecordDataClick();
-    hooks_.btnShowDataClick();
+    emit runStarting();
     // A shot count of 1 is a single shot: no run starts and the button stays idle.
     const bool startsRun = controls_.RzNumericEdit1->value() != 1;
     if (startsRun) {
@@ -149,9 +146,7 @@ void MeasurementController::continuousTick(const RunButton& run, bool& ticking,
 void MeasurementController::RzBitBtn7Click() {
     if (controls_.RzBitBtn7->imageIndex() == imgRotation) {
         state_.RotationMode = true;
-        if (!hooks_.recordingOn())
-            hooks_.btnRecordDataClick();
-        hooks_.btnShowDataClick();
+        emit runStarting();
         state_.RotationDistancePhase = false;
         state_.ContinuousActive = true;
         setRunning(controls_.RzBitBtn7, imgRotation, strRotationMeasure, true);

@@ -7,7 +7,6 @@
 #include <QTimer>
 
 #include <chrono>
-#include <functional>
 #include <optional>
 #include <string_view>
 
@@ -20,7 +19,10 @@ class NumericEdit;
 // distance and speed runs of a given number of shots, and the rotation run that
 // alternates distance and speed shots. A run never waits for a reply: each
 // handled reply re-arms the one-shot timer that sends the next command, and a
-// watchdog reports a reply that does not come.
+// watchdog reports a reply that does not come. What the rest of the window does
+// for it (writing a command, switching recording on, showing the log) it
+// announces; its owner connects those signals directly, so they have run when
+// the emit returns and the order of the steps stays as written here.
 class MeasurementController : public QObject {
     Q_OBJECT
 
@@ -35,20 +37,11 @@ public:
         NumericEdit* RzNumericEdit2 = nullptr; // rotation period in ms
     };
 
-    // What a run start needs from the rest of the window.
-    struct Hooks {
-        std::function<void(std::string_view)> sendHexCommand; // "0F" or "0D"
-        std::function<bool()> recordingOn;
-        std::function<void()> btnRecordDataClick; // toggles recording
-        std::function<void()> btnShowDataClick;   // places and shows the log window
-    };
-
     static constexpr int kShotIntervalMs = 10;
     static constexpr int kRotationIntervalMs = 2000;
     static constexpr int kWatchdogIntervalMs = 10000;
 
-    MeasurementController(ControlState& state, Controls controls, Hooks hooks,
-                          QObject* parent = nullptr);
+    MeasurementController(ControlState& state, Controls controls, QObject* parent = nullptr);
 
     void RzBitBtn5Click(); // single distance shot
     void RzBitBtn8Click(); // single speed shot
@@ -102,6 +95,14 @@ public:
     void setShotInterval(int ms) { shotInterval_ = std::chrono::milliseconds(ms); }
     std::chrono::milliseconds shotInterval() const { return shotInterval_; }
 
+signals:
+    // A command to write to the instrument as hex text: "0F" or "0D".
+    void commandToSend(std::string_view hexText);
+    // A continuous or rotation run is being started (a continuous button pressed
+    // with a shot count of 1 too): recording is to be on and the log window shown,
+    // before the run's state changes and its first command goes out.
+    void runStarting();
+
 private:
     struct RunButton {
         ImageButton* button;
@@ -120,7 +121,6 @@ private:
 
     ControlState& state_;
     Controls controls_;
-    Hooks hooks_;
     DeadlineTimer timer1_; // the shot timers of the continuous runs fire at a moment,
     DeadlineTimer timer2_; // the shot pause after the reply arrived
     QTimer timer3_;

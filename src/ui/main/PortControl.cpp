@@ -6,7 +6,6 @@
 #include "Texts.h"
 
 #include <QCoreApplication>
-#include <QPointer>
 
 namespace lrf {
 

@@ -8,11 +8,13 @@ class QWidget;
 namespace lrf {
 
 // The recording step of a received reply: builds the record from the values as
-// the readouts got them and hands it to the log. At the record limit it shows
-// the limit message and returns false, which ends the handling of the reply
-// before the re-arm step.
-bool RecordReply(Recorder& recorder, const MainState& state, const FreeTexts& texts,
-                 QWidget* parent);
+// the readouts got them and hands it to the log, with the time stamp of now and
+// the system locale's separators. RefusedAtLimit ends the handling of the reply
+// before the re-arm step; the owner shows ShowRecordLimit.
+RecordOutcome RecordReply(Recorder& recorder, const MainState& state, const FreeTexts& texts);
+
+// The record limit's message box.
+void ShowRecordLimit(QWidget* parent);
 
 // The self-test's record, without limit or automatic save.
 void RecordSelfTest(Recorder& recorder, const SelfTestInputs& values, const FreeTexts& texts);

@@ -1,14 +1,21 @@
 #include "ReplyHandler.h"
 
+#include "RecordingStep.h"
 #include "Units.h"
 
 namespace lrf {
 
-ReplyHandler::ReplyHandler(MainState& state, Steps steps)
-    : state_(state)
-    , steps_(std::move(steps)) {}
+ReplyHandler::ReplyHandler(MainState& state, QObject* parent)
+    : QObject(parent)
+    , state_(state) {}
 
-ReplyHandler::Outcome ReplyHandler::handle(std::span<const std::uint8_t> bytes) {
+void ReplyHandler::setRecording(Recorder* recorder, const FreeTexts* texts) {
+    recorder_ = recorder;
+    texts_ = texts;
+}
+
+ReplyHandler::Outcome ReplyHandler::handle(std::span<const std::uint8_t> bytes,
+                                           Clock::time_point arrived) {
     MeasurementState& m = state_.measurement;
     // A bad digit ends this batch only: the readouts keep what they show, nothing
     // is recorded, and an armed watchdog later reports the missing reply.
@@ -20,13 +27,16 @@ ReplyHandler::Outcome ReplyHandler::handle(std::span<const std::uint8_t> bytes) 
     // real speed that converts to the limit or beyond keeps the chosen unit: only
     // "no speed" is shown in km/h.
     ConvertForDisplay(m, state_.units, decoded);
-    steps_.showDistance(state_.units.DistanceUnit, m.LinearDistance);
-    steps_.showSpeed(SpeedReadoutUnit(m, state_.units), m.SpeedValue);
+    emit valuesDecoded(state_.units.DistanceUnit, m.LinearDistance,
+                       SpeedReadoutUnit(m, state_.units), m.SpeedValue);
 
-    if (!steps_.record())
+    if (recorder_ && texts_ &&
+        RecordReply(*recorder_, state_, *texts_) == RecordOutcome::RefusedAtLimit) {
+        emit recordRefused();
         return Outcome::RecordRefused;
+    }
 
-    steps_.reArm(!bytes.empty() && bytes.back() == 0xEE);
+    emit replyHandled(!bytes.empty() && bytes.back() == 0xEE, arrived);
     return Outcome::Completed;
 }
 

@@ -4,20 +4,14 @@
 
 namespace lrf {
 
-bool RunSelfTest(std::string_view text, MainState& state, const SelfTestSteps& steps) {
+std::optional<SelfTestFrame> DecodeSelfTestEntry(std::string_view text, MainState& state) {
     MeasurementState& m = state.measurement;
     if (DecodeSelfTest(text, m).status == DecodeStatus::MalformedNumber)
-        return false;
+        return std::nullopt;
 
     ConvertSelfTest(m, state.units.DistanceUnit, state.HeightUnit, state.HorizontalUnit);
-    steps.showDistance(state.units.DistanceUnit, m.LinearDistance);
-
-    if (steps.recordingOn())
-        steps.record({m.LinearDistance, m.VerticalHeight, m.HorizontalDistance, m.Inclination});
-
-    if (SelfTestEndText(text) == "EE")
-        steps.reArmShotTimers();
-    return true;
+    return SelfTestFrame{{m.LinearDistance, m.VerticalHeight, m.HorizontalDistance, m.Inclination},
+                         SelfTestEndText(text) == "EE"};
 }
 
 } // namespace lrf

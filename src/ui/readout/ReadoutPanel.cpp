@@ -57,21 +57,14 @@ ReadoutPanel::ReadoutPanel(const Layout& layout, QWidget* parent)
     selector_->setCurrentIndex(0);
     selector_->move(layout.selectorLeft, kSelectorTop);
     selector_->resize(layout.selectorWidth, selector_->sizeHint().height());
+    // Only the operator's choice is announced: setCurrentIndex from the show
+    // operations emits currentIndexChanged, never activated.
+    connect(selector_, &QComboBox::activated, this, &ReadoutPanel::selectorActivated);
 }
 
 void ReadoutPanel::setTitleText(const QString& text) {
     title_->setText(text);
     title_->adjustSize();
-}
-
-void ReadoutPanel::bind(double* value, std::uint8_t* unit) {
-    if (value && unit) {
-        value_ = value;
-        unit_ = unit;
-    } else {
-        value_ = &ownValue_;
-        unit_ = &ownUnit_;
-    }
 }
 
 DigitCell* ReadoutPanel::cell(int index) const {
@@ -96,11 +89,6 @@ void ReadoutPanel::drawCell(int index, int code, const QColor& outline) {
 }
 
 void ReadoutPanel::showValue(std::uint8_t unit, double value) {
-    if (value_ == &ownValue_) {
-        ownValue_ = value;
-        ownUnit_ = unit;
-    }
-
     const QColor outline = QApplication::palette().color(QPalette::Button);
     const std::array<int, kReadoutCells> codes = ReadoutCodes(value, layout_.noValueThreshold);
     for (int i = 0; i < kCellCount; ++i)
@@ -114,16 +102,10 @@ void ReadoutPanel::showValue(std::uint8_t unit, double value) {
     selector_->setCurrentIndex(item >= 0 && item < selector_->count() ? item : -1);
 }
 
-void ReadoutPanel::unitPicked(int index) {
+void ReadoutPanel::selectorActivated(int index) {
     if (index < 0 || index >= selector_->count())
         return;
-    const auto newUnit = static_cast<std::uint8_t>(layout_.firstUnit + index);
-    // Picking the unit already held changes nothing: yards and feet do not convert
-    // back exactly, so converting into the same unit would nudge the value.
-    if (newUnit != *unit_)
-        *value_ = layout_.convert(*unit_, newUnit, *value_);
-    *unit_ = newUnit;
-    showValue(*unit_, *value_);
+    emit unitPicked(static_cast<std::uint8_t>(layout_.firstUnit + index));
 }
 
 DistanceReadout::DistanceReadout(QWidget* parent)
@@ -135,13 +117,9 @@ DistanceReadout::DistanceReadout(QWidget* parent)
                     "RzLabel7",
                     "PaintBox",
                     1,
-                    "RzComboBox3",
-                    &ConvertDistance},
+                    "RzComboBox3"},
                    parent) {
     setObjectName(QStringLiteral("GroupBox1"));
-    // Only the operator's choice converts: setCurrentIndex from ShowDistance emits
-    // currentIndexChanged, never activated.
-    connect(unitSelector(), &QComboBox::activated, this, &DistanceReadout::RzComboBox3Change);
 }
 
 SpeedReadout::SpeedReadout(QWidget* parent)
@@ -153,11 +131,9 @@ SpeedReadout::SpeedReadout(QWidget* parent)
                     "RzLabel12",
                     "PaintBox",
                     20,
-                    "RzComboBox1",
-                    &ConvertSpeed},
+                    "RzComboBox1"},
                    parent) {
     setObjectName(QStringLiteral("GroupBox3"));
-    connect(unitSelector(), &QComboBox::activated, this, &SpeedReadout::RzComboBox1Change);
 }
 
 } // namespace lrf

@@ -14,8 +14,9 @@ namespace lrf {
 class DigitCell;
 
 // A readout: a caption-less group box with a title, five seven-segment cells and a
-// unit selector. The value shown and its unit belong to the owner (bind()); the
-// selector converts the bound value when the operator picks another unit.
+// unit selector. The value shown and its unit belong to the owner: when the
+// operator picks a unit the readout only announces it (unitPicked), and the
+// owner converts its value and shows the result.
 class ReadoutPanel : public QGroupBox {
     Q_OBJECT
 
@@ -25,10 +26,6 @@ public:
     // Title text, set by the owner when its window is first shown.
     void setTitleText(const QString& text);
 
-    // The owner's held value and unit, converted and updated by the selector. Until
-    // bound, the panel keeps the last value and unit it was shown in its own copy.
-    void bind(double* value, std::uint8_t* unit);
-
     QLabel* titleLabel() const { return title_; }
     QComboBox* unitSelector() const { return selector_; }
     DigitCell* cell(int index) const;
@@ -36,6 +33,11 @@ public:
 
     // How often the digit renderer has run for this panel.
     std::uint64_t renderCount() const { return renderCount_; }
+
+signals:
+    // The operator picked the selector's item for `unit` (a unit code). Selecting
+    // an item from code, as the show operations do, announces nothing.
+    void unitPicked(std::uint8_t unit);
 
 protected:
     struct Layout {
@@ -48,8 +50,6 @@ protected:
         const char* cellNamePrefix;
         int firstCellNumber;
         const char* selectorName;
-        // Conversion of a held value that leaves the no-value mark untouched.
-        double (*convert)(std::uint8_t from, std::uint8_t to, double value);
     };
 
     ReadoutPanel(const Layout& layout, QWidget* parent);
@@ -57,11 +57,8 @@ protected:
     // Draws the value's five cells, repaints them and selects the unit's item.
     void showValue(std::uint8_t unit, double value);
 
-    // The operator picked selector item `index`: convert the held value into the
-    // new unit, store both and show the result.
-    void unitPicked(int index);
-
 private:
+    void selectorActivated(int index);
     void drawCell(int index, int code, const QColor& outline);
 
     Layout layout_;
@@ -69,11 +66,6 @@ private:
     QComboBox* selector_ = nullptr;
     std::array<DigitCell*, kCellCount> cells_{};
     std::uint64_t renderCount_ = 0;
-
-    double ownValue_ = 0.0;
-    std::uint8_t ownUnit_ = 0;
-    double* value_ = &ownValue_;
-    std::uint8_t* unit_ = &ownUnit_;
 };
 
 // The distance readout: no value at 2400.0 and above, units "M", "Y", "Ft".
@@ -84,7 +76,6 @@ public:
     explicit DistanceReadout(QWidget* parent = nullptr);
 
     void ShowDistance(std::uint8_t unit, double value) { showValue(unit, value); }
-    void RzComboBox3Change(int index) { unitPicked(index); }
 };
 
 // The speed readout: no value at 990.0 and above, units "KPH", "MPH", "M/S".
@@ -95,7 +86,6 @@ public:
     explicit SpeedReadout(QWidget* parent = nullptr);
 
     void ShowSpeed(std::uint8_t unit, double value) { showValue(unit, value); }
-    void RzComboBox1Change(int index) { unitPicked(index); }
 };
 
 } // namespace lrf

@@ -1,13 +1,22 @@
 #include "Application.h"
 
 #include "Dialogs.h"
+#include "MainPort.h"
+#include "SystemSeparators.h"
 
 #include <exception>
 
 namespace lrf {
 
 Application::Application(int& argc, char** argv)
-    : QApplication(argc, argv) {}
+    : QApplication(argc, argv) {
+    RefreshCurrentSeparators();
+    InstallGuiHandOver();
+}
+
+Application::~Application() {
+    RemoveGuiHandOver();
+}
 
 bool Application::notify(QObject* receiver, QEvent* event) {
     try {
@@ -18,6 +27,12 @@ bool Application::notify(QObject* receiver, QEvent* event) {
         showException(QStringLiteral("Unknown error"));
     }
     return false;
+}
+
+bool Application::event(QEvent* event) {
+    if (event->type() == QEvent::LocaleChange)
+        RefreshCurrentSeparators();
+    return QApplication::event(event);
 }
 
 void Application::showException(const QString& text) {

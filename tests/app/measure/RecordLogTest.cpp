@@ -35,8 +35,8 @@ TEST(RecordLog, HoldsAndSavesTheLogWindowsLines) {
     lrf::RecordLog log;
     log.SetMirrorWriter(lrf::RecordLog::AutoSaveFiles(logFolder.path().toStdString()));
     lrf::Recorder windowRecorder(windowSink), logRecorder(log);
-    windowRecorder.btnRecordDataClick();
-    logRecorder.btnRecordDataClick();
+    windowRecorder.SetRecording(true);
+    logRecorder.SetRecording(true);
 
     // Rotation pairs (and a distance half left alone), single shots, values
     // at and past the limits, free texts with commas, quotes and formulas,
@@ -52,8 +52,8 @@ TEST(RecordLog, HoldsAndSavesTheLogWindowsLines) {
     lrf::LocalDateTime now{2026, 12, 9, 3, 4, 5, 6};
     for (int i = 0; i < 4000; ++i) {
         if (i == 500) { // a clear keeps the mirror; the next row 1 is a new line
-            windowRecorder.btnClearDataClick();
-            logRecorder.btnClearDataClick();
+            windowRecorder.Clear();
+            logRecorder.Clear();
         }
         lrf::MeasurementInputs values;
         values.LinearDistance = distances[i % 5];
@@ -86,7 +86,7 @@ TEST(RecordLog, AFailedSaveKeepsItsLines) {
     log.SetSaveFailed([&](const std::string& text) { reports.push_back(text); });
     lrf::TAData record;
     record.DistanceText = " 123.4";
-    log.DataAdd(record, 0);
+    log.Add(record, lrf::RowPart::WholeRow);
     EXPECT_FALSE(log.SaveMirror());
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_NE(reports[0].find("gone"), std::string::npos) << reports[0];

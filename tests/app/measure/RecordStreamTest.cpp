@@ -83,12 +83,12 @@ TEST(RecordStream, WritesARowOnceItIsComplete) {
     lrf::RecordLog log;
     log.SetLineListener([&](const lrf::LogLine& line) { stream->Line(line); });
 
-    log.DataAdd(Record(0, " 123.4", "---.-"), 0); // distance half
+    log.Add(Record(0, " 123.4", "---.-"), lrf::RowPart::WholeRow); // distance half
     stream->Sync();
     EXPECT_EQ(Contents(path), "");
-    log.DataAdd(Record(0, "----.-", "  45.6"), 1); // speed half completes row 1
+    log.Add(Record(0, "----.-", "  45.6"), lrf::RowPart::SpeedCells); // speed half completes row 1
     stream->Commit();
-    log.DataAdd(Record(1, " 123.5", "---.-"), 0); // a half pair at the end
+    log.Add(Record(1, " 123.5", "---.-"), lrf::RowPart::WholeRow); // a half pair at the end
     ASSERT_TRUE(stream->Finish());
     EXPECT_EQ(Contents(path),
               "SN,Linear,Unit,Speed,Unit,Place,Distination,DateTime,Model,LRF Code\r\n"
@@ -106,7 +106,7 @@ TEST(RecordStream, AFailedWriteIsReported) {
         RecordStream stream(full, "/dev/full", RecordStream::Format::Json, {});
         lrf::RecordLog log;
         log.SetLineListener([&](const lrf::LogLine& line) { stream.Line(line); });
-        log.DataAdd(Record(0, " 123.4", "---.-"), 0);
+        log.Add(Record(0, " 123.4", "---.-"), lrf::RowPart::WholeRow);
         stream.Commit();
         EXPECT_FALSE(stream.Finish());
         EXPECT_TRUE(stream.Failed());

@@ -141,7 +141,7 @@ TEST_F(LogFilesTest, FailedSavesAreShownAndLoseNothing) {
 TEST_F(LogFilesTest, EveryTwoThousandRecordsAFileAndTheLogStartsOver) {
     LogWindowSink sink(window);
     Recorder recorder(sink);
-    recorder.btnRecordDataClick();
+    recorder.SetRecording(true);
     MeasurementInputs in;
     in.LinearDistance = 12.3;
     const FreeTexts texts{"X1", "C7", "Quay", "Mast"};
@@ -173,7 +173,7 @@ TEST_F(LogFilesTest, EveryTwoThousandRecordsAFileAndTheLogStartsOver) {
 TEST_F(LogFilesTest, FailedAutoSaveKeepsLinesForTheNextOne) {
     LogWindowSink sink(window);
     Recorder recorder(sink);
-    recorder.btnRecordDataClick();
+    recorder.SetRecording(true);
 
     window.SetAutoSaveDirectory(ToQ(dir / "missing"));
     Measure(recorder, 2000);
@@ -202,7 +202,7 @@ TEST_F(LogFilesTest, FailedAutoSaveKeepsLinesForTheNextOne) {
 TEST_F(LogFilesTest, UnwritableFolderAsksForAnotherAndLosesNoRecord) {
     LogWindowSink sink(window);
     Recorder recorder(sink);
-    recorder.btnRecordDataClick();
+    recorder.SetRecording(true);
     const fs::path shut = Folder("shut", false);
     const fs::path alsoShut = Folder("also-shut", false);
     const fs::path chosen = Folder("chosen", true);

@@ -172,7 +172,7 @@ TEST_F(LogWindowTest, SixtyThousandRowsStayReachable) {
 TEST_F(LogWindowTest, RecorderDrivesTheWindowThroughSynchronousEvents) {
     LogWindowSink sink(window);
     Recorder recorder(sink);
-    recorder.btnRecordDataClick();
+    recorder.SetRecording(true);
     const FreeTexts texts{"X1", "C7", "Quay", "Mast"};
     MeasurementInputs distance;
     distance.LinearDistance = 12.3;
@@ -192,29 +192,7 @@ TEST_F(LogWindowTest, RecorderDrivesTheWindowThroughSynchronousEvents) {
     EXPECT_EQ(window.Cells(3, 2), "---.-");
     EXPECT_EQ(window.Mirror().Lines().size(), 3u);
 
-    recorder.btnClearDataClick();
+    recorder.Clear();
     EXPECT_EQ(window.RowCount(), 2);
     EXPECT_EQ(recorder.RecordCount(), 0);
-}
-
-TEST(LocaleSeparators, FromTheShortFormats) {
-    const struct {
-        QLocale::Language language;
-        QLocale::Territory territory;
-        const char* decimal;
-        const char* date;
-    } cases[] = {
-        {QLocale::C, QLocale::AnyTerritory, ".", "/"},
-        {QLocale::English, QLocale::UnitedStates, ".", "/"},
-        {QLocale::German, QLocale::Germany, ",", "."},
-        {QLocale::Swedish, QLocale::Sweden, ",", "-"},
-        // The short format carries right-to-left marks around its slashes.
-        {QLocale::Arabic, QLocale::Egypt, "\u066B", "/"},
-    };
-    for (const auto& c : cases) {
-        const Separators s = LocaleSeparators(QLocale(c.language, c.territory));
-        EXPECT_EQ(s.decimal, c.decimal) << c.language;
-        EXPECT_EQ(s.date, c.date) << c.language;
-        EXPECT_EQ(s.time, ":") << c.language;
-    }
 }

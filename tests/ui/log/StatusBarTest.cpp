@@ -31,7 +31,7 @@ class StatusBarTest : public LogWindowTest {
 protected:
     StatusBarTest() {
         window.SetAutoSaveDirectory(QString::fromStdString(dir.path().string()));
-        recorder.btnRecordDataClick();
+        recorder.SetRecording(true);
     }
 
     void Record(double distance, double speed, bool rotation = false, bool distancePhase = false,
@@ -119,7 +119,7 @@ TEST_F(StatusBarTest, ClearsStartAfreshAndMessagesGiveTheStatisticsBack) {
     EXPECT_TRUE(Label()->isVisible());
     EXPECT_TRUE(Shown().startsWith("2 records | Distance M: n 2, mean 10.50"));
 
-    recorder.btnClearDataClick();
+    recorder.Clear();
     EXPECT_EQ(window.Statistics().RecordCount(), 0);
     ASSERT_TRUE(RunUntil([&] { return Label()->text().isEmpty(); }));
 

@@ -21,6 +21,16 @@ protected:
         speedRun.setImageIndex(imgContinuousSpeed);
         rotation.setImageIndex(imgRotation);
         rotationPeriod.setValue(2000);
+        QObject::connect(&controller, &MeasurementController::commandToSend, &controller,
+                         [this](std::string_view c) { sent.emplace_back(c); });
+        // As the main window does: recording on if it was off, the log shown.
+        QObject::connect(&controller, &MeasurementController::runStarting, &controller, [this] {
+            if (!recording) {
+                ++recordClicks;
+                recording = true;
+            }
+            ++showClicks;
+        });
     }
 
     std::string sentText() const {
@@ -42,14 +52,7 @@ protected:
     int showClicks = 0;
     TestDialogs dialogs;
     MeasurementController controller{
-        state,
-        {&distanceRun, &speedRun, &rotation, &shotCount, &rotationPeriod},
-        {[this](std::string_view c) { sent.emplace_back(c); }, [this] { return recording; },
-         [this] {
-             ++recordClicks;
-             recording = !recording;
-         },
-         [this] { ++showClicks; }}};
+        state, {&distanceRun, &speedRun, &rotation, &shotCount, &rotationPeriod}};
 };
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "ReplyHandler.h"
 #include "HexText.h"
+#include "Recorder.h"
 #include "ReplyGathering.h"
 #include "Units.h"
 
@@ -14,19 +15,40 @@ using namespace lrf;
 
 namespace {
 
-// Records which steps ran, in order, with the values they were given.
-struct Trace {
+// Records which steps ran, in order, with the values they were given: what the
+// handler announces and every record that reaches the log of a real recorder.
+struct Trace : LogSink {
     std::vector<std::string> steps;
-    bool refuseRecord = false;
+    FreeTexts texts;
+    Recorder recorder{*this};
 
-    ReplyHandler::Steps wire() {
-        return {[this](std::uint8_t unit, double v) { add("distance", unit, v); },
-                [this](std::uint8_t unit, double v) { add("speed", unit, v); },
-                [this] {
-                    steps.push_back("record");
-                    return !refuseRecord;
-                },
-                [this](bool ee) { steps.push_back(ee ? "rearm EE" : "rearm"); }};
+    Trace() { recorder.SetRecording(true); }
+
+    void Add(const TAData&, RowPart) override { steps.push_back("record"); }
+    void Clear() override {}
+    void AutoSave() override {}
+
+    // Counts the log past the record limit, as the self-test entry can.
+    void fillPastTheLimit() {
+        while (recorder.RecordCount() <= Recorder::MaxRecordCount)
+            recorder.RecordSelfTest({}, texts, {}, {});
+        steps.clear();
+    }
+
+    void wire(ReplyHandler& handler) {
+        handler.setRecording(&recorder, &texts);
+        QObject::connect(&handler, &ReplyHandler::valuesDecoded, &handler,
+                         [this](std::uint8_t distanceUnit, double distance, std::uint8_t speedUnit,
+                                double speed) {
+                             add("distance", distanceUnit, distance);
+                             add("speed", speedUnit, speed);
+                         });
+        QObject::connect(&handler, &ReplyHandler::recordRefused, &handler,
+                         [this] { steps.push_back("refused"); });
+        QObject::connect(&handler, &ReplyHandler::replyHandled, &handler,
+                         [this](bool ee, ReplyHandler::Clock::time_point) {
+                             steps.push_back(ee ? "rearm EE" : "rearm");
+                         });
     }
     void add(const char* what, std::uint8_t unit, double v) {
         char text[64];
@@ -117,7 +139,8 @@ TEST(ReplyHandler, RunsDecodeShowRecordReArmInOrder) {
         state.units.DistanceUnit = c.distanceUnit;
         state.units.SpeedUnit = c.speedUnit;
         Trace trace;
-        ReplyHandler handler(state, trace.wire());
+        ReplyHandler handler(state);
+        trace.wire(handler);
         const auto bytes = HexTextToBytes(c.bytes);
         EXPECT_EQ(handler.handle(bytes), c.outcome);
         EXPECT_EQ(trace.steps, c.steps);
@@ -127,12 +150,13 @@ TEST(ReplyHandler, RunsDecodeShowRecordReArmInOrder) {
 TEST(ReplyHandler, ARefusedRecordSkipsTheReArmStep) {
     MainState state;
     Trace trace;
-    trace.refuseRecord = true;
-    ReplyHandler handler(state, trace.wire());
+    trace.fillPastTheLimit();
+    ReplyHandler handler(state);
+    trace.wire(handler);
     EXPECT_EQ(handler.handle(HexTextToBytes("DA 00 23 02 A1 99 00 EE")),
               ReplyHandler::Outcome::RecordRefused);
     EXPECT_EQ(trace.steps,
-              (std::vector<std::string>{"distance M 23.0", "speed KPH 990.0", "record"}));
+              (std::vector<std::string>{"distance M 23.0", "speed KPH 990.0", "refused"}));
 }
 
 // A bad frame leaves the values of the good frame before it; the next good
@@ -140,7 +164,8 @@ TEST(ReplyHandler, ARefusedRecordSkipsTheReArmStep) {
 TEST(ReplyHandler, MalformedReplyThenGoodOnes) {
     MainState state;
     Trace trace;
-    ReplyHandler handler(state, trace.wire());
+    ReplyHandler handler(state);
+    trace.wire(handler);
     handler.handle(HexTextToBytes("DA 01 23 40 A1 99 00 EE"));
     EXPECT_DOUBLE_EQ(state.measurement.LinearDistance, 123.4);
     trace.steps.clear();
@@ -159,14 +184,16 @@ using Clock = ReplyGathering::Clock;
 
 // The receive path from the port on: gathering, then the handler's steps.
 struct GatheredPath {
+    GatheredPath() { trace.wire(handler); }
+
     MainState state;
     Trace trace;
-    ReplyHandler handler{state, trace.wire()};
+    ReplyHandler handler{state};
     std::vector<Clock::time_point> arrivals; // of each batch handled
     std::string waiting;                     // in the port, not yet announced
     ReplyGathering gathering{[this](std::span<const std::uint8_t> batch, Clock::time_point at) {
                                  arrivals.push_back(at);
-                                 handler.handle(batch);
+                                 handler.handle(batch, at);
                              },
                              [this] { return std::exchange(waiting, {}); }};
 

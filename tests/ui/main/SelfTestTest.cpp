@@ -17,12 +17,18 @@ struct Outcome {
     int reArms = 0;
 };
 
+// What the window does with the decoded entry: show the distance, record the
+// values while recording, re-arm on the end text.
 Outcome run(const char* text, bool recording, MainState& state) {
     Outcome out;
-    SelfTestSteps steps{[&](std::uint8_t, double v) { out.shown = v; },
-                        [&](const SelfTestInputs& v) { out.recorded = v; },
-                        [&] { return recording; }, [&] { ++out.reArms; }};
-    out.completed = RunSelfTest(text, state, steps);
+    const std::optional<SelfTestFrame> frame = DecodeSelfTestEntry(text, state);
+    out.completed = frame.has_value();
+    if (!frame)
+        return out;
+    out.shown = state.measurement.LinearDistance;
+    if (recording)
+        out.recorded = frame->values;
+    out.reArms = frame->endedWithEE ? 1 : 0;
     return out;
 }
 

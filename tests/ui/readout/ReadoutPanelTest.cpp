@@ -13,6 +13,7 @@
 
 #include <array>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -41,8 +42,6 @@ protected:
         distance->setGeometry(134, 8, 267, 88);
         speed = new lrf::SpeedReadout(window.get());
         speed->setGeometry(134, 97, 267, 89);
-        distance->bind(&linearDistance, &distanceUnit);
-        speed->bind(&speedValue, &speedUnit);
         distance->ShowDistance(0, 0.0);
         speed->ShowSpeed(3, 0.0);
     }
@@ -56,10 +55,6 @@ protected:
     std::unique_ptr<QWidget> window;
     lrf::DistanceReadout* distance = nullptr;
     lrf::SpeedReadout* speed = nullptr;
-    double linearDistance = 0.0;
-    std::uint8_t distanceUnit = 0;
-    double speedValue = 0.0;
-    std::uint8_t speedUnit = 3;
 };
 
 } // namespace
@@ -154,6 +149,11 @@ TEST_F(Readouts, ShowOperationsDrawTheValueAndSelectTheUnit) {
         {false, 3, -5000.0, {M, 5, 0, 0, ZP}, "KPH"},
         {false, 0, 5.0, {B, B, B, -5, 0}, ""},
     };
+    int picks = 0;
+    for (lrf::ReadoutPanel* panel :
+         {static_cast<lrf::ReadoutPanel*>(distance), static_cast<lrf::ReadoutPanel*>(speed)})
+        QObject::connect(panel, &lrf::ReadoutPanel::unitPicked, panel,
+                         [&picks](std::uint8_t) { ++picks; });
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.value << " unit " << int{c.unit});
         lrf::ReadoutPanel* panel = c.isDistance ? static_cast<lrf::ReadoutPanel*>(distance)
@@ -167,96 +167,33 @@ TEST_F(Readouts, ShowOperationsDrawTheValueAndSelectTheUnit) {
         EXPECT_EQ(panel->renderCount() - before, 5U);
         EXPECT_EQ(panel->unitSelector()->currentText(), c.item);
     }
-    // Showing never writes the owner's value or unit.
-    EXPECT_EQ(linearDistance, 0.0);
-    EXPECT_EQ(distanceUnit, 0);
-    EXPECT_EQ(speedValue, 0.0);
-    EXPECT_EQ(speedUnit, 3);
+    // Showing selects the unit's item without announcing a pick: the owner's
+    // value and unit stay as they are.
+    EXPECT_EQ(picks, 0);
 }
 
-// The operator's choice converts the held value, stores the new unit and shows it.
-TEST_F(Readouts, PickingAUnitConvertsTheHeldValue) {
-    const struct {
-        bool isDistance;
-        double value;
-        std::uint8_t unit;
-        int item;
-        double converted;
-        std::uint8_t newUnit;
-        Codes codes;
-    } cases[] = {
-        {true, 10.0, 0, 2, 32.808, 2, {B, B, 3, -2, 8}},
-        {true, 23.0, 1, 0, 21.0312, 0, {B, B, 2, -1, 0}},
-        {true, 100.0, 2, 1, 33.332928, 1, {B, B, 3, -3, 3}},
-        {false, 100.0, 3, 2, 100.0 / 3.6, 5, {B, B, 2, -7, 8}},
-        {false, 50.0, 4, 0, 80.4672, 3, {B, B, 8, ZP, 5}},
-        // Picking the unit already held keeps the value exactly.
-        {true, 100.0, 1, 1, 100.0, 1, {B, 1, 0, ZP, 0}},
-        {true, 2399.99, 2, 2, 2399.99, 2, {2, 4, 0, ZP, 0}},
-        {false, 123.4, 4, 1, 123.4, 4, {B, 1, 2, -3, 4}},
-        // A real value above the mark's figure still converts.
-        {false, 1000.0, 3, 1, 1000.0 / 1.609344, 4, {B, 6, 2, -1, 4}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message()
-                     << c.value << " from " << int{c.unit} << " item " << c.item);
-        double& value = c.isDistance ? linearDistance : speedValue;
-        std::uint8_t& unit = c.isDistance ? distanceUnit : speedUnit;
-        lrf::ReadoutPanel* panel = c.isDistance ? static_cast<lrf::ReadoutPanel*>(distance)
-                                                : static_cast<lrf::ReadoutPanel*>(speed);
-        value = c.value;
-        unit = c.unit;
-        pick(panel->unitSelector(), c.item);
-        EXPECT_DOUBLE_EQ(value, c.converted);
-        if (c.newUnit == c.unit) {
-            EXPECT_EQ(value, c.value);
-        }
-        EXPECT_EQ(unit, c.newUnit);
-        EXPECT_TRUE(ShowsCodes(*panel, c.codes));
-        EXPECT_EQ(panel->unitSelector()->currentIndex(), c.item);
-    }
-}
-
-// A held mark is still the mark after any number of unit changes.
-TEST_F(Readouts, NoValueMarkSurvivesUnitChanges) {
-    linearDistance = lrf::kNoDistance;
-    speedValue = lrf::kNoSpeed;
-    distance->ShowDistance(distanceUnit, linearDistance);
-    speed->ShowSpeed(speedUnit, speedValue);
-    const int picks[] = {1, 2, 0, 1, 1, 0, 2, 1, 0};
-    for (int item : picks) {
+// The operator's choice is announced as the picked item's unit code; the owner
+// converts its value. The readout itself keeps what it was shown, and an item
+// selected from code, as the show operations do, announces nothing.
+TEST_F(Readouts, PickingAUnitAnnouncesItOnly) {
+    std::vector<int> picked;
+    for (lrf::ReadoutPanel* panel :
+         {static_cast<lrf::ReadoutPanel*>(distance), static_cast<lrf::ReadoutPanel*>(speed)})
+        QObject::connect(panel, &lrf::ReadoutPanel::unitPicked, panel,
+                         [&picked](std::uint8_t unit) { picked.push_back(unit); });
+    distance->ShowDistance(0, 10.0);
+    for (int item : {2, 1, 0})
         pick(distance->unitSelector(), item);
+    for (int item : {1, 2, 0})
         pick(speed->unitSelector(), item);
-        EXPECT_EQ(linearDistance, lrf::kNoDistance) << item;
-        EXPECT_EQ(speedValue, lrf::kNoSpeed) << item;
-        EXPECT_EQ(distanceUnit, item);
-        EXPECT_EQ(speedUnit, item + 3);
-        EXPECT_TRUE(ShowsCodes(*distance, kDashes)) << item;
-        EXPECT_TRUE(ShowsCodes(*speed, kDashes)) << item;
-    }
-}
+    EXPECT_EQ(picked, (std::vector<int>{2, 1, 0, 4, 5, 3}));
+    EXPECT_TRUE(ShowsCodes(*distance, {B, B, 1, ZP, 0}));
 
-// Selecting an item from code (as the show operations do) converts nothing.
-TEST_F(Readouts, SelectingFromCodeDoesNotConvert) {
-    linearDistance = 10.0;
-    speedValue = 100.0;
     distance->unitSelector()->setCurrentIndex(2);
     speed->unitSelector()->setCurrentIndex(1);
     distance->ShowDistance(1, 10.0);
-    EXPECT_EQ(linearDistance, 10.0);
-    EXPECT_EQ(distanceUnit, 0);
-    EXPECT_EQ(speedValue, 100.0);
-    EXPECT_EQ(speedUnit, 3);
-}
-
-// Without an owner's state the panel converts the last value it was shown.
-TEST(ReadoutPanel, UnboundPanelConvertsWhatItShows) {
-    lrf::DistanceReadout readout;
-    readout.ShowDistance(0, 10.0);
-    emit readout.unitSelector()->activated(2);
-    EXPECT_TRUE(ShowsCodes(readout, {B, B, 3, -2, 8}));
-    emit readout.unitSelector()->activated(0);
-    EXPECT_TRUE(ShowsCodes(readout, {B, B, 1, ZP, 0})); // 32.808 ft is 9.9998784 m
+    speed->ShowSpeed(4, 10.0);
+    EXPECT_EQ(picked.size(), 6u);
 }
 
 // Uncovering the readouts repaints the cells from their images: the screen shows

@@ -1,6 +1,8 @@
 #include "Application.h"
 #include "Dialogs.h"
+#include "SystemSeparators.h"
 
+#include <QLocale>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -50,4 +52,27 @@ TEST(Application, NotifyShowsExceptionsAndKeepsRunning) {
     EXPECT_EQ(app.exec(), 0);
     EXPECT_EQ(recorder.messages.size(), 2);
     lrf::setDialogs(nullptr);
+}
+
+// The application object looks the system's separators up when it is made and
+// again when the system locale changes; records in between use what it found.
+TEST(Application, LooksTheSeparatorsUpAtStartAndAtEveryLocaleChange) {
+    using namespace lrf;
+    const Separators stale{"#", "|", "~"};
+    SetCurrentSeparators(stale);
+    int argc = 1;
+    char name[] = "shell_tests";
+    char* argv[] = {name, nullptr};
+    Application app(argc, argv);
+    const Separators system = LocaleSeparators(QLocale::system());
+    const auto same = [](const Separators& a, const Separators& b) {
+        return a.decimal == b.decimal && a.date == b.date && a.time == b.time;
+    };
+    EXPECT_TRUE(same(CurrentSeparators(), system));
+
+    SetCurrentSeparators(stale);
+    EXPECT_TRUE(same(CurrentSeparators(), stale));
+    QEvent change(QEvent::LocaleChange);
+    QCoreApplication::sendEvent(&app, &change);
+    EXPECT_TRUE(same(CurrentSeparators(), system));
 }
