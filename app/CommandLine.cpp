@@ -37,6 +37,16 @@ struct Options {
     QCommandLineOption baud{QStringLiteral("baud"),
                             QStringLiteral("Select the baud rate <rate>, 110 to 256000."),
                             QStringLiteral("rate")};
+    QCommandLineOption store{
+        QStringLiteral("store"),
+        QStringLiteral("Forward every record to the PostgreSQL database <uri> "
+                       "(postgresql://user@host:port/dbname, ?host=/socket/dir for a local "
+                       "socket); the password comes from PGPASSFILE or ~/.pgpass. Also LRF_STORE."),
+        QStringLiteral("uri")};
+    QCommandLineOption station{QStringLiteral("station"),
+                               QStringLiteral("The name of this station in the store (the host "
+                                              "name by default). Also LRF_STATION."),
+                               QStringLiteral("name")};
 
     void addTo(QCommandLineParser& parser) const {
         // "-reverse" is Qt's option, not -r -e -v...: single-dash words stay whole.
@@ -44,7 +54,7 @@ struct Options {
         parser.setApplicationDescription(
             QStringLiteral("Controls a laser rangefinder on a serial port and logs its "
                            "measurements."));
-        parser.addOptions({help, version, simulate, checkPort, port, baud});
+        parser.addOptions({help, version, simulate, checkPort, port, baud, store, station});
     }
 
     bool windowless(const QCommandLineParser& parser) const {
@@ -102,6 +112,17 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
     }
     if (parser.isSet(options.checkPort))
         result.checkPort = parser.value(options.checkPort);
+    const QString store = parser.isSet(options.store) ? parser.value(options.store)
+                                                      : qEnvironmentVariable("LRF_STORE");
+    if (!store.isEmpty()) {
+        try {
+            result.store = journal::ParseStoreUri(store.toStdString());
+        } catch (const journal::StoreUriError& e) {
+            return complain(QString::fromUtf8(e.what()) + QLatin1Char('.'));
+        }
+    }
+    result.station = parser.isSet(options.station) ? parser.value(options.station)
+                                                   : qEnvironmentVariable("LRF_STATION");
     return result;
 }
 

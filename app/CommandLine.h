@@ -4,6 +4,8 @@
 // it always has; the options that end the program at once (help, version, the
 // port check) open no window.
 
+#include "StoreTarget.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -18,14 +20,18 @@ struct CommandLine {
     std::optional<QString> checkPort; // --check-port PORT: try the port, tell, no windows
     std::optional<QString> port;      // --port PATH: picked or typed into the port box
     std::optional<int> baudIndex;     // --baud N: the baud list's index of that rate
+    // --store URI, or LRF_STORE: the record store the journal's lines go to.
+    std::optional<journal::StoreTarget> store;
+    QString station; // --station NAME, or LRF_STATION: the station's name in the store
     // Set when the program ends at once with `message` (the help, the version or
     // the complaint about a bad argument) and this exit status.
     std::optional<int> exitStatus;
     QString message;
 };
 
-// Reads the arguments, the program's name first as in QCoreApplication::arguments().
-// Needs the application object (the help names the program).
+// Reads the arguments, the program's name first as in QCoreApplication::arguments(),
+// and LRF_STORE and LRF_STATION where the options do not say. Needs the
+// application object (the help names the program).
 CommandLine ReadCommandLine(const QStringList& arguments);
 
 // Whether the raw arguments, read before the application object exists, ask for

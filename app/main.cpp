@@ -2,6 +2,7 @@
 #include "CommandLine.h"
 #include "Dialogs.h"
 #include "LogJournal.h"
+#include "LogStore.h"
 #include "LrfVersion.h"
 #include "MainFrm.h"
 #include "QuitSignals.h"
@@ -16,7 +17,9 @@
 // program and its device is listed first in the port box, so that the port can
 // be opened and measured at once without an instrument. The options that only
 // print something run without a display. Every record also goes into the crash
-// journal; SIGTERM, SIGINT and SIGHUP end the program as Exit does.
+// journal; SIGTERM, SIGINT and SIGHUP end the program as Exit does. With
+// --store (or LRF_STORE) a worker forwards the journal's lines to a record
+// store on a PostgreSQL server.
 int main(int argc, char* argv[]) {
     lrf::PrepareWindowlessRun(argc, argv);
     lrf::Application app(argc, argv);
@@ -47,7 +50,17 @@ int main(int argc, char* argv[]) {
         form.attachLogWindow(logWindow);
         if (simulator)
             form.setLeadingPortNames({QString::fromStdString(simulator->DevicePath())});
-        lrf::LogJournal journal(logWindow, &form, QString::fromUtf8(LRF_VERSION));
+        const QString version = QString::fromUtf8(LRF_VERSION);
+        lrf::LogJournal journal(logWindow, &form, version,
+                                lrf::journal::JournalOptions::DefaultPath(),
+                                commandLine.store.has_value());
+        std::unique_ptr<lrf::LogStore> store;
+        if (commandLine.store) {
+            lrf::journal::ForwarderSettings settings;
+            settings.target = *commandLine.store;
+            settings.station = lrf::LogStore::Station(commandLine.station, version);
+            store = std::make_unique<lrf::LogStore>(journal, &form, std::move(settings));
+        }
         lrf::QuitSignals quitSignals([&form](int) { form.btnExitClick(); });
         form.show();
         lrf::ApplyPortChoice(commandLine, *form.controls().cbbComPort,
@@ -57,6 +70,8 @@ int main(int argc, char* argv[]) {
         // Records not yet written by an automatic save are kept in a file of their own.
         logWindow.SaveMirrorAtExit();
         journal.Finish();
+        if (store)
+            store->Finish(); // the last lines, while the store takes them
     }
     return result;
 }

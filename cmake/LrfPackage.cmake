@@ -31,6 +31,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so no library dependency names it: the crash journal's
 # SQLite driver of Qt.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt6sql6-sqlite)
+# The PostgreSQL driver, for the record store (--store) only.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS libqt6sql6-psql)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/postinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 

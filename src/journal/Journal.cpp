@@ -25,7 +25,7 @@ Journal::Journal(JournalOptions journalOptions, QObject* parent)
     WriterSettings settings;
     settings.path = options.path;
     settings.info = {JournalNow(), options.workingDirectory.toStdString(),
-                     options.programVersion.toStdString()};
+                     options.programVersion.toStdString(), options.toStore};
     JournalWriter::Events events;
     // Both run on the writer thread: what they carry is handed to this thread.
     events.started = [this](const StartReport& report) {

@@ -16,6 +16,7 @@ struct JournalOptions {
     QString path;             // the journal file
     QString workingDirectory; // absolute: where this run's automatic saves go
     QString programVersion;
+    bool toStore = false; // this run's lines are forwarded to a record store
 
     // LRF_JOURNAL when set, otherwise journal.sqlite in the user's data folder
     // of the application (QStandardPaths::AppDataLocation); empty when the

@@ -22,6 +22,7 @@ struct RunInfo {
     std::string startedAt;        // local time, ISO 8601 with its offset
     std::string workingDirectory; // absolute; where its automatic saves go
     std::string programVersion;
+    bool toStore = false; // its lines are forwarded to a record store
 };
 
 // One log line: its number in the run (the order of the mirror), its grid row

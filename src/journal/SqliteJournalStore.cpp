@@ -63,6 +63,20 @@ const char* const kSchemaV1[] = {
     "CREATE INDEX lines_unsaved ON lines(run_id, seq) WHERE taken_by IS NULL",
 };
 
+// Version 2: the forwarding of lines to a record store. A line of a run that
+// forwards starts with forwarded NULL ("waiting") and gets 1 once the store
+// has committed it; lines of other runs, and those from before, hold 0. The
+// revision counts the rewrites of a line, so that a rewrite while the line is
+// on its way is not taken as forwarded. The journal's id tells the store
+// which journal, and so which station, a run belongs to.
+const char* const kSchemaV2[] = {
+    "ALTER TABLE lines ADD COLUMN revision INTEGER NOT NULL DEFAULT 0",
+    "ALTER TABLE lines ADD COLUMN forwarded INTEGER DEFAULT 0",
+    "CREATE INDEX lines_unforwarded ON lines(run_id, seq) WHERE forwarded IS NULL",
+    "CREATE TABLE journal_info (key TEXT PRIMARY KEY, value TEXT NOT NULL) WITHOUT ROWID",
+    "INSERT INTO journal_info (key, value) VALUES ('id', lower(hex(randomblob(16))))",
+};
+
 struct Migration {
     int toVersion;
     std::span<const char* const> statements;
@@ -70,11 +84,18 @@ struct Migration {
 // A later version appends its step here (ALTER TABLE ... ADD COLUMN ...).
 const Migration kMigrations[] = {
     {1, kSchemaV1},
+    {2, kSchemaV2},
 };
 static_assert(std::size(kMigrations) == SqliteJournalStore::kSchemaVersion);
 
 const QString kCellColumns =
     "sn, linear, unit, speed, speed_unit, place, destination, date_time, model, lrf_code";
+
+const QString kCellAssignments =
+    "sn = excluded.sn, linear = excluded.linear, unit = excluded.unit, speed = excluded.speed, "
+    "speed_unit = excluded.speed_unit, place = excluded.place, "
+    "destination = excluded.destination, date_time = excluded.date_time, "
+    "model = excluded.model, lrf_code = excluded.lrf_code";
 
 QString ConnectionNameFor(const void* store) {
     static std::atomic<int> counter{0};
@@ -116,8 +137,13 @@ struct SqliteJournalStore::Connection {
             Fail(query.lastError());
     }
     void PrepareAll() {
-        Prepare(upsertLine, "INSERT OR REPLACE INTO lines (run_id, seq, grid_row, " + kCellColumns +
-                                ") VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)");
+        // A rewritten line is held by no file and waits to be forwarded again.
+        Prepare(upsertLine,
+                "INSERT INTO lines (run_id, seq, grid_row, forwarded, " + kCellColumns +
+                    ") VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?) ON CONFLICT (run_id, seq) DO UPDATE "
+                    "SET grid_row = excluded.grid_row, forwarded = excluded.forwarded, "
+                    "taken_by = NULL, revision = revision + 1, " +
+                    kCellAssignments);
         Prepare(insertFile, "INSERT INTO csv_files (path, written_at) VALUES (?, ?)");
         Prepare(markRange,
                 "UPDATE lines SET taken_by = ? WHERE run_id = ? AND seq BETWEEN ? AND ?");
@@ -290,6 +316,7 @@ RunId SqliteJournalStore::BeginRun(const std::string& token, const RunInfo& info
         Connection::Run(insert);
         const RunId id = insert.lastInsertId().toLongLong();
         c.SetDurable(false);
+        forwardRun = info.toStore;
         return id;
     } catch (const JournalError& e) {
         throw JournalError(JournalError::Kind::Unavailable, e.what());
@@ -367,8 +394,10 @@ void SqliteJournalStore::Write(RunId run, std::span<const JournalOp> ops, bool d
         q.bindValue(0, qlonglong{run});
         q.bindValue(1, static_cast<qlonglong>(line.seq));
         q.bindValue(2, line.gridRow);
+        // NULL: waiting for the store; 0: not forwarded at all.
+        q.bindValue(3, forwardRun ? QVariant(QMetaType::fromType<int>()) : QVariant(0));
         for (std::size_t i = 0; i < line.cells.size(); ++i)
-            q.bindValue(static_cast<int>(i) + 3, QString::fromStdString(line.cells[i]));
+            q.bindValue(static_cast<int>(i) + 4, QString::fromStdString(line.cells[i]));
         Connection::Run(q);
     };
     try {

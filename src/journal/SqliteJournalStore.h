@@ -19,7 +19,7 @@ namespace lrf::journal {
 // replaced by a new journal.
 class SqliteJournalStore final : public JournalStore {
 public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
     static constexpr int kApplicationId = 0x4C524631; // "LRF1"
 
     explicit SqliteJournalStore(QString path);
@@ -44,6 +44,7 @@ private:
     QString path;
     QString connectionName;
     std::unique_ptr<Connection> connection;
+    bool forwardRun = false; // this run's lines wait for the record store
 };
 
 } // namespace lrf::journal

@@ -52,6 +52,68 @@ TEST(CommandLine, EachOptionAsksForItsOwnRun) {
     }
 }
 
+// The store address, from the option or else LRF_STORE: what libpq is given,
+// and a clear complaint (never echoing a password) for what cannot be used.
+TEST(CommandLine, StoreAddressesAreReadOrRefusedClearly) {
+    using lrf::journal::StoreTarget;
+    struct Case {
+        std::vector<const char*> args;
+        const char* environment; // LRF_STORE
+        std::optional<StoreTarget> store;
+        const char* inComplaint; // empty: none
+    };
+    const std::vector<Case> cases{
+        {{}, "", std::nullopt, ""},
+        {{"--store", "postgresql://lrf@db.example:5433/survey"},
+         "",
+         StoreTarget{"lrf", "db.example", 5433, "survey"},
+         ""},
+        {{"--store", "postgres://db.example/survey"},
+         "",
+         StoreTarget{"", "db.example", 0, "survey"},
+         ""},
+        {{"--store", "postgresql://lrf@:5433/survey?host=/run/pg%20sock"},
+         "",
+         StoreTarget{"lrf", "/run/pg sock", 5433, "survey"},
+         ""},
+        {{},
+         "postgresql://team%40north@db/records",
+         StoreTarget{"team@north", "db", 0, "records"},
+         ""},
+        // The option wins over the environment.
+        {{"--store", "postgresql://a@b/c"},
+         "postgresql://x@y/z",
+         StoreTarget{"a", "b", 0, "c"},
+         ""},
+        {{"--store", "postgresql://lrf:hunter2@db/survey"}, "", std::nullopt, "~/.pgpass"},
+        {{}, "postgresql://lrf@db/survey?password=hunter2", std::nullopt, "PGPASSFILE"},
+        {{"--store", "mysql://lrf@db/survey"}, "", std::nullopt, "must begin with postgresql://"},
+        {{"--store", "postgresql://lrf@db:99999/survey"}, "", std::nullopt, "port"},
+        {{"--store", "postgresql://lrf@db/survey?sslmode=require"}, "", std::nullopt, "sslmode"},
+        {{"--store", "postgresql://lrf@db/surv%zzey"}, "", std::nullopt, "%-escape"},
+    };
+    for (const Case& c : cases) {
+        const QStringList args = Args(c.args);
+        SCOPED_TRACE(args.join(' ').toStdString() + " LRF_STORE=" + c.environment);
+        qputenv("LRF_STORE", c.environment);
+        const lrf::CommandLine line = lrf::ReadCommandLine(args);
+        EXPECT_EQ(line.store, c.store);
+        if (*c.inComplaint) {
+            EXPECT_EQ(line.exitStatus, 2);
+            EXPECT_TRUE(line.message.contains(QString::fromUtf8(c.inComplaint)))
+                << line.message.toStdString();
+            EXPECT_FALSE(line.message.contains("hunter2"));
+        } else {
+            EXPECT_FALSE(line.exitStatus) << line.message.toStdString();
+        }
+    }
+    qunsetenv("LRF_STORE");
+    qputenv("LRF_STATION", "bench 3");
+    EXPECT_EQ(lrf::ReadCommandLine(Args({})).station, "bench 3");
+    EXPECT_EQ(lrf::ReadCommandLine(Args({"--station", "quay"})).station, "quay");
+    qunsetenv("LRF_STATION");
+}
+
 // --port and --baud only preselect: the windows still open; a rate the port
 // does not offer ends the program before any window.
 TEST(CommandLine, PortAndBaudPreselectTheBoxes) {

@@ -69,7 +69,7 @@ TEST(JournalFaults, BadJournalsAreReportedOnceAndTheProgramGoesOn) {
                               "PRAGMA user_version = 99", "CREATE TABLE runs (id INTEGER)"});
          },
          "written by a newer version of this program (journal format 99, this version reads up "
-         "to 1) and is left as it is",
+         "to 2) and is left as it is",
          false, false, true},
         {"a folder that cannot be made",
          [](const fs::path& j) { TempDir::WriteBytes(j.parent_path(), "a file, not a folder"); },
@@ -120,6 +120,71 @@ TEST(JournalFaults, BadJournalsAreReportedOnceAndTheProgramGoesOn) {
                 << dialogs.messages[0].toStdString();
         }
     }
+}
+
+// A journal of the first format, left by a run that crashed with records no
+// file took: it is upgraded in place, its records are recovered as before, and
+// none of them goes to a record store (only lines of runs with a store do).
+TEST(JournalFaults, FirstFormatJournalIsUpgradedAndRecovered) {
+    TempDir dir;
+    const fs::path journal = dir / "journal.sqlite";
+    const QString cells = "'X1','C7'";
+    QStringList v1{
+        QString("PRAGMA application_id = %1").arg(lrf::journal::SqliteJournalStore::kApplicationId),
+        "PRAGMA user_version = 1",
+        "CREATE TABLE runs (id INTEGER PRIMARY KEY, token TEXT NOT NULL UNIQUE, started_at TEXT "
+        "NOT NULL, ended_at TEXT, synced_at TEXT, working_dir TEXT NOT NULL, program_version TEXT "
+        "NOT NULL, recovered_by INTEGER REFERENCES runs(id))",
+        "CREATE TABLE csv_files (id INTEGER PRIMARY KEY, path TEXT NOT NULL, written_at TEXT NOT "
+        "NULL)",
+        "CREATE TABLE lines (run_id INTEGER NOT NULL REFERENCES runs(id), seq INTEGER NOT NULL, "
+        "grid_row INTEGER NOT NULL, sn TEXT NOT NULL, linear TEXT NOT NULL, unit TEXT NOT NULL, "
+        "speed TEXT NOT NULL, speed_unit TEXT NOT NULL, place TEXT NOT NULL, destination TEXT NOT "
+        "NULL, date_time TEXT NOT NULL, model TEXT NOT NULL, lrf_code TEXT NOT NULL, taken_by "
+        "INTEGER REFERENCES csv_files(id), PRIMARY KEY (run_id, seq)) WITHOUT ROWID",
+        "CREATE INDEX lines_unsaved ON lines(run_id, seq) WHERE taken_by IS NULL",
+        QString("INSERT INTO runs (token, started_at, working_dir, program_version) VALUES "
+                "('crashed', '2024-03-05T14:00:00.000+00:00', '%1', '1.9')")
+            .arg(Q(dir.path())),
+    };
+    for (int seq = 1; seq <= 3; ++seq)
+        v1 << QString("INSERT INTO lines VALUES (1, %1, %1, '%1', ' 12.%1', 'M', '---.-', 'KPH', "
+                      "'Quay', 'Mast', '2024/03/05 14:00:0%1.0', %2, NULL)")
+                  .arg(seq)
+                  .arg(cells);
+    MakeDatabase(journal, v1);
+
+    NoticeDialogs dialogs;
+    LogUnderTest log(dir.path());
+    lrf::LogJournal lj(log.window, nullptr, "test", Q(journal), true);
+    StartAndWait(lj);
+    ASSERT_EQ(dialogs.messages.size(), 1) << dialogs.messages.join('\n').toStdString();
+    EXPECT_TRUE(dialogs.messages[0].startsWith("3 records")) << dialogs.messages[0].toStdString();
+    const std::vector<fs::path> files = CsvFilesIn(dir.path());
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(
+        RecordLines(FileBytes(files[0])),
+        (std::vector<std::string>{"1, 12.1,M,---.-,KPH,Quay,Mast,2024/03/05 14:00:01.0,X1,C7",
+                                  "2, 12.2,M,---.-,KPH,Quay,Mast,2024/03/05 14:00:02.0,X1,C7",
+                                  "3, 12.3,M,---.-,KPH,Quay,Mast,2024/03/05 14:00:03.0,X1,C7"}));
+    log.Play(0, 2);
+    lj.journal().Flush().wait();
+    lj.Finish();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "reader");
+        db.setDatabaseName(Q(journal));
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec("PRAGMA user_version") && q.next());
+        EXPECT_EQ(q.value(0).toInt(), lrf::journal::SqliteJournalStore::kSchemaVersion);
+        ASSERT_TRUE(q.exec("SELECT run_id, count(*) FROM lines WHERE forwarded IS NULL GROUP BY "
+                           "run_id"));
+        ASSERT_TRUE(q.next());
+        EXPECT_EQ(q.value(0).toInt(), 2); // this run's two lines wait for the store
+        EXPECT_EQ(q.value(1).toInt(), 2);
+        EXPECT_FALSE(q.next());
+    }
+    QSqlDatabase::removeDatabase("reader");
 }
 
 namespace {

@@ -12,17 +12,18 @@ namespace lrf {
 namespace {
 
 journal::JournalOptions OptionsFor(const TFrmShowData& logWindow, const QString& version,
-                                   const QString& path) {
+                                   const QString& path, bool toStore) {
     const QString folder = logWindow.AutoSaveDirectory();
-    return {path, QDir(folder.isEmpty() ? QDir::currentPath() : folder).absolutePath(), version};
+    return {path, QDir(folder.isEmpty() ? QDir::currentPath() : folder).absolutePath(), version,
+            toStore};
 }
 
 } // namespace
 
 LogJournal::LogJournal(TFrmShowData& logWindow, QWidget* dialogParent,
-                       const QString& programVersion, const QString& path)
+                       const QString& programVersion, const QString& path, bool toStore)
     : logWindow(logWindow)
-    , journal_(OptionsFor(logWindow, programVersion, path)) {
+    , journal_(OptionsFor(logWindow, programVersion, path, toStore)) {
     logWindow.SetObserver(&journal_);
     QPointer<QWidget> parent(dialogParent);
     QObject::connect(&journal_, &journal::Journal::notice, &journal_,

@@ -1,0 +1,164 @@
+#include "JournalOutbox.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <atomic>
+
+namespace lrf::journal {
+
+namespace {
+
+constexpr int kFirstForwardingVersion = 2;
+
+[[noreturn]] void Fail(JournalError::Kind kind, const QSqlError& error) {
+    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    throw JournalError(kind, text.toStdString());
+}
+
+void Run(QSqlQuery& query, JournalError::Kind kind = JournalError::Kind::Unavailable) {
+    if (!query.exec())
+        Fail(kind, query.lastError());
+}
+
+} // namespace
+
+struct JournalOutbox::Connection {
+    QSqlDatabase db;
+    QSqlQuery waiting{db};
+    QSqlQuery count{db};
+    QSqlQuery run{db};
+    QSqlQuery mark{db};
+};
+
+JournalOutbox::JournalOutbox(QString journalPath)
+    : path(std::move(journalPath)) {
+    static std::atomic<int> counter{0};
+    connectionName = QStringLiteral("lrf-outbox-%1").arg(counter.fetch_add(1));
+}
+
+JournalOutbox::~JournalOutbox() {
+    Close();
+}
+
+void JournalOutbox::Open() {
+    Close();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
+        db.setDatabaseName(path);
+        // The writer commits all the time: wait for its commits, never fail on them.
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        connection = std::make_unique<Connection>();
+        connection->db = db;
+    }
+    Connection& c = *connection;
+    try {
+        if (!c.db.open())
+            Fail(JournalError::Kind::Unavailable, c.db.lastError());
+        QSqlQuery query(c.db);
+        if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+            Fail(JournalError::Kind::Unavailable, query.lastError());
+        if (query.value(0).toInt() < kFirstForwardingVersion)
+            throw JournalError(JournalError::Kind::Unavailable,
+                               "the journal keeps no marks of forwarded lines");
+        if (!query.exec(QStringLiteral("SELECT value FROM journal_info WHERE key = 'id'")) ||
+            !query.next())
+            Fail(JournalError::Kind::Unavailable, query.lastError());
+        journalId = query.value(0).toString().toStdString();
+        query.finish();
+        const auto prepare = [&](QSqlQuery& q, const QString& sql) {
+            q = QSqlQuery(c.db);
+            if (!q.prepare(sql))
+                Fail(JournalError::Kind::Unavailable, q.lastError());
+        };
+        prepare(c.waiting,
+                QStringLiteral("SELECT run_id, seq, revision, sn, linear, unit, speed, speed_unit, "
+                               "place, destination, date_time, model, lrf_code FROM lines "
+                               "WHERE forwarded IS NULL ORDER BY run_id, seq LIMIT ?"));
+        prepare(c.count, QStringLiteral("SELECT count(*) FROM lines WHERE forwarded IS NULL"));
+        prepare(c.run, QStringLiteral("SELECT started_at, ended_at, working_dir, program_version "
+                                      "FROM runs WHERE id = ?"));
+        prepare(c.mark, QStringLiteral("UPDATE lines SET forwarded = 1 WHERE run_id = ? AND "
+                                       "seq = ? AND revision = ? AND forwarded IS NULL"));
+    } catch (...) {
+        Close();
+        throw;
+    }
+}
+
+void JournalOutbox::Close() {
+    if (!connection)
+        return;
+    connection->db.close();
+    connection.reset();
+    QSqlDatabase::removeDatabase(connectionName);
+}
+
+std::vector<OutgoingLine> JournalOutbox::Waiting(std::size_t limit) {
+    QSqlQuery& q = connection->waiting;
+    q.bindValue(0, static_cast<qlonglong>(limit));
+    Run(q);
+    std::vector<OutgoingLine> lines;
+    while (q.next()) {
+        OutgoingLine line;
+        line.run = q.value(0).toLongLong();
+        line.seq = q.value(1).toLongLong();
+        line.revision = q.value(2).toLongLong();
+        for (std::size_t i = 0; i < line.cells.size(); ++i)
+            line.cells[i] = q.value(static_cast<int>(i) + 3).toString().toStdString();
+        lines.push_back(std::move(line));
+    }
+    q.finish(); // ends the read, so that the writer's checkpoints are not held up
+    return lines;
+}
+
+std::int64_t JournalOutbox::WaitingCount() {
+    QSqlQuery& q = connection->count;
+    Run(q);
+    const std::int64_t count = q.next() ? q.value(0).toLongLong() : 0;
+    q.finish();
+    return count;
+}
+
+std::map<RunId, OutgoingRun> JournalOutbox::Runs(const std::vector<OutgoingLine>& lines) {
+    std::map<RunId, OutgoingRun> runs;
+    QSqlQuery& q = connection->run;
+    for (const OutgoingLine& line : lines) {
+        if (runs.contains(line.run))
+            continue;
+        q.bindValue(0, qlonglong{line.run});
+        Run(q);
+        OutgoingRun run;
+        if (q.next())
+            run = {q.value(0).toString().toStdString(), q.value(1).toString().toStdString(),
+                   q.value(2).toString().toStdString(), q.value(3).toString().toStdString()};
+        q.finish();
+        runs.emplace(line.run, std::move(run));
+    }
+    return runs;
+}
+
+void JournalOutbox::MarkForwarded(const std::vector<OutgoingLine>& lines) {
+    Connection& c = *connection;
+    QSqlQuery begin(c.db);
+    if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        Fail(JournalError::Kind::WriteFailed, begin.lastError());
+    try {
+        for (const OutgoingLine& line : lines) {
+            c.mark.bindValue(0, qlonglong{line.run});
+            c.mark.bindValue(1, static_cast<qlonglong>(line.seq));
+            c.mark.bindValue(2, static_cast<qlonglong>(line.revision));
+            Run(c.mark, JournalError::Kind::WriteFailed);
+        }
+        QSqlQuery commit(c.db);
+        if (!commit.exec(QStringLiteral("COMMIT")))
+            Fail(JournalError::Kind::WriteFailed, commit.lastError());
+    } catch (...) {
+        QSqlQuery(c.db).exec(QStringLiteral("ROLLBACK"));
+        throw;
+    }
+}
+
+} // namespace lrf::journal

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "JournalTypes.h"
+
+#include <QString>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace lrf::journal {
+
+// A line that waits for the record store, as the journal holds it now.
+struct OutgoingLine {
+    RunId run = 0;
+    std::int64_t seq = 0;
+    std::int64_t revision = 0; // rewrites so far: 1 and more for a completed rotation pair
+    Cells cells;
+};
+
+// What the store keeps of a run.
+struct OutgoingRun {
+    std::string startedAt; // ISO 8601 with the offset
+    std::string endedAt;   // empty while it runs or when it did not end in order
+    std::string workingDirectory;
+    std::string programVersion;
+};
+
+// The journal as the forwarder sees it: the lines that wait for the store, in
+// order, and the mark that the store has them. Its own connection to the
+// journal file, used from the forwarder's thread only; the journal's writer
+// made and upgraded the file before.
+class JournalOutbox {
+public:
+    explicit JournalOutbox(QString path);
+    ~JournalOutbox();
+    JournalOutbox(const JournalOutbox&) = delete;
+    JournalOutbox& operator=(const JournalOutbox&) = delete;
+
+    // Throws JournalError (Unavailable) when the journal cannot be read.
+    void Open();
+    void Close();
+    bool IsOpen() const { return connection != nullptr; }
+
+    // The journal's own id, the same for every run that writes it.
+    const std::string& JournalId() const { return journalId; }
+
+    // Up to limit waiting lines, by run and line number. Throws JournalError.
+    std::vector<OutgoingLine> Waiting(std::size_t limit);
+    std::int64_t WaitingCount();
+    std::map<RunId, OutgoingRun> Runs(const std::vector<OutgoingLine>& lines);
+
+    // The store has committed these lines: marks each as it was sent; a line
+    // rewritten meanwhile keeps waiting. Throws JournalError (WriteFailed).
+    void MarkForwarded(const std::vector<OutgoingLine>& lines);
+
+private:
+    struct Connection;
+    QString path;
+    QString connectionName;
+    std::unique_ptr<Connection> connection;
+    std::string journalId;
+};
+
+} // namespace lrf::journal

@@ -1,0 +1,312 @@
+#include "PgRecordStore.h"
+
+#include "StoreRecord.h"
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <atomic>
+#include <span>
+
+namespace lrf::journal {
+
+namespace {
+
+// Serialises the schema's creation and upgrades among stations.
+constexpr qlonglong kSchemaLockKey = 0x4C5246314442; // "LRF1DB"
+
+// Lines per INSERT statement: few round trips, statements of sane size.
+constexpr std::size_t kRowsPerStatement = 100;
+
+// Version 1: stations, their runs and the records.
+const char* const kSchemaV1[] = {
+    "CREATE TABLE stations ("
+    " id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
+    " journal_id text NOT NULL UNIQUE,"
+    " host_name text NOT NULL,"
+    " station_name text NOT NULL,"
+    " program_version text NOT NULL,"
+    " last_seen timestamptz NOT NULL DEFAULT now())",
+    "CREATE TABLE runs ("
+    " station_id bigint NOT NULL REFERENCES stations (id),"
+    " run bigint NOT NULL,"
+    " started_at timestamptz NOT NULL,"
+    " ended_at timestamptz,"
+    " working_dir text NOT NULL,"
+    " program_version text NOT NULL,"
+    " PRIMARY KEY (station_id, run))",
+    "CREATE TABLE records ("
+    " station_id bigint NOT NULL,"
+    " run bigint NOT NULL,"
+    " line bigint NOT NULL,"
+    " sn integer,"
+    " distance double precision,"
+    " distance_unit text,"
+    " speed double precision,"
+    " speed_unit text,"
+    " measured_at timestamptz,"
+    " place text NOT NULL,"
+    " destination text NOT NULL,"
+    " model text NOT NULL,"
+    " lrf_code text NOT NULL,"
+    " rotation_half smallint NOT NULL,"
+    " cell_sn text NOT NULL, cell_linear text NOT NULL, cell_unit text NOT NULL,"
+    " cell_speed text NOT NULL, cell_speed_unit text NOT NULL, cell_place text NOT NULL,"
+    " cell_destination text NOT NULL, cell_date_time text NOT NULL, cell_model text NOT NULL,"
+    " cell_lrf_code text NOT NULL,"
+    " forwarded_at timestamptz NOT NULL DEFAULT now(),"
+    " PRIMARY KEY (station_id, run, line),"
+    " FOREIGN KEY (station_id, run) REFERENCES runs (station_id, run))",
+    "CREATE INDEX records_by_lrf_code ON records (lrf_code, measured_at)",
+    "CREATE INDEX records_by_model ON records (model, measured_at)",
+    "CREATE INDEX records_by_time ON records (measured_at)",
+};
+
+struct Migration {
+    int toVersion;
+    std::span<const char* const> statements;
+};
+// A later version appends its step here.
+const Migration kMigrations[] = {
+    {1, kSchemaV1},
+};
+static_assert(std::size(kMigrations) == PgRecordStore::kSchemaVersion);
+
+const char* const kRecordColumns =
+    "station_id, run, line, sn, distance, distance_unit, speed, speed_unit, measured_at, place, "
+    "destination, model, lrf_code, rotation_half, cell_sn, cell_linear, cell_unit, cell_speed, "
+    "cell_speed_unit, cell_place, cell_destination, cell_date_time, cell_model, cell_lrf_code";
+
+const char* const kRecordUpdates =
+    "sn = EXCLUDED.sn, distance = EXCLUDED.distance, distance_unit = EXCLUDED.distance_unit, "
+    "speed = EXCLUDED.speed, speed_unit = EXCLUDED.speed_unit, "
+    "measured_at = EXCLUDED.measured_at, place = EXCLUDED.place, "
+    "destination = EXCLUDED.destination, model = EXCLUDED.model, lrf_code = EXCLUDED.lrf_code, "
+    "rotation_half = EXCLUDED.rotation_half, cell_sn = EXCLUDED.cell_sn, "
+    "cell_linear = EXCLUDED.cell_linear, cell_unit = EXCLUDED.cell_unit, "
+    "cell_speed = EXCLUDED.cell_speed, cell_speed_unit = EXCLUDED.cell_speed_unit, "
+    "cell_place = EXCLUDED.cell_place, cell_destination = EXCLUDED.cell_destination, "
+    "cell_date_time = EXCLUDED.cell_date_time, cell_model = EXCLUDED.cell_model, "
+    "cell_lrf_code = EXCLUDED.cell_lrf_code, forwarded_at = now()";
+
+// The server's reason in one line: its first, without the blanks around it.
+std::string Reason(const QSqlError& error) {
+    QString text = error.databaseText().trimmed();
+    if (text.isEmpty())
+        text = error.text().trimmed();
+    text = text.section(QLatin1Char('\n'), 0, 0).trimmed();
+    return text.isEmpty() ? std::string("the server gave no reason") : text.toStdString();
+}
+
+// A text as the server takes it: PostgreSQL's text holds no NUL character,
+// and one in a free text must not hold up every later line.
+QString Text(const std::string& text) {
+    return QString::fromStdString(text).remove(QChar(u'\0'));
+}
+
+QVariant NullableText(const std::string& text) {
+    return text.empty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(Text(text));
+}
+
+QVariant NullableNumber(const std::optional<double>& value) {
+    return value ? QVariant(*value) : QVariant(QMetaType::fromType<double>());
+}
+
+// The local time of the station with its offset from UTC, for timestamptz.
+QVariant Moment(const std::optional<LocalDateTime>& t) {
+    if (!t)
+        return QVariant(QMetaType::fromType<QString>());
+    const QDateTime at(QDate(t->year, t->month, t->day),
+                       QTime(t->hour, t->minute, t->second, t->millisecond), Qt::LocalTime);
+    if (!at.isValid())
+        return QVariant(QMetaType::fromType<QString>());
+    return at.toString(Qt::ISODateWithMs);
+}
+
+QString ConnectionName() {
+    static std::atomic<int> counter{0};
+    return QStringLiteral("lrf-store-%1").arg(counter.fetch_add(1));
+}
+
+} // namespace
+
+// Statements go as text with their values written in by the driver, not as
+// prepared statements: nothing lives on the server between two statements,
+// so a lost connection leaves nothing to free.
+struct PgRecordStore::Connection {
+    QSqlDatabase db;
+
+    [[noreturn]] static void Fail(const QSqlError& error) { throw StoreError(Reason(error)); }
+    QSqlQuery Exec(const QString& sql) {
+        QSqlQuery query(db);
+        if (!query.exec(sql))
+            Fail(query.lastError());
+        return query;
+    }
+    // A value as SQL text: quoted and escaped, or NULL.
+    QString Value(const QVariant& value) const {
+        QSqlField field(QString(), value.metaType());
+        field.setValue(value);
+        return db.driver()->formatValue(field);
+    }
+    QString Row(std::initializer_list<QVariant> values) const {
+        QString row = QStringLiteral("(");
+        for (const QVariant& value : values) {
+            if (row.size() > 1)
+                row += QLatin1Char(',');
+            row += Value(value);
+        }
+        return row + QLatin1Char(')');
+    }
+    void Rollback() { QSqlQuery(db).exec(QStringLiteral("ROLLBACK")); }
+};
+
+PgRecordStore::PgRecordStore(StoreTarget target, StoreLimits limits)
+    : target(std::move(target))
+    , limits(limits)
+    , connectionName(ConnectionName()) {}
+
+PgRecordStore::~PgRecordStore() {
+    Disconnect();
+}
+
+void PgRecordStore::Disconnect() {
+    if (!connection)
+        return;
+    connection->db.close();
+    connection.reset();
+    QSqlDatabase::removeDatabase(connectionName);
+}
+
+void PgRecordStore::Connect(const std::string& journalId, const StationInfo& station) {
+    Disconnect();
+    connection = std::make_unique<Connection>();
+    try {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connectionName);
+        if (!db.isValid())
+            throw StoreError("the PostgreSQL driver of Qt is not installed (libqt6sql6-psql)");
+        if (!target.host.empty())
+            db.setHostName(Text(target.host));
+        if (target.port != 0)
+            db.setPort(target.port);
+        if (!target.user.empty())
+            db.setUserName(Text(target.user));
+        if (!target.database.empty())
+            db.setDatabaseName(Text(target.database));
+        // No password here: libpq reads PGPASSFILE or ~/.pgpass.
+        db.setConnectOptions(QStringLiteral("connect_timeout=%1;application_name=lrfcontrol;"
+                                            "keepalives_idle=10;keepalives_interval=5;"
+                                            "keepalives_count=3")
+                                 .arg(limits.connectTimeout.count()));
+        connection->db = db;
+        if (!db.open())
+            Connection::Fail(db.lastError());
+        Connection& c = *connection;
+        c.Exec(QStringLiteral("SET statement_timeout = %1").arg(limits.statementTimeout.count()));
+        c.Exec(QStringLiteral("SET lock_timeout = %1").arg(limits.lockTimeout.count()));
+        c.Exec(QStringLiteral("SET TIME ZONE 'UTC'"));
+        Migrate();
+
+        QSqlQuery registered = c.Exec(
+            QStringLiteral("INSERT INTO stations (journal_id, host_name, station_name, "
+                           "program_version) VALUES %1 ON CONFLICT (journal_id) DO UPDATE SET "
+                           "host_name = EXCLUDED.host_name, station_name = EXCLUDED.station_name, "
+                           "program_version = EXCLUDED.program_version, last_seen = now() "
+                           "RETURNING id")
+                .arg(c.Row({Text(journalId), Text(station.hostName), Text(station.stationName),
+                            Text(station.programVersion)})));
+        if (!registered.next())
+            throw StoreError("the store did not register this station");
+        stationId = registered.value(0).toLongLong();
+    } catch (...) {
+        Disconnect();
+        throw;
+    }
+}
+
+void PgRecordStore::Migrate() {
+    Connection& c = *connection;
+    c.Exec(QStringLiteral("BEGIN"));
+    try {
+        c.Exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLockKey));
+        QSqlQuery exists =
+            c.Exec(QStringLiteral("SELECT to_regclass('schema_version') IS NOT NULL"));
+        int version = 0;
+        if (exists.next() && exists.value(0).toBool()) {
+            QSqlQuery current =
+                c.Exec(QStringLiteral("SELECT coalesce(max(version), 0) FROM schema_version"));
+            version = current.next() ? current.value(0).toInt() : 0;
+        } else {
+            c.Exec(QStringLiteral("CREATE TABLE schema_version (version integer NOT NULL, "
+                                  "migrated_at timestamptz NOT NULL DEFAULT now())"));
+        }
+        if (version > kSchemaVersion)
+            throw StoreError("the store's schema is version " + std::to_string(version) +
+                             ", newer than this program's " + std::to_string(kSchemaVersion));
+        for (const Migration& step : kMigrations) {
+            if (step.toVersion <= version)
+                continue;
+            for (const char* sql : step.statements)
+                c.Exec(QString::fromUtf8(sql));
+            c.Exec(QStringLiteral("INSERT INTO schema_version (version) VALUES (%1)")
+                       .arg(step.toVersion));
+        }
+        c.Exec(QStringLiteral("COMMIT"));
+    } catch (...) {
+        c.Rollback();
+        throw;
+    }
+}
+
+void PgRecordStore::Push(const std::vector<OutgoingLine>& lines,
+                         const std::map<RunId, OutgoingRun>& runs) {
+    if (!connection)
+        throw StoreError("not connected");
+    Connection& c = *connection;
+    c.Exec(QStringLiteral("BEGIN"));
+    try {
+        for (const auto& [id, run] : runs)
+            c.Exec(QStringLiteral("INSERT INTO runs (station_id, run, started_at, ended_at, "
+                                  "working_dir, program_version) VALUES %1 ON CONFLICT "
+                                  "(station_id, run) DO UPDATE SET ended_at = EXCLUDED.ended_at")
+                       .arg(c.Row({stationId, qlonglong{id}, Text(run.startedAt),
+                                   NullableText(run.endedAt), Text(run.workingDirectory),
+                                   Text(run.programVersion)})));
+        for (std::size_t first = 0; first < lines.size(); first += kRowsPerStatement) {
+            const std::size_t end = std::min(lines.size(), first + kRowsPerStatement);
+            QString sql = QStringLiteral("INSERT INTO records (%1) VALUES ").arg(kRecordColumns);
+            for (std::size_t i = first; i < end; ++i) {
+                const OutgoingLine& line = lines[i];
+                const StoreRecord record = ReadStoreRecord(line.cells);
+                if (i > first)
+                    sql += QLatin1Char(',');
+                sql +=
+                    c.Row({stationId, qlonglong{line.run}, static_cast<qlonglong>(line.seq),
+                           record.sn ? QVariant(*record.sn) : QVariant(QMetaType::fromType<int>()),
+                           NullableNumber(record.distance), NullableText(record.distanceUnit),
+                           NullableNumber(record.speed), NullableText(record.speedUnit),
+                           Moment(record.measuredAt), Text(record.place), Text(record.destination),
+                           Text(record.model), Text(record.lrfCode), line.revision > 0 ? 2 : 1});
+                // The ten cell texts close the row.
+                sql.chop(1);
+                for (const std::string& cell : line.cells)
+                    sql += QLatin1Char(',') + c.Value(Text(cell));
+                sql += QLatin1Char(')');
+            }
+            sql += QStringLiteral(" ON CONFLICT (station_id, run, line) DO UPDATE SET ");
+            sql += QLatin1String(kRecordUpdates);
+            c.Exec(sql);
+        }
+        c.Exec(QStringLiteral("COMMIT"));
+    } catch (...) {
+        c.Rollback();
+        throw;
+    }
+}
+
+} // namespace lrf::journal
