@@ -74,12 +74,7 @@ int RunMeasure(const MeasureOptions& options, std::FILE* out, std::FILE* err) {
                                              separators);
         break;
     case CsvTarget::File:
-        csv = RecordStream::Create(options.csvPath, RecordStream::Format::Csv, separators);
-        if (!csv) {
-            Complain(err, SaveErrorText(errno) + ": " + options.csvPath);
-            return kExitOutputFailed;
-        }
-        break;
+        break; // created once the port is open: a run that cannot start keeps an old file
     case CsvTarget::Folder:
         log.SetMirrorWriter(RecordLog::AutoSaveFiles(options.csvPath));
         break;
@@ -91,9 +86,11 @@ int RunMeasure(const MeasureOptions& options, std::FILE* out, std::FILE* err) {
                                               separators);
     // A stream holds every line already: the automatic save and the save at the
     // end only make sure it is on the disk, and tell the journal so.
-    if (RecordStream* stream = csv ? csv.get() : json.get();
-        stream && options.csvTarget != CsvTarget::Folder)
-        log.SetMirrorWriter([stream](const std::vector<std::string>&) {
+    if (options.csvTarget != CsvTarget::Folder)
+        log.SetMirrorWriter([&csv, &json](const std::vector<std::string>&) {
+            RecordStream* stream = csv ? csv.get() : json.get();
+            if (!stream)
+                throw CsvFileError("No file takes the records.");
             if (!stream->Sync())
                 throw CsvFileError("Cannot write file \"" + stream->Name().string() + "\". " +
                                    stream->Error());
@@ -150,10 +147,16 @@ int RunMeasure(const MeasureOptions& options, std::FILE* out, std::FILE* err) {
     QuitSignals quitSignals([&run](int signal) { run.Stop(128 + signal); });
 
     std::string openError;
-    const bool started = run.Start(openError);
-    if (!started) {
+    if (!run.Start(openError)) {
         exitCode = kExitPortNotOpened;
         message = QString::fromStdString(openError);
+    } else if (options.csvTarget == CsvTarget::File &&
+               !(csv = RecordStream::Create(options.csvPath, RecordStream::Format::Csv,
+                                            separators))) {
+        // No reply is handled before the event loop runs: nothing is lost.
+        const std::string reason = SaveErrorText(errno) + ": " + options.csvPath;
+        run.Stop(kExitOutputFailed);
+        message = QString::fromStdString(reason);
     } else {
         QCoreApplication::exec();
     }

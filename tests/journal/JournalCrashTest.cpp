@@ -2,6 +2,9 @@
 #include "JournalTestSupport.h"
 #include "TempDir.h"
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
@@ -29,6 +32,30 @@ bool IsMirrorNearStep(const std::string& bytes, int printed) {
         log.Play(steps, steps + 1);
     }
     return false;
+}
+
+// The log lines that the first `steps` steps of the script make.
+int LinesAfter(int steps) {
+    TempDir scratch;
+    LogUnderTest log(scratch.path());
+    log.Play(0, steps);
+    return static_cast<int>(log.window.Mirror().Lines().size()) - 1; // less the header
+}
+
+// The lines the journal holds of its first run.
+int FirstRunLines(const fs::path& journal) {
+    int lines = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "first-run-reader");
+        db.setDatabaseName(QString::fromStdString(journal.string()));
+        QSqlQuery q(db);
+        if (db.open() &&
+            q.exec("SELECT COUNT(*) FROM lines WHERE run_id = (SELECT MIN(id) FROM runs)") &&
+            q.next())
+            lines = q.value(0).toInt();
+    }
+    QSqlDatabase::removeDatabase("first-run-reader");
+    return lines;
 }
 
 // The next start of the program in folder: a log window and its journal.
@@ -115,6 +142,12 @@ TEST(JournalCrash, TwoProgramsShareOneJournal) {
     }
     EXPECT_EQ(CsvFilesIn(first).size(), 0u);
     ASSERT_TRUE(child.WaitForStep(child.steps + 50));
+    // The first program's writer waited for the other's commits; once it has
+    // caught up, the kill finds no more than the usual lines in flight.
+    ASSERT_TRUE(child.WaitFor([&](const QString&) {
+        return FirstRunLines(journal) >= LinesAfter(child.steps) - kInFlight / 2;
+    })) << FirstRunLines(journal)
+        << " lines in the journal after " << child.steps << " steps";
     child.Kill();
 
     NextStart next(journal, second);

@@ -121,8 +121,12 @@ protected:
     }
 
     // The window program's mirror after a continuous run of `shots` with the
-    // same free texts, against the fixture's simulator.
-    QStringList windowRun(int shots, bool speed) {
+    // same free texts, against the fixture's simulator with `settings`. Its
+    // replies come at once: the pace changes no text, and a loaded machine can
+    // stretch a paced reply past the frame time of the gathering.
+    QStringList windowRun(int shots, bool speed, SimSettings settings = {}) {
+        settings.linePace = false;
+        sim.SetSettings(settings);
         openPort();
         ui().RzEdit1->setText(kTexts[1]);
         ui().RzEdit2->setText(kTexts[3]);
@@ -174,10 +178,9 @@ TEST_F(MeasureProgram, HundredShotsOfAPtyInstrumentGiveTheWindowProgramsLines) {
         measured = Measure::SplitLines(FileText(csv), QStringLiteral("\r\n"));
         EXPECT_EQ(instrument.Counters().distanceCommands, 100u);
     }
-    sim.SetSettings(settings);
     EXPECT_EQ(measured.size(), 101);
     EXPECT_EQ(Joined(WithoutTimeStamps(measured)),
-              Joined(WithoutTimeStamps(windowRun(100, false))));
+              Joined(WithoutTimeStamps(windowRun(100, false, settings))));
 }
 
 // The rotation run pairs a distance and the speed after it in one record.
@@ -353,6 +356,18 @@ TEST(MeasureProgramEnds, QuickEndsAndTheirStatuses) {
         {{"--distance"}, 2, "--port"},
         {{"--port", "/dev/lrf-test-no-such-port", "--distance"}, 3, "/dev/lrf-test-no-such-port"},
     };
+    QTemporaryDir work;
+    QFile earlier(work.filePath("earlier.csv"));
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write("SN,Linear\r\n1, 12.3\r\n");
+    earlier.close();
+    const std::vector<Case> runs{
+        // A run that cannot start leaves an earlier file as it was.
+        {{"--port", "/dev/lrf-test-no-such-port", "--distance", "--csv", "earlier.csv"},
+         3,
+         "/dev/lrf-test-no-such-port"},
+        {{"--simulate", "--distance", "--csv", "no-such-folder/run.csv"}, 6, "run.csv"},
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
         Measure measure(c.args);
@@ -360,6 +375,14 @@ TEST(MeasureProgramEnds, QuickEndsAndTheirStatuses) {
         EXPECT_TRUE((measure.out + measure.err).contains(QString::fromUtf8(c.inOutput)))
             << (measure.out + measure.err).toStdString();
     }
+    for (const Case& c : runs) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        Measure measure(c.args, work.path());
+        EXPECT_EQ(measure.finish(), c.status);
+        EXPECT_TRUE(measure.err.contains(QString::fromUtf8(c.inOutput)))
+            << measure.err.toStdString();
+    }
+    EXPECT_EQ(FileText(earlier.fileName()), "SN,Linear\r\n1, 12.3\r\n");
 }
 
 } // namespace
