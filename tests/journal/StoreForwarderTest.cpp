@@ -194,6 +194,14 @@ TEST(StoreForwarder, RefusedLoginIsToldOnceAndLosesNothing) {
     })) << Failure(server);
     EXPECT_EQ(JournalLines(folder / "journal.sqlite"), StoredLines(db, "login-3"));
     EXPECT_EQ(dialogs.messages.size(), 1);
+
+    // Once the store has taken lines, a new long failure is told again, once.
+    server.Stop();
+    station.log.Play(500, 520);
+    ASSERT_TRUE(WaitFor([&] { return dialogs.messages.size() == 2; }));
+    EXPECT_TRUE(dialogs.messages[1].contains(
+        QStringLiteral("%1 records wait").arg(LinesOf(520) - LinesOf(500))))
+        << dialogs.messages[1].toStdString();
     qunsetenv("PGPASSFILE");
 }
 
