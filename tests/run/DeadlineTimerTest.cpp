@@ -23,6 +23,10 @@ TEST(DeadlineTimerTest, WakeUpLeadIsHalfAgainTheWakeUpWithinBounds) {
 // Fired early, a shot would undercut the instrument's pause; the timer wakes
 // the loop ahead of the moment on purpose, so every firing is checked.
 TEST(DeadlineTimerTest, NeverFiresBeforeItsMomentAlsoWhenMovedLater) {
+    int argc = 1;
+    char name[] = "run_tests";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
     DeadlineTimer timer;
     DeadlineTimer::Clock::time_point firedAt{};
     int fired = 0;
