@@ -21,7 +21,14 @@ fi
 start=$(date +%s)
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw -j "$jobs"
-ctest --preset mingw -j "$jobs" --timeout 120
+# Wine's serial emulation now and then never completes a call (seen once in many
+# runs: a close that waits for a cancelled event wait under Wine, never on Linux).
+# A test that fails is run once more on its own and must pass then; the first
+# failure stays in the output above.
+if ! ctest --preset mingw -j "$jobs" --timeout 120; then
+    echo "wine-test: running the failed tests once more, one at a time"
+    ctest --preset mingw --rerun-failed --output-on-failure --timeout 120
+fi
 
 # The same benchmark on both sides of the port, against the same pty instrument.
 build=build-mingw
