@@ -35,6 +35,12 @@ inline void PlayStep(lrf::Recorder& recorder, int step) {
     recorder.Record(in, texts, at, {});
 }
 
+// The log lines that the first `steps` steps of the script make: every tenth
+// step, phase 5, completes the rotation line of the step before it.
+inline int ScriptLines(int steps) {
+    return steps - (steps + 4) / 10;
+}
+
 // A log window with its recorder, as the program has them, the automatic saves
 // going to folder.
 struct LogUnderTest {
