@@ -2,8 +2,6 @@
 
 namespace lrf {
 
-namespace {
-
 int HexDigitValue(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -13,8 +11,6 @@ int HexDigitValue(char c) {
         return c - 'A' + 10;
     return -1;
 }
-
-} // namespace
 
 std::vector<std::string> SplitBySpace(std::string_view text) {
     std::vector<std::string> tokens;

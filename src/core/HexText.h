@@ -8,6 +8,9 @@
 
 namespace lrf {
 
+// The value of one hex digit (any case), or -1 for any other character.
+int HexDigitValue(char c);
+
 // Cuts a text into the tokens closed by a space. Two spaces in a row give an
 // empty token; text after the last space is dropped.
 std::vector<std::string> SplitBySpace(std::string_view text);

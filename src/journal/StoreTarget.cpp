@@ -1,20 +1,12 @@
 #include "StoreTarget.h"
 
+#include "HexText.h"
+
 #include <charconv>
 
 namespace lrf::journal {
 
 namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 std::string Decoded(std::string_view text, const char* what) {
     std::string out;
@@ -23,8 +15,8 @@ std::string Decoded(std::string_view text, const char* what) {
             out += text[i];
             continue;
         }
-        const int high = i + 2 < text.size() ? HexDigit(text[i + 1]) : -1;
-        const int low = high >= 0 ? HexDigit(text[i + 2]) : -1;
+        const int high = i + 2 < text.size() ? HexDigitValue(text[i + 1]) : -1;
+        const int low = high >= 0 ? HexDigitValue(text[i + 2]) : -1;
         if (low < 0)
             throw StoreUriError(std::string("the ") + what +
                                 " of the store address has a bad "
