@@ -44,13 +44,13 @@ start_program() { # folder log
 
 for ending in "${endings[@]}"; do
     dir=$top/$ending
-    mkdir -p "$dir/work"
+    mkdir -p "$dir/cwd"
     export LRF_JOURNAL=$dir/journal.sqlite
     coproc SIM { exec "$build/src/sim/lrfsim" 2>"$dir/sim.log"; }
     read -r device <&"${SIM[0]}"
     sim=$SIM_PID
 
-    start_program "$dir/work" "$dir/program.log"
+    start_program "$dir/cwd" "$dir/program.log"
     type_into 100 99 "$device"    # the port box
     type_into 320 291 "$shots"    # Continuous times
     click 76 151                  # Open COM
@@ -67,9 +67,9 @@ for ending in "${endings[@]}"; do
     kill -TERM $sim
     wait $sim 2>/dev/null || true
     replies=$(grep -o '[0-9]* replies' "$dir/sim.log" | cut -d' ' -f1)
-    before=$(ls "$dir/work" | grep -c '\.csv$' || true)
+    before=$(ls "$dir/cwd" | grep -c '\.csv$' || true)
 
-    start_program "$dir/work" "$dir/restart.log"
+    start_program "$dir/cwd" "$dir/restart.log"
     shoot "$dir/restart.png"
     message=$(xdotool search --onlyvisible --name '^lrfcontrol$' 2>/dev/null | head -1 || true)
     [[ -n $message ]] && { xdotool key --window "$message" Return 2>/dev/null || true; sleep 0.5; }
@@ -78,7 +78,7 @@ for ending in "${endings[@]}"; do
 
     echo "== $ending: program ended with status $status after $(awk "BEGIN { printf \"%.1f\", $ended - $started }") s"
     echo "   instrument replies: $replies; CSV files before the restart: $before"
-    for f in "$dir"/work/*.csv; do
+    for f in "$dir"/cwd/*.csv; do
         [[ -e $f ]] && echo "   $(basename "$f"): $(records_in "$f") records, last: $(tail -1 "$f" | cut -c1-40)"
     done
     echo "   message box at the restart: $([[ -n $message ]] && echo yes || echo none) (picture: $dir/restart.png)"
