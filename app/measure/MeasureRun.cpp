@@ -23,16 +23,7 @@ MeasureRun::MeasureRun(Settings settings, LogSink& log, Separators separators, Q
     , separators_(std::move(separators))
     , gathering_([this](std::span<const std::uint8_t> batch,
                         std::chrono::steady_clock::time_point at) { handle(batch, at); },
-                 [this] {
-                     std::string waiting;
-                     try {
-                         if (port_.Connected())
-                             port_.ReadText(waiting, port_.BytesWaiting());
-                     } catch (const std::exception&) {
-                         // A failing port shows itself with its next batch or its loss.
-                     }
-                     return waiting;
-                 }) {
+                 ReplyGathering::WaitingIn(port_)) {
     rotationTimer_.setSingleShot(true);
     rotationTimer_.setTimerType(Qt::PreciseTimer);
     rotationTimer_.setInterval(settings_.rotationMs);

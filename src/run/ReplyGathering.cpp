@@ -21,6 +21,10 @@ void ReplyGathering::setLine(const cport::TCustomComPort& port) {
 }
 
 void ReplyGathering::receive(std::span<const std::uint8_t> batch, Clock::time_point arrived) {
+    // An announcement whose bytes the frame timer has already read finds nothing:
+    // that is no reply of its own.
+    if (batch.empty())
+        return;
     lastArrival_ = arrived;
     std::optional<FrameGatherer::Bytes> ready = gatherer_.add(batch, arrived);
     if (!ready) {
@@ -46,6 +50,19 @@ void ReplyGathering::frameTimeUp() {
     }
     if (std::optional<FrameGatherer::Bytes> held = gatherer_.expire(Clock::now()))
         handle_(*held, lastArrival_);
+}
+
+ReplyGathering::ReadWaiting ReplyGathering::WaitingIn(cport::TCustomComPort& port) {
+    return [&port] {
+        std::string waiting;
+        try {
+            if (port.Connected())
+                port.ReadText(waiting, port.BytesWaiting());
+        } catch (const std::exception&) {
+            // A failing port shows itself with its next batch or its loss.
+        }
+        return waiting;
+    };
 }
 
 } // namespace lrf

@@ -28,6 +28,9 @@ public:
 
     explicit ReplyGathering(Handle handle, ReadWaiting readWaiting = {}, QObject* parent = nullptr);
 
+    // Reads what `port` holds now; a port that fails or is closed gives nothing.
+    static ReadWaiting WaitingIn(cport::TCustomComPort& port);
+
     // The frame time of the port's line: its rate and its character length.
     void setLine(const cport::TCustomComPort& port);
     void setFrameTime(Clock::duration frameTime) { gatherer_.setFrameTime(frameTime); }

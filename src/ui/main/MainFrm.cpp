@@ -55,17 +55,7 @@ TForm1::TForm1(QWidget* parent)
         [this](std::span<const std::uint8_t> batch, std::chrono::steady_clock::time_point arrived) {
             handleReply(batch, arrived);
         },
-        [this] {
-            std::string waiting;
-            try {
-                if (ComPort1_->Connected())
-                    ComPort1_->ReadText(waiting, ComPort1_->BytesWaiting());
-            } catch (const std::exception&) {
-                // A failing port is reported where its next batch or its loss is handled.
-            }
-            return waiting;
-        },
-        this);
+        ReplyGathering::WaitingIn(*ComPort1_), this);
 
     ComPort1_->OnRxChar = [this](cport::TCustomComPort&, int count) { ComPort1RxChar(count); };
     ComPort1_->OnDeviceLost = [this](cport::TCustomComPort&) { ComPort1DeviceLost(); };

@@ -252,7 +252,8 @@ TEST(ReplyGathering, APrefixAloneIsHandledAfterTheFrameTime) {
 }
 
 // When the frame time is up but the rest is already in the port, its
-// announcement merely came late: the frame is whole.
+// announcement merely came late: the frame is whole. The late announcement then
+// finds nothing left to read, and an empty read is no reply of its own.
 TEST(ReplyGathering, TheRestWaitingInThePortAtTheFrameTimeCompletesTheFrame) {
     GatheredPath path;
     path.receive("DA 00 23", Clock::now());
@@ -263,6 +264,9 @@ TEST(ReplyGathering, TheRestWaitingInThePortAtTheFrameTimeCompletesTheFrame) {
     while (path.trace.steps.empty() && clock.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     EXPECT_EQ(path.trace.steps, kWholeFrameSteps);
+    path.receive("", Clock::now());
+    EXPECT_EQ(path.trace.steps, kWholeFrameSteps);
+    EXPECT_FALSE(path.gathering.frameTimer().isActive());
 }
 
 // Pieces passing eight bytes are handled together as one batch that is not a
