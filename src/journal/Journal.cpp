@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QStandardPaths>
+#include <QUuid>
 
 namespace lrf::journal {
 
@@ -22,8 +23,10 @@ Journal::Journal(JournalOptions journalOptions, QObject* parent)
     , options(std::move(journalOptions)) {
     if (!options.path.isEmpty())
         options.path = QDir::cleanPath(QDir(options.path).absolutePath());
+    token = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
     WriterSettings settings;
     settings.path = options.path;
+    settings.token = token;
     settings.info = {JournalNow(), options.workingDirectory.toStdString(),
                      options.programVersion.toStdString(), options.toStore};
     JournalWriter::Events events;
@@ -51,6 +54,8 @@ void Journal::Start() {
 
 void Journal::Finish() {
     writer->Finish();
+    if (writer->WroteEverything())
+        tail.Remove();
 }
 
 std::future<void> Journal::Flush() {
@@ -59,6 +64,14 @@ std::future<void> Journal::Flush() {
 
 void Journal::Started(const StartReport& report) {
     available_ = report.available;
+    if (available_ && !options.path.isEmpty()) {
+        tail.Open(LineTail::PathFor(options.path, token));
+        for (const JournalOp& op : beforeReady)
+            tail.Append(op);
+    }
+    beforeReady.clear();
+    beforeReady.shrink_to_fit();
+    started = true;
     for (const QString& text : StartTexts(options.path, report))
         emit notice(text);
     ready_ = true;
@@ -73,12 +86,20 @@ void Journal::LineWritten(std::int32_t row, std::span<const std::string> cells, 
     if (replacesLast && last >= mirrorFirst) {
         line.seq = last;
         gridLines[row] = last;
-        writer->Push(ReplaceLine{std::move(line)});
+        Hand(ReplaceLine{std::move(line)});
     } else {
         line.seq = ++last;
         gridLines[row] = last;
-        writer->Push(AppendLine{std::move(line)});
+        Hand(AppendLine{std::move(line)});
     }
+}
+
+void Journal::Hand(JournalOp op) {
+    if (started)
+        tail.Append(op);
+    else
+        beforeReady.push_back(op);
+    writer->Push(std::move(op));
 }
 
 void Journal::GridCleared() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "JournalWriter.h"
+#include "LineTail.h"
 #include "LogObserver.h"
 
 #include <QObject>
@@ -30,7 +31,8 @@ struct JournalOptions {
 // at the next start as a file of their own, exactly like an automatic save.
 //
 // Attach it to the log window as its observer. Its calls only queue work for
-// the writer; they never wait. What the operator should be told comes as
+// the writer and append the line to the run's line tail; they never wait for
+// the disk. What the operator should be told comes as
 // notice(), on the thread that made the journal.
 class Journal : public QObject, public LogObserver {
     Q_OBJECT
@@ -65,9 +67,16 @@ signals:
 private:
     void Started(const StartReport& report);
     void Mark(std::vector<SeqRange> ranges, const std::filesystem::path& file);
+    void Hand(JournalOp op);
 
     JournalOptions options;
+    std::string token; // of this run
     std::unique_ptr<JournalWriter> writer;
+    // Every line handed over also goes to the tail, once the run's lock is held;
+    // until then the lines are kept here for it.
+    LineTail tail;
+    std::vector<JournalOp> beforeReady;
+    bool started = false;
     bool ready_ = false;
     bool available_ = false;
     bool failureShown = false;

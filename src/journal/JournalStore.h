@@ -3,6 +3,7 @@
 #include "JournalTypes.h"
 
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -33,6 +34,14 @@ public:
     // programs starting together never claim the same run.
     virtual std::vector<UnsavedRun>
     ClaimUnsavedRuns(RunId claimant, const std::function<bool(const std::string&)>& isAlive) = 0;
+
+    // Adds to the run of token what its line tail holds beyond the run's lines
+    // in the journal: the appends past its last line, and a replace of that line
+    // that the journal does not have yet. One durable transaction, so two
+    // programs doing it at once add each line once. Returns how many operations
+    // were added, or nothing when the journal knows no run of token.
+    virtual std::optional<std::size_t> MergeTail(const std::string& token,
+                                                 std::span<const JournalOp> tail) = 0;
 
     // Applies the operations of run in one transaction; kThisRun in a
     // MarkTaken means run. durable: synced to the disk before returning.

@@ -2,9 +2,13 @@
 
 #include "CsvFile.h"
 #include "FileSync.h"
+#include "LineTail.h"
 #include "Recovery.h"
 #include "RunLock.h"
 
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 #include <QUuid>
 
 namespace lrf::journal {
@@ -155,6 +159,7 @@ void JournalWriter::Run() {
     guard.unlock();
     if (report.available && dirty && !failing)
         WriteHeld(true);
+    wroteEverything.store(report.available && held.empty() && !failing && !dirty);
     store->Close();
     lock.reset(); // the run is over: its lines may be recovered from now on
 }
@@ -166,8 +171,9 @@ StartReport JournalWriter::OpenAndRecover() {
         report.movedAsideTo = opened.movedAsideTo;
         report.movedAsideReason = opened.movedAsideReason;
         // The lock comes first: whoever sees this run in the journal sees it alive.
-        lock = std::make_unique<RunLock>(
-            settings.path, QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString());
+        if (settings.token.empty())
+            settings.token = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
+        lock = std::make_unique<RunLock>(settings.path, settings.token);
         if (!lock->Acquire())
             throw JournalError(JournalError::Kind::Unavailable,
                                "the lock of this run cannot be made beside it");
@@ -184,7 +190,29 @@ StartReport JournalWriter::OpenAndRecover() {
     return report;
 }
 
+// The tails of runs that are over hold what their writers had no time to
+// commit. A tail whose run the journal does not know yet may belong to a
+// program that is just starting: it is left alone unless it is old.
+void JournalWriter::MergeLineTails(StartReport& report) {
+    const auto now = QDateTime::currentDateTimeUtc();
+    for (const LineTail::Found& tail : LineTail::FindBeside(settings.path)) {
+        if (tail.token == settings.token || RunLock::IsHeld(settings.path, tail.token))
+            continue;
+        std::optional<std::size_t> added;
+        try {
+            added = store->MergeTail(tail.token, LineTail::Read(tail.path));
+        } catch (const JournalError& e) {
+            report.recoveryFailures.push_back(e.what());
+            continue;
+        }
+        const QFileInfo file(tail.path);
+        if (added || file.lastModified().toUTC().secsTo(now) > 3600)
+            QFile::remove(tail.path);
+    }
+}
+
 void JournalWriter::Recover(StartReport& report) {
+    MergeLineTails(report);
     std::vector<UnsavedRun> unsaved;
     try {
         unsaved = store->ClaimUnsavedRuns(run, [this](const std::string& token) {

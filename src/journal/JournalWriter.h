@@ -35,8 +35,9 @@ struct StartReport {
 };
 
 struct WriterSettings {
-    QString path; // the journal file; its run locks go beside it
-    RunInfo info; // of this run
+    QString path;      // the journal file; its run locks go beside it
+    RunInfo info;      // of this run
+    std::string token; // names the run's lock and line tail; made here when empty
     // A line committed without waiting for the disk is made durable within this.
     std::chrono::milliseconds durableWithin{200};
     // After a failed write, the next try.
@@ -73,6 +74,8 @@ public:
 
     // Ends the run: writes what is left, syncs, and joins the thread.
     void Finish();
+    // After Finish: every operation pushed is in the journal.
+    bool WroteEverything() const { return wroteEverything.load(); }
 
 private:
     using Barrier = std::shared_ptr<std::promise<void>>;
@@ -81,6 +84,7 @@ private:
 
     void Run();
     StartReport OpenAndRecover();
+    void MergeLineTails(StartReport& report);
     void Recover(StartReport& report);
     // Writes held; true on success.
     bool WriteHeld(bool durable);
@@ -97,6 +101,7 @@ private:
     std::vector<Item> queue; // guarded by mutex
     bool stopping = false;   // guarded by mutex
     std::atomic<bool> accepting{true};
+    std::atomic<bool> wroteEverything{false};
     std::thread thread;
 
     // Writer thread only.

@@ -150,6 +150,18 @@ struct SqliteJournalStore::Connection {
         Prepare(endRun, "UPDATE runs SET ended_at = ? WHERE id = ?");
         Prepare(synced, "UPDATE runs SET synced_at = ? WHERE id = ?");
     }
+    // forwarded: NULL while the line waits for the record store, 0 when the run
+    // does not forward.
+    void Upsert(RunId run, const JournalLine& line, const QVariant& forwarded) {
+        QSqlQuery& q = upsertLine;
+        q.bindValue(0, qlonglong{run});
+        q.bindValue(1, static_cast<qlonglong>(line.seq));
+        q.bindValue(2, line.gridRow);
+        q.bindValue(3, forwarded);
+        for (std::size_t i = 0; i < line.cells.size(); ++i)
+            q.bindValue(static_cast<int>(i) + 4, QString::fromStdString(line.cells[i]));
+        Run(q);
+    }
     void Rollback() {
         QSqlQuery query(db);
         query.exec(QStringLiteral("ROLLBACK")); // fails harmlessly when none is open
@@ -385,21 +397,73 @@ SqliteJournalStore::ClaimUnsavedRuns(RunId claimant,
     return claimed;
 }
 
+std::optional<std::size_t> SqliteJournalStore::MergeTail(const std::string& token,
+                                                         std::span<const JournalOp> tail) {
+    if (!connection)
+        throw JournalError(JournalError::Kind::WriteFailed, "the journal is not open");
+    Connection& c = *connection;
+    std::optional<std::size_t> added;
+    c.SetDurable(true);
+    c.Exec(QStringLiteral("BEGIN IMMEDIATE"));
+    try {
+        QSqlQuery find(c.db);
+        find.prepare(QStringLiteral("SELECT id FROM runs WHERE token = ?"));
+        find.addBindValue(QString::fromStdString(token));
+        Connection::Run(find);
+        if (find.next()) {
+            const RunId run = find.value(0).toLongLong();
+            find.finish();
+            // The journal holds the operations up to some point of the tail, in
+            // order: up to its last line, replaced or not.
+            QSqlQuery last(c.db);
+            last.prepare("SELECT seq, " + kCellColumns +
+                         ", forwarded IS NOT 0 FROM lines WHERE run_id = ? "
+                         "ORDER BY seq DESC LIMIT 1");
+            last.addBindValue(qlonglong{run});
+            Connection::Run(last);
+            std::int64_t lastSeq = 0;
+            Cells lastCells;
+            bool forwards = false;
+            if (last.next()) {
+                lastSeq = last.value(0).toLongLong();
+                for (std::size_t i = 0; i < lastCells.size(); ++i)
+                    lastCells[i] = last.value(static_cast<int>(i) + 1).toString().toStdString();
+                forwards = last.value(static_cast<int>(lastCells.size()) + 1).toBool();
+            }
+            last.finish();
+            const QVariant forwarded =
+                forwards ? QVariant(QMetaType::fromType<int>()) : QVariant(0);
+            added = 0;
+            for (const JournalOp& op : tail) {
+                const JournalLine* line = nullptr;
+                if (const auto* append = std::get_if<AppendLine>(&op);
+                    append && append->line.seq > lastSeq)
+                    line = &append->line;
+                else if (const auto* replace = std::get_if<ReplaceLine>(&op);
+                         replace && replace->line.seq >= lastSeq &&
+                         !(replace->line.seq == lastSeq && replace->line.cells == lastCells))
+                    line = &replace->line;
+                if (!line)
+                    continue;
+                c.Upsert(run, *line, forwarded);
+                ++*added;
+            }
+        }
+        c.Exec(QStringLiteral("COMMIT"));
+        c.SetDurable(false);
+    } catch (...) {
+        c.Rollback();
+        throw;
+    }
+    return added;
+}
+
 void SqliteJournalStore::Write(RunId run, std::span<const JournalOp> ops, bool durable) {
     if (!connection)
         throw JournalError(JournalError::Kind::WriteFailed, "the journal is not open");
     Connection& c = *connection;
-    const auto upsert = [&](const JournalLine& line) {
-        QSqlQuery& q = c.upsertLine;
-        q.bindValue(0, qlonglong{run});
-        q.bindValue(1, static_cast<qlonglong>(line.seq));
-        q.bindValue(2, line.gridRow);
-        // NULL: waiting for the store; 0: not forwarded at all.
-        q.bindValue(3, forwardRun ? QVariant(QMetaType::fromType<int>()) : QVariant(0));
-        for (std::size_t i = 0; i < line.cells.size(); ++i)
-            q.bindValue(static_cast<int>(i) + 4, QString::fromStdString(line.cells[i]));
-        Connection::Run(q);
-    };
+    const QVariant forwarded = forwardRun ? QVariant(QMetaType::fromType<int>()) : QVariant(0);
+    const auto upsert = [&](const JournalLine& line) { c.Upsert(run, line, forwarded); };
     try {
         if (durable)
             c.SetDurable(true);

@@ -30,6 +30,8 @@ public:
     std::vector<UnsavedRun>
     ClaimUnsavedRuns(RunId claimant,
                      const std::function<bool(const std::string&)>& isAlive) override;
+    std::optional<std::size_t> MergeTail(const std::string& token,
+                                         std::span<const JournalOp> tail) override;
     void Write(RunId run, std::span<const JournalOp> ops, bool durable) override;
     void Sync(RunId run) override;
     void Close() override;
