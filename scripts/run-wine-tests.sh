@@ -21,10 +21,10 @@ fi
 start=$(date +%s)
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw -j "$jobs"
-# Wine's serial emulation now and then never completes a call (seen once in many
-# runs: a close that waits for a cancelled event wait under Wine, never on Linux).
 # A test that fails is run once more on its own and must pass then; the first
-# failure stays in the output above.
+# failure stays in the output above. (Under load a hand-over wait of the MinGW
+# runtime's threads layer used to stall now and then; the component waits with
+# the system's address waits now, and the rerun stays as a guard.)
 if ! ctest --preset mingw -j "$jobs" --timeout 120; then
     echo "wine-test: running the failed tests once more, one at a time"
     ctest --preset mingw --rerun-failed --output-on-failure --timeout 120
@@ -34,7 +34,9 @@ fi
 build=build-mingw
 export LRF_WINE_BUILD_DIR="$PWD/$build"
 echo "== bench_port_roundtrip under Wine (Win32 backend)"
-tests/wine/wine-run.sh "$build/bench/portio/bench_port_roundtrip.exe" "" 1000 || true
+# A benchmark that stalls under Wine must not hold up the run: it is given two minutes.
+timeout 120 tests/wine/wine-run.sh "$build/bench/portio/bench_port_roundtrip.exe" "" 1000 ||
+    echo "bench_port_roundtrip under Wine: no figures (status $?)"
 if [[ -f build/CMakeCache.txt ]] && cmake --build build --target bench_port_roundtrip -j "$jobs" >/dev/null 2>&1; then
     echo "== bench_port_roundtrip on Linux (POSIX backend)"
     link="$build/wine-ports/linux-bench"

@@ -57,7 +57,12 @@ std::shared_ptr<CallQueue::Call> CallQueue::post(const void* owner, std::functio
         std::lock_guard lock(mutex_);
         queue_.push_back(call);
     }
+#ifdef _WIN32
+    changed_.fetch_add(1, std::memory_order_release);
+    win32::WakeAllWaiting(changed_);
+#else
     changed_.notify_all();
+#endif
     std::lock_guard lock(hookMutex_);
     if (hook_)
         hook_();
@@ -76,14 +81,23 @@ void CallQueue::RunAfterPickUp(const void* owner, std::function<void()> fn) {
 }
 
 void CallQueue::waitForRelease(Call& call) {
-    while (call.released.load(std::memory_order_acquire) == 0)
+    while (call.released.load(std::memory_order_acquire) == 0) {
+#ifdef _WIN32
+        win32::WaitWhileEquals(call.released, 0);
+#else
         call.released.wait(0, std::memory_order_acquire);
+#endif
+    }
 }
 
 // The caller keeps the call alive until this returns.
 void CallQueue::release(Call& call) {
     call.released.store(1, std::memory_order_release);
+#ifdef _WIN32
+    win32::WakeAllWaiting(call.released);
+#else
     call.released.notify_one();
+#endif
 }
 
 void CallQueue::runOne(const std::shared_ptr<Call>& call) {
@@ -123,6 +137,52 @@ std::size_t CallQueue::ProcessAll() {
     }
 }
 
+#ifdef _WIN32
+
+std::size_t CallQueue::WaitAndProcess(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        const std::uint32_t seen = changed_.load(std::memory_order_acquire);
+        {
+            std::lock_guard lock(mutex_);
+            if (!queue_.empty())
+                break;
+        }
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || !win32::WaitWhileEquals(changed_, seen, left))
+            return 0;
+    }
+    return ProcessAll();
+}
+
+void CallQueue::ServeUntil(const std::atomic<bool>& finished) {
+    for (;;) {
+        std::shared_ptr<Call> call;
+        const std::uint32_t seen = changed_.load(std::memory_order_acquire);
+        {
+            std::lock_guard lock(mutex_);
+            if (!queue_.empty()) {
+                call = std::move(queue_.front());
+                queue_.pop_front();
+            } else if (finished.load()) {
+                return; // finished, and nothing left that the thread could wait for
+            }
+        }
+        if (call)
+            runOne(call);
+        else
+            win32::WaitWhileEquals(changed_, seen);
+    }
+}
+
+void CallQueue::Notify() {
+    changed_.fetch_add(1, std::memory_order_release);
+    win32::WakeAllWaiting(changed_);
+}
+
+#else
+
 std::size_t CallQueue::WaitAndProcess(std::chrono::milliseconds timeout) {
     {
         std::unique_lock lock(mutex_);
@@ -151,6 +211,8 @@ void CallQueue::Notify() {
     { std::lock_guard lock(mutex_); }
     changed_.notify_all();
 }
+
+#endif
 
 void CallQueue::ReleaseRunningCalls(const void* owner) {
     for (std::size_t i = 0; i < tRunningOwners.size(); ++i) {

@@ -7,11 +7,16 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <exception>
 #include <memory>
 #include <mutex>
 #include <vector>
+
+#ifdef _WIN32
+#include "win32/AddressWait.h"
+#endif
 
 namespace cport::detail {
 
@@ -60,7 +65,13 @@ private:
     static void waitForRelease(Call& call);
 
     std::mutex mutex_;
+#ifdef _WIN32
+    // Counts the changes of the queue and of served flags; a waiter reads it before
+    // it looks, so that a change after the look ends its wait.
+    std::atomic<std::uint32_t> changed_{0};
+#else
     std::condition_variable changed_;
+#endif
     std::deque<std::shared_ptr<Call>> queue_;
     WakeUpHook hook_;
     std::mutex hookMutex_;
