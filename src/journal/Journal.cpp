@@ -95,11 +95,23 @@ void Journal::LineWritten(std::int32_t row, std::span<const std::string> cells, 
 }
 
 void Journal::Hand(JournalOp op) {
-    if (started)
+    if (started) {
+        // Now and then, when the writer has everything handed over so far, the
+        // tail starts afresh: it only has to hold what the writer has not.
+        if (++linesSinceTrim >= kTrimEvery && writer->SettledOps() == pushed) {
+            tail.Truncate();
+            linesSinceTrim = 0;
+        }
         tail.Append(op);
-    else
+    } else {
         beforeReady.push_back(op);
-    writer->Push(std::move(op));
+    }
+    Push(std::move(op));
+}
+
+void Journal::Push(JournalOp op) {
+    if (writer->Push(std::move(op)))
+        ++pushed;
 }
 
 void Journal::GridCleared() {
@@ -124,7 +136,7 @@ void Journal::GridSaved(const std::filesystem::path& file) {
 void Journal::Mark(std::vector<SeqRange> ranges, const std::filesystem::path& file) {
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
-    writer->Push(MarkTaken{kThisRun, std::move(ranges), (ec ? file : absolute).string()});
+    Push(MarkTaken{kThisRun, std::move(ranges), (ec ? file : absolute).string()});
 }
 
 } // namespace lrf::journal

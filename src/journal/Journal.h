@@ -68,6 +68,7 @@ private:
     void Started(const StartReport& report);
     void Mark(std::vector<SeqRange> ranges, const std::filesystem::path& file);
     void Hand(JournalOp op);
+    void Push(JournalOp op);
 
     JournalOptions options;
     std::string token; // of this run
@@ -77,6 +78,9 @@ private:
     LineTail tail;
     std::vector<JournalOp> beforeReady;
     bool started = false;
+    static constexpr int kTrimEvery = 500; // lines between two looks at the writer
+    int linesSinceTrim = 0;
+    std::uint64_t pushed = 0; // operations the writer took
     bool ready_ = false;
     bool available_ = false;
     bool failureShown = false;

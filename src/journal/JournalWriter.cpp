@@ -83,8 +83,10 @@ void JournalWriter::TakeIncoming(std::vector<Item>& incoming) {
         JournalOp& op = std::get<JournalOp>(item);
         // A file that is not on the disk may not count: its lines stay unsaved.
         if (const auto* mark = std::get_if<MarkTaken>(&op);
-            mark && !SyncFileToDisk(ToPath(mark->file)))
+            mark && !SyncFileToDisk(ToPath(mark->file))) {
+            settledOps.fetch_add(1, std::memory_order_release);
             continue;
+        }
         held.push_back(std::move(op));
     }
     incoming.clear();
@@ -107,6 +109,7 @@ bool JournalWriter::WriteHeld(bool durable) {
         retryAt = Clock::now() + settings.retryAfter;
         return false;
     }
+    settledOps.fetch_add(held.size(), std::memory_order_release);
     held.clear();
     if (durable) {
         dirty = false;
@@ -142,6 +145,7 @@ void JournalWriter::Run() {
 
         TakeIncoming(incoming);
         if (!report.available) {
+            settledOps.fetch_add(held.size(), std::memory_order_release);
             held.clear(); // no journal this run: nothing to keep
         } else if (!held.empty() || (dirty && Clock::now() >= durableAt) || (failing && stop)) {
             WriteHeld(dirty && Clock::now() >= durableAt);

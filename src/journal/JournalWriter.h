@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <future>
@@ -76,6 +77,9 @@ public:
     void Finish();
     // After Finish: every operation pushed is in the journal.
     bool WroteEverything() const { return wroteEverything.load(); }
+    // How many of the operations pushed so far are written (or dropped as
+    // meaningless: a mark of a file that is not on the disk).
+    std::uint64_t SettledOps() const { return settledOps.load(std::memory_order_acquire); }
 
 private:
     using Barrier = std::shared_ptr<std::promise<void>>;
@@ -102,6 +106,7 @@ private:
     bool stopping = false;   // guarded by mutex
     std::atomic<bool> accepting{true};
     std::atomic<bool> wroteEverything{false};
+    std::atomic<std::uint64_t> settledOps{0};
     std::thread thread;
 
     // Writer thread only.

@@ -161,6 +161,11 @@ void LineTail::Append(const JournalOp& op) {
         file.close(); // a cut line is skipped when read; none follow it
 }
 
+void LineTail::Truncate() {
+    if (file.isOpen())
+        file.resize(0); // appends go on at the new end
+}
+
 void LineTail::Remove() {
     if (file.fileName().isEmpty())
         return;

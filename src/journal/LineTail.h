@@ -47,6 +47,8 @@ public:
     // Appends an AppendLine or ReplaceLine; a failed write closes the tail (the
     // journal reports its own failures).
     void Append(const JournalOp& op);
+    // Empties the tail; only when the journal holds all it held.
+    void Truncate();
     // Closes the tail and deletes its file.
     void Remove();
 

@@ -1,7 +1,10 @@
 #include "LineTail.h"
+#include "Journal.h"
 #include "SqliteJournalStore.h"
 #include "TempDir.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -115,4 +118,31 @@ TEST(LineTail, MergeAddsWhatTheJournalLacksOnce) {
         EXPECT_EQ(store.MergeTail("unknown", tail), std::nullopt);
         store.Close();
     }
+}
+
+// A long run's tail holds only what its writer may not have yet: it starts
+// afresh whenever the writer has caught up, and the run's end removes it.
+TEST(LineTail, StaysShortWhileTheWriterKeepsUpAndGoesAtTheEnd) {
+    TempDir dir;
+    const QString path = QString::fromStdString((dir / "j.sqlite").string());
+    Journal journal(JournalOptions{path, QString::fromStdString(dir.path().string()), "test"});
+    journal.Start();
+    QElapsedTimer clock;
+    clock.start();
+    while (!journal.IsReady() && clock.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    ASSERT_TRUE(journal.IsReady());
+    const std::vector<std::string> cells{"1", " 12.3", "M", "---.-", "KPH", "", "", "", "", ""};
+    for (int i = 1; i <= 3000; ++i) {
+        journal.LineWritten(i, cells, false);
+        if (i % 100 == 0)
+            journal.Flush().wait();
+    }
+    const std::vector<LineTail::Found> tails = LineTail::FindBeside(path);
+    ASSERT_EQ(tails.size(), 1u);
+    const std::size_t held = LineTail::Read(tails[0].path).size();
+    EXPECT_GT(held, 0u);
+    EXPECT_LE(held, 600u);
+    journal.Finish();
+    EXPECT_TRUE(LineTail::FindBeside(path).empty());
 }
