@@ -77,6 +77,8 @@ private:
     // until then the lines are kept here for it.
     LineTail tail;
     std::vector<JournalOp> beforeReady;
+    // Set before the notices of the start go out, whose handlers may run an event
+    // loop and so hand over lines before ready_ is set.
     bool started = false;
     static constexpr int kTrimEvery = 500; // lines between two looks at the writer
     int linesSinceTrim = 0;

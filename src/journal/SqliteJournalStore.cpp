@@ -97,6 +97,20 @@ const QString kCellAssignments =
     "destination = excluded.destination, date_time = excluded.date_time, "
     "model = excluded.model, lrf_code = excluded.lrf_code";
 
+// The ten cells of a line, from column first of query's current row on.
+Cells ReadCells(const QSqlQuery& query, int first) {
+    Cells cells;
+    for (std::size_t i = 0; i < cells.size(); ++i)
+        cells[i] = query.value(first + static_cast<int>(i)).toString().toStdString();
+    return cells;
+}
+
+// A line's forwarded column as it is written: NULL while it waits for the record
+// store, 0 when its run does not forward.
+QVariant ForwardedValue(bool waitsForStore) {
+    return waitsForStore ? QVariant(QMetaType::fromType<int>()) : QVariant(0);
+}
+
 QString ConnectionNameFor(const void* store) {
     static std::atomic<int> counter{0};
     return QStringLiteral("lrf-journal-%1-%2")
@@ -150,8 +164,7 @@ struct SqliteJournalStore::Connection {
         Prepare(endRun, "UPDATE runs SET ended_at = ? WHERE id = ?");
         Prepare(synced, "UPDATE runs SET synced_at = ? WHERE id = ?");
     }
-    // forwarded: NULL while the line waits for the record store, 0 when the run
-    // does not forward.
+    // forwarded: see ForwardedValue.
     void Upsert(RunId run, const JournalLine& line, const QVariant& forwarded) {
         QSqlQuery& q = upsertLine;
         q.bindValue(0, qlonglong{run});
@@ -161,6 +174,19 @@ struct SqliteJournalStore::Connection {
         for (std::size_t i = 0; i < line.cells.size(); ++i)
             q.bindValue(static_cast<int>(i) + 4, QString::fromStdString(line.cells[i]));
         Run(q);
+    }
+    // Runs body in one transaction that is synced to the disk when it commits.
+    template <typename Body> void InDurableTransaction(Body&& body) {
+        SetDurable(true);
+        Exec(QStringLiteral("BEGIN IMMEDIATE"));
+        try {
+            body();
+            Exec(QStringLiteral("COMMIT"));
+            SetDurable(false);
+        } catch (...) {
+            Rollback();
+            throw;
+        }
     }
     void Rollback() {
         QSqlQuery query(db);
@@ -340,9 +366,7 @@ SqliteJournalStore::ClaimUnsavedRuns(RunId claimant,
                                      const std::function<bool(const std::string&)>& isAlive) {
     Connection& c = *connection;
     std::vector<UnsavedRun> claimed;
-    c.SetDurable(true);
-    c.Exec(QStringLiteral("BEGIN IMMEDIATE"));
-    try {
+    c.InDurableTransaction([&] {
         QSqlQuery runs(c.db);
         runs.prepare(QStringLiteral(
             "SELECT r.id, r.token, r.started_at, r.working_dir, r.program_version, c.token "
@@ -381,19 +405,13 @@ SqliteJournalStore::ClaimUnsavedRuns(RunId claimant,
                 JournalLine line;
                 line.seq = lines.value(0).toLongLong();
                 line.gridRow = lines.value(1).toInt();
-                for (std::size_t i = 0; i < line.cells.size(); ++i)
-                    line.cells[i] = lines.value(static_cast<int>(i) + 2).toString().toStdString();
+                line.cells = ReadCells(lines, 2);
                 run.lines.push_back(std::move(line));
             }
             lines.finish();
             claimed.push_back(std::move(run));
         }
-        c.Exec(QStringLiteral("COMMIT"));
-        c.SetDurable(false);
-    } catch (...) {
-        c.Rollback();
-        throw;
-    }
+    });
     return claimed;
 }
 
@@ -403,58 +421,49 @@ std::optional<std::size_t> SqliteJournalStore::MergeTail(const std::string& toke
         throw JournalError(JournalError::Kind::WriteFailed, "the journal is not open");
     Connection& c = *connection;
     std::optional<std::size_t> added;
-    c.SetDurable(true);
-    c.Exec(QStringLiteral("BEGIN IMMEDIATE"));
-    try {
+    c.InDurableTransaction([&] {
         QSqlQuery find(c.db);
         find.prepare(QStringLiteral("SELECT id FROM runs WHERE token = ?"));
         find.addBindValue(QString::fromStdString(token));
         Connection::Run(find);
-        if (find.next()) {
-            const RunId run = find.value(0).toLongLong();
-            find.finish();
-            // The journal holds the operations up to some point of the tail, in
-            // order: up to its last line, replaced or not.
-            QSqlQuery last(c.db);
-            last.prepare("SELECT seq, " + kCellColumns +
-                         ", forwarded IS NOT 0 FROM lines WHERE run_id = ? "
-                         "ORDER BY seq DESC LIMIT 1");
-            last.addBindValue(qlonglong{run});
-            Connection::Run(last);
-            std::int64_t lastSeq = 0;
-            Cells lastCells;
-            bool forwards = false;
-            if (last.next()) {
-                lastSeq = last.value(0).toLongLong();
-                for (std::size_t i = 0; i < lastCells.size(); ++i)
-                    lastCells[i] = last.value(static_cast<int>(i) + 1).toString().toStdString();
-                forwards = last.value(static_cast<int>(lastCells.size()) + 1).toBool();
-            }
-            last.finish();
-            const QVariant forwarded =
-                forwards ? QVariant(QMetaType::fromType<int>()) : QVariant(0);
-            added = 0;
-            for (const JournalOp& op : tail) {
-                const JournalLine* line = nullptr;
-                if (const auto* append = std::get_if<AppendLine>(&op);
-                    append && append->line.seq > lastSeq)
-                    line = &append->line;
-                else if (const auto* replace = std::get_if<ReplaceLine>(&op);
-                         replace && replace->line.seq >= lastSeq &&
-                         !(replace->line.seq == lastSeq && replace->line.cells == lastCells))
-                    line = &replace->line;
-                if (!line)
-                    continue;
-                c.Upsert(run, *line, forwarded);
-                ++*added;
-            }
+        if (!find.next())
+            return;
+        const RunId run = find.value(0).toLongLong();
+        find.finish();
+        // The journal holds the operations up to some point of the tail, in
+        // order: up to its last line, replaced or not.
+        QSqlQuery last(c.db);
+        last.prepare("SELECT seq, " + kCellColumns +
+                     ", forwarded IS NOT 0 FROM lines WHERE run_id = ? "
+                     "ORDER BY seq DESC LIMIT 1");
+        last.addBindValue(qlonglong{run});
+        Connection::Run(last);
+        std::int64_t lastSeq = 0;
+        Cells lastCells;
+        bool forwards = false;
+        if (last.next()) {
+            lastSeq = last.value(0).toLongLong();
+            lastCells = ReadCells(last, 1);
+            forwards = last.value(static_cast<int>(lastCells.size()) + 1).toBool();
         }
-        c.Exec(QStringLiteral("COMMIT"));
-        c.SetDurable(false);
-    } catch (...) {
-        c.Rollback();
-        throw;
-    }
+        last.finish();
+        const QVariant forwarded = ForwardedValue(forwards);
+        added = 0;
+        for (const JournalOp& op : tail) {
+            const JournalLine* line = nullptr;
+            if (const auto* append = std::get_if<AppendLine>(&op);
+                append && append->line.seq > lastSeq)
+                line = &append->line;
+            else if (const auto* replace = std::get_if<ReplaceLine>(&op);
+                     replace && replace->line.seq >= lastSeq &&
+                     !(replace->line.seq == lastSeq && replace->line.cells == lastCells))
+                line = &replace->line;
+            if (!line)
+                continue;
+            c.Upsert(run, *line, forwarded);
+            ++*added;
+        }
+    });
     return added;
 }
 
@@ -462,17 +471,16 @@ void SqliteJournalStore::Write(RunId run, std::span<const JournalOp> ops, bool d
     if (!connection)
         throw JournalError(JournalError::Kind::WriteFailed, "the journal is not open");
     Connection& c = *connection;
-    const QVariant forwarded = forwardRun ? QVariant(QMetaType::fromType<int>()) : QVariant(0);
-    const auto upsert = [&](const JournalLine& line) { c.Upsert(run, line, forwarded); };
+    const QVariant forwarded = ForwardedValue(forwardRun);
     try {
         if (durable)
             c.SetDurable(true);
         c.Exec(QStringLiteral("BEGIN IMMEDIATE"));
         for (const JournalOp& op : ops) {
             if (const auto* append = std::get_if<AppendLine>(&op)) {
-                upsert(append->line);
+                c.Upsert(run, append->line, forwarded);
             } else if (const auto* replace = std::get_if<ReplaceLine>(&op)) {
-                upsert(replace->line); // a new row: taken by no file
+                c.Upsert(run, replace->line, forwarded); // a new row: taken by no file
             } else if (const auto* mark = std::get_if<MarkTaken>(&op)) {
                 c.insertFile.bindValue(0, QString::fromStdString(mark->file));
                 c.insertFile.bindValue(1, QString::fromStdString(JournalNow()));

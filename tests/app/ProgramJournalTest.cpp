@@ -69,8 +69,7 @@ TEST(ProgramJournal, ARunEndedFromOutsideLosesNoRecord) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("LRF_JOURNAL", dir.filePath("journal.sqlite"));
 
-        // Whole replies: the ending is the point here, not the line's pace, and a
-        // reply cut by a starved instrument on a busy machine would add a record.
+        // Whole replies: the ending is the point here, not the line's pace.
         QProcess sim;
         sim.start(QStringLiteral(LRFSIM_PROGRAM), {QStringLiteral("--at-once")});
         QStringList simOut;
