@@ -12,7 +12,7 @@
 namespace cport {
 class TCustomComPort;
 struct LinkInfo;
-}
+} // namespace cport
 
 namespace lrf {
 

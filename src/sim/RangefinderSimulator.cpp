@@ -207,10 +207,10 @@ void RangefinderSimulator::answer(std::uint8_t command,
     }
     exchange.reply = frame;
     const auto pace = s.linePace ? characterTime() : std::chrono::nanoseconds(0);
-    const bool sent = s.adapter.latencyTimer.count() > 0
-                          ? sendThroughAdapter(frame, cut, s.splitGap, pace, s.adapter,
-                                               exchange.written)
-                          : sendFrame(frame, cut, s.splitGap, pace, exchange.written);
+    const bool sent =
+        s.adapter.latencyTimer.count() > 0
+            ? sendThroughAdapter(frame, cut, s.splitGap, pace, s.adapter, exchange.written)
+            : sendFrame(frame, cut, s.splitGap, pace, exchange.written);
     if (sent) {
         exchange.replied = true;
         ++repliesSent_;

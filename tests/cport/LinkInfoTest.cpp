@@ -95,10 +95,9 @@ TEST_F(FakeSysfs, ReadsDriverAdapterAndLatencyTimer) {
         EXPECT_EQ(LinkText(link), c.text);
     }
     const std::string setting = posix::ReadSysfsLink(root, "ttyUSB0").LatencySetting;
-    EXPECT_NE(setting.find("echo 1 > " +
-                           (fs::canonical(root) / "devices/pci0/usb1/1-1/1-1:1.0/ttyUSB0" /
-                            "latency_timer")
-                               .string()),
+    EXPECT_NE(setting.find("echo 1 > " + (fs::canonical(root) /
+                                          "devices/pci0/usb1/1-1/1-1:1.0/ttyUSB0" / "latency_timer")
+                                             .string()),
               std::string::npos)
         << setting;
 }
@@ -113,9 +112,12 @@ TEST(LinkCost, AllowanceAndWarningFollowTheLatencyTimer) {
         bool warns;
     };
     const Case cases[] = {
-        {LinkKind::Native, std::nullopt, 0ms, false}, {LinkKind::Usb, 1ms, 5ms, false},
-        {LinkKind::Usb, 16ms, 20ms, true},            {LinkKind::Usb, 2ms, 6ms, true},
-        {LinkKind::Usb, std::nullopt, 20ms, false},   {LinkKind::Unknown, std::nullopt, 20ms, false},
+        {LinkKind::Native, std::nullopt, 0ms, false},
+        {LinkKind::Usb, 1ms, 5ms, false},
+        {LinkKind::Usb, 16ms, 20ms, true},
+        {LinkKind::Usb, 2ms, 6ms, true},
+        {LinkKind::Usb, std::nullopt, 20ms, false},
+        {LinkKind::Unknown, std::nullopt, 20ms, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.kind) * 1000 + (c.timer ? c.timer->count() : -1));

@@ -60,8 +60,9 @@ TEST(RealDevice, OpensInLowLatencyMode) {
     ::close(probe);
     EXPECT_TRUE(serial.flags & ASYNC_LOW_LATENCY);
     const LinkInfo link = ReadLinkInfo(name);
-    if (link.LatencyTimer)
+    if (link.LatencyTimer) {
         EXPECT_EQ(*link.LatencyTimer, std::chrono::milliseconds(1)) << LinkText(link);
+    }
 }
 
 TEST(RealDevice, ListedAmongTheMachinesPorts) {

@@ -1,8 +1,8 @@
 // The link line's figures: the median time from command to complete reply
 // over the last shots, and the latency advice told once per port.
 
-#include "LinkInfo.h"
 #include "LinkTiming.h"
+#include "LinkInfo.h"
 
 #include <gtest/gtest.h>
 

@@ -201,8 +201,9 @@ TEST_F(SimClient, AdapterHoldsTheRestOfACutReplyForItsTimer) {
             EXPECT_LE(chunks.size(), 2u);
             inTwo += chunks.size() == 2 ? 1 : 0;
         }
-        if (c.timer >= 16ms)
+        if (c.timer >= 16ms) {
             EXPECT_GT(inTwo, 0);
+        }
         for (const SimExchange& e : sim.History()) {
             ASSERT_TRUE(e.replied);
             EXPECT_GE(e.written - e.received, c.timer);

@@ -5,6 +5,7 @@
 #include "CommandSender.h"
 #include "ImageButton.h"
 #include "ImageList.h"
+#include "LocalTime.h"
 #include "LogActions.h"
 #include "LogStatusBar.h"
 #include "LogWindowSink.h"
@@ -18,7 +19,6 @@
 #include "SelfTest.h"
 #include "SerialPorts.h"
 #include "ShowDataFrm.h"
-#include "LocalTime.h"
 #include "Texts.h"
 #include "Units.h"
 #include "ui_MainFrm.h"
@@ -462,8 +462,8 @@ void TForm1::linkOpened(const std::string& port) {
 void TForm1::showLinkLine() {
     if (!logWindow_)
         return;
-    const QString line = QString::fromStdString(
-        LinkLine(link_, linkTiming_.median(), CurrentSeparators().decimal));
+    const QString line =
+        QString::fromStdString(LinkLine(link_, linkTiming_.median(), CurrentSeparators().decimal));
     const QString advice = QString::fromStdString(linkWarning_);
     logWindow_->StatusBar().SetLinkLine(line, advice.isEmpty() ? line : line + '\n' + advice);
 }
