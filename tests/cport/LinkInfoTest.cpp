@@ -19,7 +19,7 @@ using namespace std::chrono_literals;
 
 // A sysfs tree in a temporary folder, shaped like the kernel's: devices under
 // devices/, their subsystem and driver as links, ttys under class/tty.
-class FakeSysfs : public ::testing::Test {
+class SysfsLinkTree : public ::testing::Test {
 protected:
     void SetUp() override {
         char name[] = "/tmp/lrf-sysfs-XXXXXX";
@@ -56,7 +56,7 @@ protected:
     fs::path root;
 };
 
-TEST_F(FakeSysfs, ReadsDriverAdapterAndLatencyTimer) {
+TEST_F(SysfsLinkTree, ReadsDriverAdapterAndLatencyTimer) {
     Device("pci0/usb1/1-1", "usb", "usb", {{"product", "FT232R USB UART"}});
     Device("pci0/usb1/1-1/1-1:1.0", "usb", "ftdi_sio");
     Tty("ttyUSB0", Device("pci0/usb1/1-1/1-1:1.0/ttyUSB0", "usb-serial", "ftdi_sio",
