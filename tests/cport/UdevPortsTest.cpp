@@ -2,7 +2,6 @@
 // umockdev's preload library, which shows libudev a sysfs tree and uevents that
 // the test makes.
 
-#include "LinkInfo.h"
 #include "SerialPorts.h"
 
 #include <gtest/gtest.h>
@@ -138,43 +137,6 @@ TEST_F(FakeUdev, MonitorReportsSerialPortsComingAndGoing) {
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].kind, PortEvent::Removed);
     EXPECT_EQ(events[0].Path, "/dev/ttyUSB1");
-}
-
-// The adapter's latency timer, as its driver shows it in sysfs, read for the
-// port's device node; a timer at 1 ms is no reason for advice.
-TEST_F(FakeUdev, ReadsTheAdaptersLatencyTimerForItsNode) {
-    for (const char* timer : {"16", "1"}) {
-        SCOPED_TRACE(timer);
-        umockdev_testbed_clear(bed);
-        AddWithNode(std::string("P: /devices/usb1/1-5/1-5:1.0/ttyUSB5/tty/ttyUSB5\n"
-                                "N: ttyUSB5\n"
-                                "E: DEVNAME=/dev/ttyUSB5\n"
-                                "E: SUBSYSTEM=tty\n"
-                                "E: MAJOR=188\n"
-                                "E: MINOR=5\n"
-                                "A: dev=188:5\n"
-                                "L: device=../../../ttyUSB5\n"
-                                "\n"
-                                "P: /devices/usb1/1-5/1-5:1.0/ttyUSB5\n"
-                                "E: SUBSYSTEM=usb-serial\n"
-                                "A: latency_timer=") +
-                    timer +
-                    "\n"
-                    "L: driver=../../../../bus/usb-serial/drivers/ftdi_sio\n"
-                    "\n"
-                    "P: /devices/usb1/1-5/1-5:1.0\n"
-                    "E: SUBSYSTEM=usb\n"
-                    "\n"
-                    "P: /devices/usb1/1-5\n"
-                    "E: SUBSYSTEM=usb\n"
-                    "A: product=FT232R USB UART\n");
-        const LinkInfo link = ReadLinkInfo("/dev/ttyUSB5");
-        EXPECT_EQ(link.Kind, LinkKind::Usb);
-        EXPECT_EQ(link.Driver, "ftdi_sio");
-        EXPECT_EQ(link.Adapter, "FT232R USB UART");
-        EXPECT_EQ(link.LatencyTimer, std::chrono::milliseconds(std::atoi(timer)));
-        EXPECT_EQ(LatencyWarning("/dev/ttyUSB5", link).has_value(), timer[0] != '1');
-    }
 }
 
 } // namespace

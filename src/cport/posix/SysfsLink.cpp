@@ -1,6 +1,7 @@
 #include "SysfsLink.h"
 
 #include <charconv>
+#include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <linux/serial.h>
@@ -87,12 +88,10 @@ bool RequestLowLatency(int fd) {
 
 LinkInfo ReadLinkInfo(const std::string& port) {
     const std::string path = port.find('/') == std::string::npos ? "/dev/" + port : port;
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (resolved == nullptr)
+    char resolved[PATH_MAX];
+    if (::realpath(path.c_str(), resolved) == nullptr)
         return {};
-    const std::string name = fs::path(resolved).filename().string();
-    std::free(resolved);
-    return posix::ReadSysfsLink("/sys", name);
+    return posix::ReadSysfsLink("/sys", fs::path(resolved).filename().string());
 }
 
 } // namespace cport
