@@ -178,10 +178,10 @@ pass "Exit: the other 100 records saved; 2100 records, 2100 replies"
 
 # --- 4. lrfmeasure.exe beside the Linux lrfmeasure ----------------------------------------
 start_instrument
-LD_PRELOAD=$modem "$wine" "$installed/bin/lrfmeasure.exe" --port COM5 --count 100 \
+LD_PRELOAD=$modem "$wine" "$installed/bin/lrfmeasure.exe" --port COM5 --distance --count 100 \
     --csv "$(winpath "$work/windows.csv")" >"$work/lrfmeasure.log" 2>&1 ||
     fail "lrfmeasure.exe: $(tr -d '\r' <"$work/lrfmeasure.log")"
-"$linux/app/measure/lrfmeasure" --port "$(readlink "$work/com5")" --count 100 \
+"$linux/app/measure/lrfmeasure" --port "$(readlink "$work/com5")" --distance --count 100 \
     --csv "$work/linux.csv" 2>>"$work/lrfmeasure.log"
 stop_instrument
 # Every column but the time stamp (the eighth).
