@@ -52,7 +52,8 @@ QString ArgumentText(const std::string& bytes) {
         char32_t code = 0;
         const std::size_t length = ValidSequence(bytes, at, code);
         if (length == 0) {
-            text += QChar(static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(bytes[at])));
+            text +=
+                QChar(static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(bytes[at])));
             ++at;
             continue;
         }

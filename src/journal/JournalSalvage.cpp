@@ -119,12 +119,12 @@ public:
     // again line by line, and a line that cannot be read is stepped over with
     // growing strides until the reading goes on. Bounded, whatever the damage.
     void ReadLines(Salvage& salvage, bool forwards) {
-        const QString sql = QStringLiteral(
-                                "SELECT run_id, seq, grid_row, sn, linear, unit, speed, "
-                                "speed_unit, place, destination, date_time, model, lrf_code, "
-                                "taken_by IS NOT NULL, %1 FROM lines "
-                                "WHERE (run_id, seq) > (?, ?) ORDER BY run_id, seq LIMIT ?")
-                                .arg(forwards ? "forwarded IS NULL" : "0");
+        const QString sql =
+            QStringLiteral("SELECT run_id, seq, grid_row, sn, linear, unit, speed, "
+                           "speed_unit, place, destination, date_time, model, lrf_code, "
+                           "taken_by IS NOT NULL, %1 FROM lines "
+                           "WHERE (run_id, seq) > (?, ?) ORDER BY run_id, seq LIMIT ?")
+                .arg(forwards ? "forwarded IS NULL" : "0");
         QSqlQuery query(db);
         if (!query.prepare(sql)) {
             salvage.incomplete = true;

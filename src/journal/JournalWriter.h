@@ -115,8 +115,8 @@ private:
 
     // Writer thread only.
     static constexpr std::size_t kTryFirst = 64; // operations of a try while failing
-    std::vector<JournalOp> held;   // not yet written, in order
-    std::vector<Barrier> barriers; // resolved when held is written
+    std::vector<JournalOp> held;                 // not yet written, in order
+    std::vector<Barrier> barriers;               // resolved when held is written
     bool failing = false;
     bool dirty = false; // committed, not yet durable
     Clock::time_point durableAt{};

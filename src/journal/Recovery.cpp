@@ -76,8 +76,8 @@ bool ProcessIsGone([[maybe_unused]] long pid) {
 #ifdef _WIN32
     return false; // not told here: the part stays
 #else
-    return pid > 0 && pid != static_cast<long>(getpid()) &&
-           kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+    return pid > 0 && pid != static_cast<long>(getpid()) && kill(static_cast<pid_t>(pid), 0) != 0 &&
+           errno == ESRCH;
 #endif
 }
 

@@ -481,8 +481,8 @@ SqliteJournalStore::ClaimUnsavedRuns(RunId claimant,
     return claimed;
 }
 
-std::size_t SqliteJournalStore::MergeTail(const std::string& token,
-                                          std::span<const JournalOp> tail, const RunInfo& orphan) {
+std::size_t SqliteJournalStore::MergeTail(const std::string& token, std::span<const JournalOp> tail,
+                                          const RunInfo& orphan) {
     if (!connection)
         throw JournalError(JournalError::Kind::WriteFailed, "the journal is not open");
     Connection& c = *connection;

@@ -138,9 +138,8 @@ StoreForwarder::Clock::duration StoreForwarder::Step() {
                                               : Clock::duration(settings.pollEvery);
 }
 
-std::vector<OutgoingLine>
-StoreForwarder::PushOneByOne(const std::vector<OutgoingLine>& lines,
-                             const std::map<RunId, OutgoingRun>& runs) {
+std::vector<OutgoingLine> StoreForwarder::PushOneByOne(const std::vector<OutgoingLine>& lines,
+                                                       const std::map<RunId, OutgoingRun>& runs) {
     std::vector<OutgoingLine> taken;
     for (const OutgoingLine& line : lines) {
         try {

@@ -49,7 +49,8 @@ QString LinkText(const ForwardState& state) {
 QString StoreStateText(const ForwardState& state) {
     QString text = LinkText(state);
     if (state.refused > 0)
-        text += QStringLiteral(" – %1 refused (%2)").arg(state.refused).arg(ShortReason(state.refusal));
+        text +=
+            QStringLiteral(" – %1 refused (%2)").arg(state.refused).arg(ShortReason(state.refusal));
     return text;
 }
 

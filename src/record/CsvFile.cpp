@@ -10,8 +10,8 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
-#include <sys/stat.h>
 #include <process.h>
+#include <sys/stat.h>
 #else
 #include <fcntl.h>
 #include <unistd.h>

@@ -218,9 +218,9 @@ TEST(JournalDamage, SaveCutShortAtEachStepKeepsEveryRecordOnce) {
         bool renamed; // the file has its final name; the journal never heard
         bool cut;     // the part was cut short
     };
-    for (const Case& c : {Case{"part being written", true, false, true},
-                          Case{"part written", true, false, false},
-                          Case{"renamed, not marked", false, true, false}}) {
+    for (const Case& c :
+         {Case{"part being written", true, false, true}, Case{"part written", true, false, false},
+          Case{"renamed, not marked", false, true, false}}) {
         SCOPED_TRACE(c.name);
         TempDir dir;
         const fs::path journal = dir / "journal.sqlite";
@@ -235,9 +235,8 @@ TEST(JournalDamage, SaveCutShortAtEachStepKeepsEveryRecordOnce) {
             bytes.resize(bytes.size() / 3);
         const std::string stem = lrf::AutoSaveStem(lrf::LocalNow());
         if (c.part)
-            TempDir::WriteBytes(runFolder / ("." + stem + ".csv." +
-                                             std::to_string(killed.pid) + ".part"),
-                                bytes);
+            TempDir::WriteBytes(
+                runFolder / ("." + stem + ".csv." + std::to_string(killed.pid) + ".part"), bytes);
         if (c.renamed)
             TempDir::WriteBytes(runFolder / (stem + ".csv"), bytes);
 

@@ -81,8 +81,7 @@ TEST(JournalFaults, BadJournalsAreReportedOnceAndTheProgramGoesOn) {
              TempDir::WriteBytes(j, bytes);
          },
          "could not be read: it is not an intact SQLite database", true, true, false},
-        {"a text file",
-         [](const fs::path& j) { TempDir::WriteBytes(j, "shopping list\nmilk\n"); },
+        {"a text file", [](const fs::path& j) { TempDir::WriteBytes(j, "shopping list\nmilk\n"); },
          "cannot be used (it is not a journal of this program, nor any SQLite database)", false,
          false, true},
         {"a file of random bytes",
@@ -93,9 +92,9 @@ TEST(JournalFaults, BadJournalsAreReportedOnceAndTheProgramGoesOn) {
          "cannot be used (it is a database of another program)", false, false, true},
         {"another program's database in WAL mode",
          [](const fs::path& j) {
-             MakeDatabase(j, {"PRAGMA application_id = 1234", "PRAGMA journal_mode = WAL",
-                              "CREATE TABLE stock (item TEXT)",
-                              "INSERT INTO stock VALUES ('bolts')"});
+             MakeDatabase(j,
+                          {"PRAGMA application_id = 1234", "PRAGMA journal_mode = WAL",
+                           "CREATE TABLE stock (item TEXT)", "INSERT INTO stock VALUES ('bolts')"});
          },
          "cannot be used (it is a database of another program)", false, false, true},
         {"a journal of a newer version",

@@ -302,7 +302,8 @@ TEST(StoreForwarder, ALineTheServerRefusesIsSetAsideAndTheOthersFlowOn) {
     ASSERT_TRUE(WaitFor([&] {
         return Scalar("latin-reader", "SELECT count(*) FROM records") == 19 &&
                station.store.State().refused == 1 && station.store.State().waiting == 0;
-    })) << Failure(server) << station.StoreText().toStdString();
+    })) << Failure(server)
+        << station.StoreText().toStdString();
     EXPECT_EQ(Scalar("latin-reader", "SELECT count(*) FROM records WHERE line = 8"), 0);
     EXPECT_TRUE(station.StoreText().startsWith("Store: connected – 1 refused ("))
         << station.StoreText().toStdString();

@@ -1,5 +1,5 @@
-#include "ArgumentText.h"
 #include "MeasureOptions.h"
+#include "ArgumentText.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -100,14 +100,22 @@ TEST(MeasureOptions, ARunAndItsDefaults) {
 // File names and texts are bytes: what is no UTF-8 reaches the file system and
 // the records unchanged.
 TEST(MeasureOptions, ArgumentsKeepTheirBytes) {
-    const std::vector<std::string> bytes{"name\xff.csv", "Mast\xa4", "Br\xc3\xbc" "cke",
-                                         "\xe2\x82\xac 5", "\xed\xa0\x80", "\xc3", "\xf0\x9f\x93\x8f"};
+    const std::vector<std::string> bytes{"name\xff.csv",
+                                         "Mast\xa4",
+                                         "Br\xc3\xbc"
+                                         "cke",
+                                         "\xe2\x82\xac 5",
+                                         "\xed\xa0\x80",
+                                         "\xc3",
+                                         "\xf0\x9f\x93\x8f"};
     for (const std::string& b : bytes)
         EXPECT_EQ(lrf::measure::ArgumentBytes(lrf::measure::ArgumentText(b)), b);
-    EXPECT_EQ(lrf::measure::ArgumentText("Br\xc3\xbc" "cke"), QString::fromUtf8("Brücke"));
+    EXPECT_EQ(lrf::measure::ArgumentText("Br\xc3\xbc"
+                                         "cke"),
+              QString::fromUtf8("Brücke"));
 
-    char* argv[] = {const_cast<char*>("lrfmeasure"), const_cast<char*>("--simulate"),
-                    const_cast<char*>("--distance"),  const_cast<char*>("--csv"),
+    char* argv[] = {const_cast<char*>("lrfmeasure"),   const_cast<char*>("--simulate"),
+                    const_cast<char*>("--distance"),   const_cast<char*>("--csv"),
                     const_cast<char*>("name\xff.csv"), const_cast<char*>("--destination"),
                     const_cast<char*>("Mast\xa4")};
     const lrf::measure::MeasureCommandLine read =
