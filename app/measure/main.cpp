@@ -2,6 +2,7 @@
 #include "MainPort.h"
 #include "MeasureOptions.h"
 #include "MeasureProgram.h"
+#include "ProcessSetup.h"
 
 #include <QCoreApplication>
 
@@ -10,6 +11,7 @@
 // lrfmeasure: measures from the command line, without windows, with the window
 // program's pacing, watchdog, decoding and log lines. See --help.
 int main(int argc, char* argv[]) {
+    lrf::PrepareProcess();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("lrfmeasure"));
     const lrf::measure::MeasureCommandLine commandLine =
