@@ -1,5 +1,7 @@
 #include "ArgumentText.h"
 
+#include <QCoreApplication>
+
 namespace lrf::measure {
 
 namespace {
@@ -82,10 +84,17 @@ std::string ArgumentBytes(const QString& text) {
 }
 
 QStringList ArgumentTexts(int argc, char** argv) {
+#ifdef _WIN32
+    // Windows hands the arguments over as UTF-16, which Qt reads whole.
+    (void)argc;
+    (void)argv;
+    return QCoreApplication::arguments();
+#else
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << ArgumentText(argv[i]);
     return arguments;
+#endif
 }
 
 } // namespace lrf::measure
