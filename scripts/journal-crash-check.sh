@@ -4,8 +4,11 @@
 # ended from outside, then the program is started again in the same working folder.
 #   journal-crash-check.sh [build] [SHOTS] [ending...]
 # Endings: kill-after (kill -9 once the run is over), kill-during (kill -9 in the
-# middle), term-during (SIGTERM in the middle). Prints, for each, the replies the
-# instrument sent, the CSV files and their records, and the message of the next start.
+# middle), term-during (SIGTERM in the middle), save-kill-MS (kill -9 MS
+# milliseconds after the file of the automatic save at record 2000 appears; the run
+# has at least 2100 shots then). Prints, for each, the replies the instrument sent,
+# the CSV files and their records, and the message of the next start; for
+# save-kill, also records found twice and empty or part files left.
 # Needs xvfb, xdotool and sqlite3 (scripts/packages/test.txt); takes pictures with
 # imagemagick's import where it is installed.
 set -euo pipefail
@@ -15,10 +18,12 @@ shift $(($# < 2 ? $# : 2))
 endings=("${@:-kill-after kill-during term-during}")
 read -r -a endings <<<"${endings[*]}"
 
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1280x1024x24 >/dev/null 2>&1 &
-xvfb=$!
 top=$(mktemp -d /tmp/journal-check.XXXXXX)
+# A display number that is free: Xvfb picks it and writes it out.
+Xvfb -displayfd 5 -screen 0 1280x1024x24 5>"$top/display" >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 100); do [[ -s $top/display ]] && break; sleep 0.1; done
+display=:$(head -1 "$top/display")
 sim=
 program=
 trap 'kill $xvfb ${sim:-} ${program:-} 2>/dev/null || true' EXIT
@@ -52,12 +57,19 @@ for ending in "${endings[@]}"; do
 
     start_program "$dir/cwd" "$dir/program.log"
     type_into 100 99 "$device"    # the port box
-    type_into 320 291 "$shots"    # Continuous times
+    run_shots=$shots
+    [[ $ending == save-kill-* ]] && ((run_shots < 2100)) && run_shots=2100
+    type_into 320 291 "$run_shots" # Continuous times
     click 76 151                  # Open COM
     click 220 156                 # Continuous Testing (distance)
     started=$(date +%s.%N)
     case $ending in
     kill-after) sleep $((shots / 60 + 5)) ;;
+    save-kill-*)
+        # The first entry of the folder is the automatic save's (part) file.
+        until [[ -n $(ls -A "$dir/cwd") ]]; do sleep 0.001; done
+        sleep "$(awk "BEGIN { print ${ending#save-kill-} / 1000 }")"
+        ;;
     *) sleep $((shots / 200 + 2)) ;;
     esac
     shoot "$dir/running.png"
@@ -82,6 +94,11 @@ for ending in "${endings[@]}"; do
         [[ -e $f ]] && echo "   $(basename "$f"): $(records_in "$f") records, last: $(tail -1 "$f" | cut -c1-40)"
     done
     echo "   message box at the restart: $([[ -n $message ]] && echo yes || echo none) (picture: $dir/restart.png)"
+    if [[ $ending == save-kill-* ]]; then
+        all=$(for f in "$dir"/cwd/*.csv; do tail -n +2 "$f"; done)
+        echo "   records in all files: $(grep -c . <<<"$all"), found twice: $(sort <<<"$all" | uniq -d | grep -c . || true)," \
+            "empty files: $(find "$dir/cwd" -name '*.csv' -empty | wc -l), part files: $(find "$dir/cwd" -name '.*.part' | wc -l)"
+    fi
     sqlite3 "$LRF_JOURNAL" "SELECT '   journal runs: ' || count(*) FROM runs;
         SELECT '   journal lines: ' || count(*) || ', unsaved: ' || (count(*) - count(taken_by)) FROM lines;" 2>/dev/null || true
 done

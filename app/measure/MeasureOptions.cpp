@@ -1,10 +1,13 @@
 #include "MeasureOptions.h"
 
+#include "ArgumentText.h"
 #include "LrfVersion.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFileInfo>
+#include <QString>
+
+#include <filesystem>
 
 namespace lrf::measure {
 
@@ -168,9 +171,10 @@ MeasureCommandLine ReadMeasureCommandLine(const QStringList& arguments) {
             return complain(QStringLiteral("--json and --csv - both write to standard output."));
         options.csvTarget = options.json ? CsvTarget::None : CsvTarget::StandardOutput;
     } else {
-        const QFileInfo info(csv);
-        options.csvPath = csv.toStdString();
-        if (info.isDir())
+        // The name's bytes as given, also where they are no UTF-8.
+        options.csvPath = ArgumentBytes(csv);
+        std::error_code ec;
+        if (std::filesystem::is_directory(options.csvPath, ec))
             options.csvTarget = CsvTarget::Folder;
         else if (csv.endsWith(QLatin1Char('/')))
             return complain(QStringLiteral("no folder '%1'.").arg(csv));
@@ -178,10 +182,10 @@ MeasureCommandLine ReadMeasureCommandLine(const QStringList& arguments) {
             options.csvTarget = CsvTarget::File;
     }
 
-    options.texts.Model = parser.value(o.model).toStdString();
-    options.texts.InstrumentCode = parser.value(o.code).toStdString();
-    options.texts.Place = parser.value(o.place).toStdString();
-    options.texts.Destination = parser.value(o.destination).toStdString();
+    options.texts.Model = ArgumentBytes(parser.value(o.model));
+    options.texts.InstrumentCode = ArgumentBytes(parser.value(o.code));
+    options.texts.Place = ArgumentBytes(parser.value(o.place));
+    options.texts.Destination = ArgumentBytes(parser.value(o.destination));
     result.options = std::move(options);
     return result;
 }

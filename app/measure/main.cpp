@@ -1,3 +1,4 @@
+#include "ArgumentText.h"
 #include "MainPort.h"
 #include "MeasureOptions.h"
 #include "MeasureProgram.h"
@@ -14,7 +15,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("lrfmeasure"));
     const lrf::measure::MeasureCommandLine commandLine =
-        lrf::measure::ReadMeasureCommandLine(QCoreApplication::arguments());
+        lrf::measure::ReadMeasureCommandLine(lrf::measure::ArgumentTexts(argc, argv));
     if (!commandLine.options) {
         std::fputs(commandLine.message.toUtf8().constData(),
                    commandLine.exitStatus == 0 ? stdout : stderr);

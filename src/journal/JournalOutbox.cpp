@@ -68,6 +68,13 @@ void JournalOutbox::Open() {
             Fail(JournalError::Kind::Unavailable, query.lastError());
         journalId = query.value(0).toString().toStdString();
         query.finish();
+        // Lines the store refused: forwarded -1 in lines, the reason here.
+        if (!query.exec(QStringLiteral(
+                "CREATE TABLE IF NOT EXISTS refused_lines (run_id INTEGER NOT NULL, "
+                "seq INTEGER NOT NULL, revision INTEGER NOT NULL, reason TEXT NOT NULL, "
+                "refused_at TEXT NOT NULL DEFAULT (strftime('%Y-%m-%dT%H:%M:%fZ')), "
+                "PRIMARY KEY (run_id, seq, revision)) WITHOUT ROWID")))
+            Fail(JournalError::Kind::Unavailable, query.lastError());
         // A forwarded mark lost with the power only sends its lines again,
         // which the store takes without a duplicate: no sync of its own.
         if (!query.exec(QStringLiteral("PRAGMA synchronous = NORMAL")))
@@ -142,6 +149,51 @@ std::map<RunId, OutgoingRun> JournalOutbox::Runs(const std::vector<OutgoingLine>
         runs.emplace(line.run, std::move(run));
     }
     return runs;
+}
+
+void JournalOutbox::MarkRefused(const OutgoingLine& line, const std::string& reason) {
+    Connection& c = *connection;
+    QSqlQuery begin(c.db);
+    if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        Fail(JournalError::Kind::WriteFailed, begin.lastError());
+    try {
+        QSqlQuery refuse(c.db);
+        refuse.prepare(QStringLiteral("UPDATE lines SET forwarded = -1 WHERE run_id = ? AND "
+                                      "seq = ? AND revision = ? AND forwarded IS NULL"));
+        refuse.addBindValue(qlonglong{line.run});
+        refuse.addBindValue(static_cast<qlonglong>(line.seq));
+        refuse.addBindValue(static_cast<qlonglong>(line.revision));
+        Run(refuse, JournalError::Kind::WriteFailed);
+        QSqlQuery why(c.db);
+        why.prepare(QStringLiteral("INSERT OR REPLACE INTO refused_lines (run_id, seq, revision, "
+                                   "reason) VALUES (?, ?, ?, ?)"));
+        why.addBindValue(qlonglong{line.run});
+        why.addBindValue(static_cast<qlonglong>(line.seq));
+        why.addBindValue(static_cast<qlonglong>(line.revision));
+        why.addBindValue(QString::fromStdString(reason));
+        Run(why, JournalError::Kind::WriteFailed);
+        QSqlQuery commit(c.db);
+        if (!commit.exec(QStringLiteral("COMMIT")))
+            Fail(JournalError::Kind::WriteFailed, commit.lastError());
+    } catch (...) {
+        QSqlQuery(c.db).exec(QStringLiteral("ROLLBACK"));
+        throw;
+    }
+}
+
+std::int64_t JournalOutbox::RefusedCount() {
+    QSqlQuery q(connection->db);
+    if (!q.exec(QStringLiteral("SELECT count(*) FROM refused_lines")) || !q.next())
+        Fail(JournalError::Kind::Unavailable, q.lastError());
+    return q.value(0).toLongLong();
+}
+
+std::string JournalOutbox::LastRefusal() {
+    QSqlQuery q(connection->db);
+    if (!q.exec(QStringLiteral("SELECT reason FROM refused_lines ORDER BY refused_at DESC "
+                               "LIMIT 1")))
+        Fail(JournalError::Kind::Unavailable, q.lastError());
+    return q.next() ? q.value(0).toString().toStdString() : std::string();
 }
 
 void JournalOutbox::MarkForwarded(const std::vector<OutgoingLine>& lines) {

@@ -54,6 +54,13 @@ public:
     // rewritten meanwhile keeps waiting. Throws JournalError (WriteFailed).
     void MarkForwarded(const std::vector<OutgoingLine>& lines);
 
+    // The store refused the line for what it holds: it no longer waits, and
+    // the journal keeps the store's reason beside it. Throws JournalError.
+    void MarkRefused(const OutgoingLine& line, const std::string& reason);
+    // Lines the store refused so far, and the latest reason.
+    std::int64_t RefusedCount();
+    std::string LastRefusal();
+
 private:
     struct Connection;
     QString path;

@@ -16,14 +16,23 @@ class JournalStore {
 public:
     virtual ~JournalStore() = default;
 
-    // Opens the journal, creating or upgrading it as needed. A damaged or
-    // foreign file is moved aside and a new one made; the result then says
-    // where the old one went. Throws JournalError (Unavailable or Newer).
+    // Opens the journal, creating or upgrading it as needed. A damaged journal
+    // of ours is moved aside, what can be read of it goes into a new one, and
+    // the result says where the old one went and what was salvaged. A file
+    // that is not our journal is left as it is. Throws JournalError
+    // (Unavailable or Newer).
     struct OpenResult {
         std::string movedAsideTo; // empty when nothing was moved
         std::string movedAsideReason;
+        std::size_t salvagedRecords = 0;
+        bool salvageIncomplete = false; // parts of the old one could not be read
     };
     virtual OpenResult Open() = 0;
+
+    // The open journal turned out damaged (a JournalError of kind Damaged):
+    // moves it aside, opens a new one and salvages into it as Open does. The
+    // run must begin again. Throws JournalError (Unavailable).
+    virtual OpenResult ReplaceDamaged(const std::string& reason) = 0;
 
     // Registers this run; token names the lock the run holds while it lives.
     virtual RunId BeginRun(const std::string& token, const RunInfo& info) = 0;
@@ -37,11 +46,12 @@ public:
 
     // Adds to the run of token what its line tail holds beyond the run's lines
     // in the journal: the appends past its last line, and a replace of that line
-    // that the journal does not have yet. One durable transaction, so two
-    // programs doing it at once add each line once. Returns how many operations
-    // were added, or nothing when the journal knows no run of token.
-    virtual std::optional<std::size_t> MergeTail(const std::string& token,
-                                                 std::span<const JournalOp> tail) = 0;
+    // that the journal does not have yet. A run the journal does not know (its
+    // journal was replaced) is added with orphan as its details and all the
+    // tail's lines. One durable transaction, so two programs doing it at once
+    // add each line once. Returns how many operations were added.
+    virtual std::size_t MergeTail(const std::string& token, std::span<const JournalOp> tail,
+                                  const RunInfo& orphan) = 0;
 
     // Applies the operations of run in one transaction; kThisRun in a
     // MarkTaken means run. durable: synced to the disk before returning.

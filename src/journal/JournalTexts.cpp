@@ -46,11 +46,19 @@ QString RecoveryText(const QString& journalPath, const StartReport& report) {
 QStringList StartTexts(const QString& journalPath, const StartReport& report) {
     QStringList texts;
     const QString path = Native(journalPath);
-    if (!report.movedAsideTo.empty())
-        texts << QStringLiteral("The journal %1 could not be read: %2. It was moved aside as %3 "
-                                "and a new journal was started.")
-                     .arg(path, QString::fromStdString(report.movedAsideReason),
-                          Native(QString::fromStdString(report.movedAsideTo)));
+    if (!report.movedAsideTo.empty()) {
+        QString text = QStringLiteral("The journal %1 could not be read: %2. It was moved aside "
+                                      "as %3 and a new journal was started.")
+                           .arg(path, QString::fromStdString(report.movedAsideReason),
+                                Native(QString::fromStdString(report.movedAsideTo)));
+        if (report.salvagedRecords > 0)
+            text += QStringLiteral(" %1 records that no file held were salvaged from it.")
+                        .arg(report.salvagedRecords);
+        if (report.salvageIncomplete)
+            text += QStringLiteral(" Parts of it could not be read: records they held may be "
+                                   "missing; the file is kept as it was.");
+        texts << text;
+    }
     if (report.newer)
         texts << QStringLiteral("Measurements are not protected against a crash in this run: "
                                 "the journal %1 was written by a newer version of this program "
@@ -60,8 +68,11 @@ QStringList StartTexts(const QString& journalPath, const StartReport& report) {
         texts << QStringLiteral("Measurements are not protected against a crash in this run: "
                                 "the journal %1 cannot be used (%2).")
                      .arg(path, QString::fromStdString(report.unavailableReason));
+    // What a moved-aside journal held is told together with where it went.
     const QString recovery = RecoveryText(journalPath, report);
-    if (!recovery.isEmpty())
+    if (!recovery.isEmpty() && !report.movedAsideTo.empty() && report.available)
+        texts.front() += "\n\n" + recovery;
+    else if (!recovery.isEmpty())
         texts << recovery;
     return texts;
 }

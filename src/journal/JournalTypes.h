@@ -77,6 +77,7 @@ public:
         Unavailable, // cannot be opened or created here
         Newer,       // made by a newer version of the program: left untouched
         WriteFailed, // a write did not go through (disk full, I/O error)
+        Damaged,     // the journal's file is damaged: it is moved aside and salvaged
     };
     JournalError(Kind kind, const std::string& reason)
         : std::runtime_error(reason)

@@ -6,7 +6,6 @@
 #include "Recovery.h"
 #include "RunLock.h"
 
-#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QUuid>
@@ -97,16 +96,26 @@ bool JournalWriter::WriteHeld(bool durable) {
         if (!std::holds_alternative<AppendLine>(op) && !std::holds_alternative<ReplaceLine>(op))
             durable = true; // marks and the end of the run do not wait
     }
+    // While the journal fails, a try writes a few operations first and the
+    // rest only once they went through: a failing try costs little however
+    // much is held, and the pauses between tries grow.
+    const std::size_t first = failing ? std::min(held.size(), kTryFirst) : held.size();
     try {
-        if (held.empty())
+        if (held.empty()) {
             store->Sync(run);
-        else
-            store->Write(run, held, durable);
+        } else {
+            store->Write(run, std::span(held).first(first), durable);
+            settledOps.fetch_add(first, std::memory_order_release);
+            held.erase(held.begin(), held.begin() + static_cast<std::ptrdiff_t>(first));
+            if (!held.empty())
+                store->Write(run, held, durable);
+        }
     } catch (const JournalError& e) {
         if (!failing && events.writeFailed)
             events.writeFailed(e.what());
+        retryPause = failing ? std::min(retryPause * 2, settings.retryAtMost) : settings.retryAfter;
         failing = true;
-        retryAt = Clock::now() + settings.retryAfter;
+        retryAt = Clock::now() + retryPause;
         return false;
     }
     settledOps.fetch_add(held.size(), std::memory_order_release);
@@ -168,12 +177,23 @@ void JournalWriter::Run() {
     lock.reset(); // the run is over: its lines may be recovered from now on
 }
 
+namespace {
+
+void Note(StartReport& report, const JournalStore::OpenResult& opened) {
+    if (opened.movedAsideTo.empty())
+        return;
+    report.movedAsideTo = opened.movedAsideTo;
+    report.movedAsideReason = opened.movedAsideReason;
+    report.salvagedRecords = opened.salvagedRecords;
+    report.salvageIncomplete = opened.salvageIncomplete;
+}
+
+} // namespace
+
 StartReport JournalWriter::OpenAndRecover() {
     StartReport report;
     try {
-        const JournalStore::OpenResult opened = store->Open();
-        report.movedAsideTo = opened.movedAsideTo;
-        report.movedAsideReason = opened.movedAsideReason;
+        Note(report, store->Open());
         // The lock comes first: whoever sees this run in the journal sees it alive.
         if (settings.token.empty())
             settings.token = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
@@ -181,7 +201,20 @@ StartReport JournalWriter::OpenAndRecover() {
         if (!lock->Acquire())
             throw JournalError(JournalError::Kind::Unavailable,
                                "the lock of this run cannot be made beside it");
-        run = store->BeginRun(lock->Token(), settings.info);
+        // Damage can show at any statement: the journal is then moved aside,
+        // salvaged into a new one, and the run begins again there, once.
+        for (bool replaced = false;;) {
+            try {
+                run = store->BeginRun(lock->Token(), settings.info);
+                Recover(report);
+                break;
+            } catch (const JournalError& e) {
+                if (e.kind != JournalError::Kind::Damaged || replaced)
+                    throw;
+                replaced = true;
+                Note(report, store->ReplaceDamaged(e.what()));
+            }
+        }
     } catch (const JournalError& e) {
         store->Close();
         lock.reset();
@@ -190,28 +223,26 @@ StartReport JournalWriter::OpenAndRecover() {
         return report;
     }
     report.available = true;
-    Recover(report);
     return report;
 }
 
 // The tails of runs that are over hold what their writers had no time to
-// commit. A tail whose run the journal does not know yet may belong to a
-// program that is just starting: it is left alone unless it is old.
+// commit; a tail whose run the journal does not know outlived its journal
+// and brings the run back. A tail goes only once the journal holds its lines.
 void JournalWriter::MergeLineTails(StartReport& report) {
-    const auto now = QDateTime::currentDateTimeUtc();
+    const RunInfo orphan{{}, settings.info.workingDirectory, {}, false};
     for (const LineTail::Found& tail : LineTail::FindBeside(settings.path)) {
         if (tail.token == settings.token || RunLock::IsHeld(settings.path, tail.token))
             continue;
-        std::optional<std::size_t> added;
         try {
-            added = store->MergeTail(tail.token, LineTail::Read(tail.path));
+            store->MergeTail(tail.token, LineTail::Read(tail.path), orphan);
         } catch (const JournalError& e) {
+            if (e.kind == JournalError::Kind::Damaged)
+                throw;
             report.recoveryFailures.push_back(e.what());
             continue;
         }
-        const QFileInfo file(tail.path);
-        if (added || file.lastModified().toUTC().secsTo(now) > 3600)
-            QFile::remove(tail.path);
+        QFile::remove(tail.path);
     }
 }
 
@@ -223,11 +254,31 @@ void JournalWriter::Recover(StartReport& report) {
             return RunLock::IsHeld(settings.path, token);
         });
     } catch (const JournalError& e) {
+        if (e.kind == JournalError::Kind::Damaged)
+            throw;
         report.recoveryFailures.push_back(e.what());
         return;
     }
     const std::filesystem::path fallback = ToPath(settings.info.workingDirectory);
-    for (const UnsavedRun& earlier : unsaved) {
+    for (UnsavedRun& earlier : unsaved) {
+        RemoveDeadSaveParts(ToPath(earlier.info.workingDirectory));
+        // What a save of the run holds although the journal never heard of it
+        // counts as saved by that file.
+        std::vector<JournalOp> found;
+        for (LinesInFile& in : TakeLinesSavedInFiles(earlier))
+            found.push_back(MarkTaken{earlier.id, ToRanges(std::move(in.seqs)), in.file.string()});
+        if (!found.empty()) {
+            try {
+                store->Write(run, found, true);
+            } catch (const JournalError& e) {
+                if (e.kind == JournalError::Kind::Damaged)
+                    throw;
+                report.recoveryFailures.push_back(e.what());
+                continue; // found again at the next start
+            }
+        }
+        if (earlier.lines.empty())
+            continue;
         std::filesystem::path file;
         try {
             file = WriteRecoveryFile(earlier, fallback, LocalNow());
@@ -247,9 +298,12 @@ void JournalWriter::Recover(StartReport& report) {
             const JournalOp taken = MarkTaken{earlier.id, ToRanges(std::move(seqs)), file.string()};
             store->Write(run, {&taken, 1}, true);
         } catch (const JournalError& e) {
-            // Unmarked, the lines are recovered again at the next start: the
-            // file goes, so that they are not in two files then.
+            // Unmarked, the lines are recovered again at the next start (or
+            // salvaged from a damaged journal now): the file goes, so that
+            // they are not in two files then.
             std::filesystem::remove(file, ec);
+            if (e.kind == JournalError::Kind::Damaged)
+                throw;
             report.recoveryFailures.push_back(e.what());
             continue;
         }

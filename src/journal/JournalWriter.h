@@ -27,6 +27,8 @@ struct StartReport {
     std::string unavailableReason; // why there is no journal this run
     std::string movedAsideTo;      // a damaged journal went there
     std::string movedAsideReason;
+    std::size_t salvagedRecords = 0; // unsaved lines taken over from the moved-aside journal
+    bool salvageIncomplete = false;  // parts of it could not be read
     struct Recovered {
         std::size_t records = 0;
         std::filesystem::path file;
@@ -41,8 +43,10 @@ struct WriterSettings {
     std::string token; // names the run's lock and line tail; made here when empty
     // A line committed without waiting for the disk is made durable within this.
     std::chrono::milliseconds durableWithin{200};
-    // After a failed write, the next try.
+    // After a failed write, the next try; the pause doubles while the writes
+    // keep failing, up to retryAtMost.
     std::chrono::milliseconds retryAfter{1000};
+    std::chrono::milliseconds retryAtMost{30000};
 };
 
 // The journal's writer thread. The log's thread hands it operations through
@@ -110,12 +114,14 @@ private:
     std::thread thread;
 
     // Writer thread only.
-    std::vector<JournalOp> held;   // not yet written, in order
-    std::vector<Barrier> barriers; // resolved when held is written
+    static constexpr std::size_t kTryFirst = 64; // operations of a try while failing
+    std::vector<JournalOp> held;                 // not yet written, in order
+    std::vector<Barrier> barriers;               // resolved when held is written
     bool failing = false;
     bool dirty = false; // committed, not yet durable
     Clock::time_point durableAt{};
     Clock::time_point retryAt{};
+    std::chrono::milliseconds retryPause{};
 };
 
 } // namespace lrf::journal

@@ -141,7 +141,13 @@ QString ConnectionName() {
 struct PgRecordStore::Connection {
     QSqlDatabase db;
 
-    [[noreturn]] static void Fail(const QSqlError& error) { throw StoreError(Reason(error)); }
+    // SQLSTATE classes 22 (data exception) and 23 (integrity constraint
+    // violation) concern the values sent, not the server.
+    [[noreturn]] static void Fail(const QSqlError& error) {
+        const QString state = error.nativeErrorCode();
+        throw StoreError(Reason(error), state.startsWith(QLatin1String("22")) ||
+                                            state.startsWith(QLatin1String("23")));
+    }
     QSqlQuery Exec(const QString& sql) {
         QSqlQuery query(db);
         if (!query.exec(sql))
@@ -199,7 +205,9 @@ void PgRecordStore::Connect(const std::string& journalId, const StationInfo& sta
         if (!target.database.empty())
             db.setDatabaseName(Text(target.database));
         // No password here: libpq reads PGPASSFILE or ~/.pgpass.
+        // The texts go as UTF-8 whatever the server's own encoding.
         db.setConnectOptions(QStringLiteral("connect_timeout=%1;application_name=lrfcontrol;"
+                                            "client_encoding=UTF8;"
                                             "keepalives_idle=10;keepalives_interval=5;"
                                             "keepalives_count=3")
                                  .arg(limits.connectTimeout.count()));

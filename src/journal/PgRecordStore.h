@@ -30,9 +30,14 @@ struct StoreLimits {
 };
 
 // The store refused or did not answer; what() is the reason in one line.
+// refusesContent: the server refused what a line holds (a character its
+// encoding lacks, a broken constraint), not the connection or the disk.
 class StoreError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit StoreError(const std::string& reason, bool refusesContent = false)
+        : std::runtime_error(reason)
+        , refusesContent(refusesContent) {}
+    bool refusesContent;
 };
 
 // The record store on a PostgreSQL server, through Qt SQL's PostgreSQL

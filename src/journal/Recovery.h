@@ -4,6 +4,7 @@
 #include "LocalTime.h"
 
 #include <filesystem>
+#include <vector>
 
 namespace lrf::journal {
 
@@ -16,5 +17,22 @@ namespace lrf::journal {
 std::filesystem::path WriteRecoveryFile(const UnsavedRun& run,
                                         const std::filesystem::path& fallback,
                                         const LocalDateTime& now);
+
+// Lines of a run that a file of its folder already holds.
+struct LinesInFile {
+    std::filesystem::path file;
+    std::vector<std::int64_t> seqs;
+};
+
+// A save can complete on the disk while the journal never learns of it (a kill
+// right after it, a journal on a full disk). Looks, cell for cell, for the
+// run's unsaved lines in the automatic save files of its working directory
+// named for a time since the run began, and takes every line found out of
+// run.lines: those are saved, and recovering them would duplicate them.
+std::vector<LinesInFile> TakeLinesSavedInFiles(UnsavedRun& run);
+
+// Removes the part files of automatic saves in folder whose writing process
+// is gone: a save that was cut short, whose lines the journal still holds.
+void RemoveDeadSaveParts(const std::filesystem::path& folder);
 
 } // namespace lrf::journal

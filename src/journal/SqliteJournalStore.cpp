@@ -1,6 +1,9 @@
 #include "SqliteJournalStore.h"
 
+#include "JournalFileCheck.h"
+#include "JournalSalvage.h"
 #include "JournalTime.h"
+#include "LineTail.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,6 +11,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUuid>
 #include <QVariant>
 
 #include <atomic>
@@ -20,10 +24,14 @@ namespace {
 constexpr int kSqliteCorrupt = 11;
 constexpr int kSqliteNotADatabase = 26;
 
-// The file is damaged or not a journal: it is moved aside.
+// The journal of ours is damaged: it is moved aside.
 struct Damaged {
     std::string reason;
 };
+
+std::string DamagedReason(const std::string& sqliteText) {
+    return "it is not an intact SQLite database (" + sqliteText + ")";
+}
 
 std::string Reason(const QSqlError& error) {
     const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
@@ -143,6 +151,8 @@ struct SqliteJournalStore::Connection {
             Fail(query.lastError());
     }
     [[noreturn]] static void Fail(const QSqlError& error) {
+        if (MeansDamaged(error))
+            throw JournalError(JournalError::Kind::Damaged, DamagedReason(Reason(error)));
         throw JournalError(JournalError::Kind::WriteFailed, Reason(error));
     }
     void Prepare(QSqlQuery& query, const QString& sql) {
@@ -235,29 +245,83 @@ JournalStore::OpenResult SqliteJournalStore::Open() {
     if (!QDir().mkpath(folder))
         throw JournalError(JournalError::Kind::Unavailable,
                            "the folder " + folder.toStdString() + " cannot be created");
-    OpenResult result;
+    // Another program's file is never opened for writing, let alone moved.
+    const JournalFileCheck check =
+        CheckJournalFile(path, kApplicationId, !LineTail::FindBeside(path).empty());
+    if (check.kind == JournalFileCheck::Kind::Foreign)
+        throw JournalError(JournalError::Kind::Unavailable, check.reason);
+    if (check.kind == JournalFileCheck::Kind::Damaged)
+        return ReplaceDamaged(check.reason);
     try {
         try {
             Connect();
             Inspect();
+            connection->PrepareAll();
         } catch (const Damaged& damaged) {
-            Close();
-            result.movedAsideTo = MoveAside();
-            result.movedAsideReason = damaged.reason;
-            Connect();
-            Inspect();
+            return ReplaceDamaged(damaged.reason);
+        } catch (const JournalError& e) {
+            if (e.kind != JournalError::Kind::Damaged)
+                throw;
+            return ReplaceDamaged(e.what());
         }
+    } catch (const JournalError& e) {
+        Close();
+        if (e.kind != JournalError::Kind::Newer)
+            throw JournalError(JournalError::Kind::Unavailable, e.what());
+        throw;
+    }
+    return {};
+}
+
+JournalStore::OpenResult SqliteJournalStore::ReplaceDamaged(const std::string& reason) {
+    Close();
+    OpenResult result;
+    result.movedAsideReason = reason;
+    result.movedAsideTo = MoveAside();
+    const Salvage salvage = SalvageJournal(QString::fromStdString(result.movedAsideTo));
+    result.salvageIncomplete = salvage.incomplete;
+    try {
+        Connect();
+        Inspect();
         connection->PrepareAll();
+        Import(salvage);
     } catch (const Damaged& again) {
         Close();
         throw JournalError(JournalError::Kind::Unavailable, again.reason);
     } catch (const JournalError& e) {
         Close();
-        if (e.kind == JournalError::Kind::WriteFailed)
-            throw JournalError(JournalError::Kind::Unavailable, e.what());
-        throw;
+        throw JournalError(JournalError::Kind::Unavailable, e.what());
     }
+    result.salvagedRecords = salvage.lines;
     return result;
+}
+
+void SqliteJournalStore::Import(const Salvage& salvage) {
+    if (salvage.runs.empty())
+        return;
+    Connection& c = *connection;
+    c.InDurableTransaction([&] {
+        QSqlQuery insert(c.db);
+        insert.prepare(QStringLiteral("INSERT INTO runs (token, started_at, ended_at, "
+                                      "working_dir, program_version) VALUES (?, ?, ?, ?, ?)"));
+        for (const SalvagedRun& run : salvage.runs) {
+            // A run whose own row was lost gets a token no lock or tail has.
+            const std::string token =
+                run.token.empty()
+                    ? "salvaged-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString()
+                    : run.token;
+            insert.bindValue(0, QString::fromStdString(token));
+            insert.bindValue(1, QString::fromStdString(run.info.startedAt));
+            insert.bindValue(2, run.endedAt.empty() ? QVariant(QMetaType::fromType<QString>())
+                                                    : QString::fromStdString(run.endedAt));
+            insert.bindValue(3, QString::fromStdString(run.info.workingDirectory));
+            insert.bindValue(4, QString::fromStdString(run.info.programVersion));
+            Connection::Run(insert);
+            const RunId id = insert.lastInsertId().toLongLong();
+            for (std::size_t i = 0; i < run.lines.size(); ++i)
+                c.Upsert(id, run.lines[i], ForwardedValue(run.waiting[i]));
+        }
+    });
 }
 
 void SqliteJournalStore::Inspect() {
@@ -266,7 +330,7 @@ void SqliteJournalStore::Inspect() {
         if (!query.exec(sql) || !query.next()) {
             const QSqlError error = query.lastError();
             if (MeansDamaged(error))
-                throw Damaged{"it is not an intact SQLite database (" + Reason(error) + ")"};
+                throw Damaged{DamagedReason(Reason(error))};
             throw JournalError(JournalError::Kind::Unavailable, Reason(error));
         }
         return query.value(0).toLongLong();
@@ -276,7 +340,7 @@ void SqliteJournalStore::Inspect() {
     const qint64 objects = single(QStringLiteral("SELECT count(*) FROM sqlite_master"));
     const bool fresh = applicationId == 0 && version == 0 && objects == 0;
     if (!fresh && applicationId != kApplicationId)
-        throw Damaged{"it is a database of another program"};
+        throw JournalError(JournalError::Kind::Unavailable, "it is a database of another program");
     if (version > kSchemaVersion)
         throw JournalError(JournalError::Kind::Newer, "journal format " + std::to_string(version) +
                                                           ", this version reads up to " +
@@ -286,7 +350,7 @@ void SqliteJournalStore::Inspect() {
         query.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
         const QSqlError error = query.lastError();
         if (MeansDamaged(error))
-            throw Damaged{"it is not an intact SQLite database (" + Reason(error) + ")"};
+            throw Damaged{DamagedReason(Reason(error))};
         throw JournalError(JournalError::Kind::Unavailable,
                            error.isValid() ? Reason(error) : "it cannot be written");
     }
@@ -357,6 +421,8 @@ RunId SqliteJournalStore::BeginRun(const std::string& token, const RunInfo& info
         forwardRun = info.toStore;
         return id;
     } catch (const JournalError& e) {
+        if (e.kind == JournalError::Kind::Damaged)
+            throw;
         throw JournalError(JournalError::Kind::Unavailable, e.what());
     }
 }
@@ -415,20 +481,33 @@ SqliteJournalStore::ClaimUnsavedRuns(RunId claimant,
     return claimed;
 }
 
-std::optional<std::size_t> SqliteJournalStore::MergeTail(const std::string& token,
-                                                         std::span<const JournalOp> tail) {
+std::size_t SqliteJournalStore::MergeTail(const std::string& token, std::span<const JournalOp> tail,
+                                          const RunInfo& orphan) {
     if (!connection)
         throw JournalError(JournalError::Kind::WriteFailed, "the journal is not open");
     Connection& c = *connection;
-    std::optional<std::size_t> added;
+    std::size_t added = 0;
     c.InDurableTransaction([&] {
         QSqlQuery find(c.db);
         find.prepare(QStringLiteral("SELECT id FROM runs WHERE token = ?"));
         find.addBindValue(QString::fromStdString(token));
         Connection::Run(find);
-        if (!find.next())
-            return;
-        const RunId run = find.value(0).toLongLong();
+        RunId run = 0;
+        if (find.next()) {
+            run = find.value(0).toLongLong();
+        } else {
+            // The tail outlived its journal (moved aside, replaced): its run
+            // comes back with every line the tail holds.
+            QSqlQuery insert(c.db);
+            insert.prepare(QStringLiteral("INSERT INTO runs (token, started_at, working_dir, "
+                                          "program_version) VALUES (?, ?, ?, ?)"));
+            insert.addBindValue(QString::fromStdString(token));
+            insert.addBindValue(QString::fromStdString(orphan.startedAt));
+            insert.addBindValue(QString::fromStdString(orphan.workingDirectory));
+            insert.addBindValue(QString::fromStdString(orphan.programVersion));
+            Connection::Run(insert);
+            run = insert.lastInsertId().toLongLong();
+        }
         find.finish();
         // The journal holds the operations up to some point of the tail, in
         // order: up to its last line, replaced or not.
@@ -448,7 +527,6 @@ std::optional<std::size_t> SqliteJournalStore::MergeTail(const std::string& toke
         }
         last.finish();
         const QVariant forwarded = ForwardedValue(forwards);
-        added = 0;
         for (const JournalOp& op : tail) {
             const JournalLine* line = nullptr;
             if (const auto* append = std::get_if<AppendLine>(&op);
@@ -461,7 +539,7 @@ std::optional<std::size_t> SqliteJournalStore::MergeTail(const std::string& toke
             if (!line)
                 continue;
             c.Upsert(run, *line, forwarded);
-            ++*added;
+            ++added;
         }
     });
     return added;

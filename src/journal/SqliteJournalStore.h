@@ -8,15 +8,18 @@
 
 namespace lrf::journal {
 
+struct Salvage;
+
 // The journal as one SQLite file, reached through Qt SQL's SQLite driver, in
 // WAL mode. Writes commit without waiting for the disk; a durable write, and
 // Sync, wait until the write-ahead log is on the disk, which makes every
 // earlier write durable too.
 //
 // The file carries its application id and its schema version; a file of a
-// newer version is refused and left as it is, and a damaged file or another
-// program's database is renamed to "<name>.damaged-<yyyyMMdd-hhmmss>" and
-// replaced by a new journal.
+// newer version is refused and left as it is, as is any file that is not a
+// journal of this program. A damaged journal is renamed, with its write-ahead
+// log, to "<name>.damaged-<yyyyMMdd-hhmmss>" and replaced by a new journal,
+// into which the lines no file held are salvaged from it.
 class SqliteJournalStore final : public JournalStore {
 public:
     static constexpr int kSchemaVersion = 2;
@@ -26,12 +29,13 @@ public:
     ~SqliteJournalStore() override;
 
     OpenResult Open() override;
+    OpenResult ReplaceDamaged(const std::string& reason) override;
     RunId BeginRun(const std::string& token, const RunInfo& info) override;
     std::vector<UnsavedRun>
     ClaimUnsavedRuns(RunId claimant,
                      const std::function<bool(const std::string&)>& isAlive) override;
-    std::optional<std::size_t> MergeTail(const std::string& token,
-                                         std::span<const JournalOp> tail) override;
+    std::size_t MergeTail(const std::string& token, std::span<const JournalOp> tail,
+                          const RunInfo& orphan) override;
     void Write(RunId run, std::span<const JournalOp> ops, bool durable) override;
     void Sync(RunId run) override;
     void Close() override;
@@ -41,6 +45,7 @@ private:
     void Connect();
     void Inspect();
     void Migrate(int fromVersion);
+    void Import(const Salvage& salvage);
     std::string MoveAside();
 
     QString path;

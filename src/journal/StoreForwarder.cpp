@@ -67,8 +67,12 @@ void StoreForwarder::Run() {
 
 StoreForwarder::Clock::duration StoreForwarder::Step() {
     try {
-        if (!outbox.IsOpen())
+        if (!outbox.IsOpen()) {
             outbox.Open();
+            // Refusals of earlier runs are told as well: the journal keeps them.
+            state.refused = outbox.RefusedCount();
+            state.refusal = outbox.LastRefusal();
+        }
     } catch (const JournalError& e) {
         return Failed(std::string("the journal cannot be read: ") + e.what());
     }
@@ -93,10 +97,19 @@ StoreForwarder::Clock::duration StoreForwarder::Step() {
         return Failed(std::string("the journal cannot be read: ") + e.what());
     }
     try {
-        store.Push(lines, runs);
+        try {
+            store.Push(lines, runs);
+        } catch (const StoreError& e) {
+            if (!e.refusesContent)
+                throw;
+            lines = PushOneByOne(lines, runs);
+        }
     } catch (const StoreError& e) {
         store.Disconnect();
         return Failed(e.what());
+    } catch (const JournalError& e) {
+        outbox.Close();
+        return Failed(std::string("the journal cannot be written: ") + e.what());
     }
     for (const auto& [id, run] : runs)
         runsForwarded.insert(id);
@@ -125,6 +138,26 @@ StoreForwarder::Clock::duration StoreForwarder::Step() {
                                               : Clock::duration(settings.pollEvery);
 }
 
+std::vector<OutgoingLine> StoreForwarder::PushOneByOne(const std::vector<OutgoingLine>& lines,
+                                                       const std::map<RunId, OutgoingRun>& runs) {
+    std::vector<OutgoingLine> taken;
+    for (const OutgoingLine& line : lines) {
+        try {
+            store.Push({line}, runs);
+            taken.push_back(line);
+        } catch (const StoreError& e) {
+            if (!e.refusesContent) {
+                outbox.MarkForwarded(taken);
+                throw;
+            }
+            outbox.MarkRefused(line, e.what());
+            ++state.refused;
+            state.refusal = e.what();
+        }
+    }
+    return taken;
+}
+
 StoreForwarder::Clock::duration StoreForwarder::Failed(const std::string& reason) {
     const Clock::time_point now = Clock::now();
     if (!failingSince)
@@ -145,7 +178,7 @@ StoreForwarder::Clock::duration StoreForwarder::Failed(const std::string& reason
 }
 
 void StoreForwarder::Succeeded(std::int64_t waiting) {
-    state = {ForwardState::Link::Connected, {}, waiting, false};
+    state = {ForwardState::Link::Connected, {}, waiting, false, state.refused, state.refusal};
     failingSince.reset();
     retryAfter = settings.firstRetry;
     Report();

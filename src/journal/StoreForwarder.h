@@ -39,6 +39,8 @@ struct ForwardState {
     std::string reason;        // of the last failure, while Offline
     std::int64_t waiting = -1; // lines in the journal not yet in the store; -1 unknown
     bool failingLong = false;  // Offline for longer than longFailure without a success
+    std::int64_t refused = 0;  // lines the store refused for their content, kept in the journal
+    std::string refusal;       // the store's reason for the latest of them
     bool operator==(const ForwardState&) const = default;
 };
 
@@ -76,6 +78,11 @@ private:
     void Report();
     // At the end: the runs whose lines went over get their end as the journal has it.
     void PushRunEnds();
+    // The batch failed for a line's content: each line alone, the refused ones
+    // marked as such. Returns the lines the store took; throws StoreError
+    // when the store fails otherwise.
+    std::vector<OutgoingLine> PushOneByOne(const std::vector<OutgoingLine>& lines,
+                                           const std::map<RunId, OutgoingRun>& runs);
 
     ForwarderSettings settings;
     StateChanged changed;

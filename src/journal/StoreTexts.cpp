@@ -29,9 +29,7 @@ QString Waiting(std::int64_t waiting) {
     return QStringLiteral("%1 waiting").arg(waiting);
 }
 
-} // namespace
-
-QString StoreStateText(const ForwardState& state) {
+QString LinkText(const ForwardState& state) {
     switch (state.link) {
     case ForwardState::Link::Connecting:
         return state.waiting > 0 ? QStringLiteral("Store: connecting – ") + Waiting(state.waiting)
@@ -44,6 +42,16 @@ QString StoreStateText(const ForwardState& state) {
     }
     return QStringLiteral("Store: offline (%1) – %2")
         .arg(ShortReason(state.reason), Waiting(std::max<std::int64_t>(state.waiting, 0)));
+}
+
+} // namespace
+
+QString StoreStateText(const ForwardState& state) {
+    QString text = LinkText(state);
+    if (state.refused > 0)
+        text +=
+            QStringLiteral(" – %1 refused (%2)").arg(state.refused).arg(ShortReason(state.refusal));
+    return text;
 }
 
 QString StoreFailureText(const StoreTarget& target, const ForwardState& state) {

@@ -4,13 +4,16 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <optional>
 #include <system_error>
 
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <process.h>
 #include <sys/stat.h>
 #else
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -211,27 +214,108 @@ void WriteCsvFile(const fs::path& path, const std::vector<std::string>& lines) {
     }
 }
 
+namespace {
+
+// ".<stem>.csv.<process id>.part": a file of the automatic save that is still
+// being written; the process id tells a later start whether its writer lives.
+constexpr std::string_view kPartSuffix = ".part";
+
+long ProcessId() {
+#ifdef _WIN32
+    return static_cast<long>(_getpid());
+#else
+    return static_cast<long>(getpid());
+#endif
+}
+
+// Gives the written file its final name unless that name exists: never
+// replaces a file. Returns 0 or the system error (EEXIST when the name is taken).
+int RenameWithoutReplacing(const fs::path& from, const fs::path& to) {
+#ifdef _WIN32
+    // Unlike POSIX rename, the C runtime's _wrename refuses an existing target,
+    // but says so as EACCES: tell a taken name first.
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(to, ec)))
+        return EEXIST;
+    return _wrename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+#else
+#ifdef RENAME_NOREPLACE
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        return errno;
+#endif
+    // A hard link fails on an existing name, as the rename above does.
+    if (link(from.c_str(), to.c_str()) == 0) {
+        unlink(from.c_str());
+        return 0;
+    }
+    if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP)
+        return errno;
+    // File systems without links (FAT on a memory stick): check, then rename.
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(to, ec)))
+        return EEXIST;
+    return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+#endif
+}
+
+} // namespace
+
+std::optional<long> AutoSavePartOwner(const fs::path& file) {
+    const std::string name = file.filename().string();
+    if (name.size() < 2 || name.front() != '.' || !name.ends_with(kPartSuffix))
+        return std::nullopt;
+    const std::string inner = name.substr(1, name.size() - 1 - kPartSuffix.size());
+    const std::size_t dot = inner.rfind('.');
+    if (dot == std::string::npos || !inner.substr(0, dot).ends_with(".csv") ||
+        dot + 1 == inner.size())
+        return std::nullopt;
+    long pid = 0;
+    for (const char c : inner.substr(dot + 1)) {
+        if (c < '0' || c > '9' || pid > 100000000)
+            return std::nullopt;
+        pid = pid * 10 + (c - '0');
+    }
+    return pid;
+}
+
 fs::path WriteAutoSaveFile(const fs::path& directory, const LocalDateTime& now,
                            const std::vector<std::string>& lines) {
     const std::string stem = AutoSaveStem(now);
-    fs::path path;
-    std::FILE* file = nullptr;
-    for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
-        const std::string suffix = attempt == 0 ? "" : "-" + std::to_string(attempt);
-        path = directory / (stem + suffix + ".csv");
+    const auto nameFor = [&](int attempt) {
+        return directory / (stem + (attempt == 0 ? "" : "-" + std::to_string(attempt)) + ".csv");
+    };
+    int attempt = 0;
+    std::error_code ec;
+    while (attempt < kMaxNameAttempts && fs::exists(fs::symlink_status(nameFor(attempt), ec)))
+        ++attempt;
+    fs::path path = nameFor(attempt);
+    // The lines go to a file of their own first; only a complete file gets the
+    // final name, so a crash part-way leaves no empty or cut .csv behind.
+    const fs::path part = directory / ("." + path.filename().string() + "." +
+                                       std::to_string(ProcessId()) + std::string(kPartSuffix));
+    errno = 0;
+    std::FILE* file = CreateNew(part);
+    if (!file && errno == EEXIST) { // left by a killed run of this process id
+        fs::remove(part, ec);
         errno = 0;
-        file = CreateNew(path);
-        if (file || errno != EEXIST)
-            break;
+        file = CreateNew(part);
     }
     if (!file) {
         const int error = errno ? errno : EEXIST;
         throw CsvFileError("Cannot create file " + Quoted(Absolute(path)) + ". " +
                            SystemErrorText(error));
     }
-    if (const int error = WriteAndClose(file, lines, false)) {
-        std::error_code ec;
-        fs::remove(path, ec); // the lines stay in the mirror for the next save
+    int error = WriteAndClose(file, lines, false);
+    for (; error == 0 && attempt < kMaxNameAttempts; ++attempt) {
+        path = nameFor(attempt);
+        error = RenameWithoutReplacing(part, path);
+        if (error != EEXIST)
+            break;
+    }
+    if (error != 0) {
+        fs::remove(part, ec); // the lines stay in the mirror for the next save
         throw CsvFileError("Cannot write file " + Quoted(Absolute(path)) + ". " +
                            SystemErrorText(error));
     }

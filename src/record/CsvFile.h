@@ -3,6 +3,7 @@
 #include "LocalTime.h"
 
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -31,11 +32,17 @@ void WriteCsvFile(const std::filesystem::path& path, const std::vector<std::stri
 // The automatic save: writes the lines, each ending in CR LF, to a new file in
 // directory (the working directory when empty) named AutoSaveStem(now) + ".csv".
 // An existing file is never replaced: if the name is taken, "-1", "-2", ... is
-// added before ".csv". A file that cannot be written completely is removed.
+// added before ".csv". The lines are written to a hidden part file beside it
+// first, which gets the final name only once it is complete: a crash leaves no
+// empty or cut file under that name. A part that cannot be written is removed.
 // Returns the full path written. Throws CsvFileError ("Cannot create file
 // "<full path>". <system error>" or "Cannot write file ...") on failure.
 std::filesystem::path WriteAutoSaveFile(const std::filesystem::path& directory,
                                         const LocalDateTime& now,
                                         const std::vector<std::string>& lines);
+
+// The process id that wrote a part file of an automatic save (see
+// WriteAutoSaveFile), or nothing when file is no such part.
+std::optional<long> AutoSavePartOwner(const std::filesystem::path& file);
 
 } // namespace lrf

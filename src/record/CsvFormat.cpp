@@ -33,8 +33,26 @@ std::string CsvCell(std::string_view text) {
     return quoted;
 }
 
+// "-12", "-12.5", "-12,5", "-.5": a negative number, which no spreadsheet runs.
+bool IsNegativeNumber(std::string_view text) {
+    if (text.size() < 2 || text.front() != '-')
+        return false;
+    bool digits = false;
+    bool separator = false;
+    for (const char c : text.substr(1)) {
+        if (c >= '0' && c <= '9')
+            digits = true;
+        else if ((c == '.' || c == ',') && !separator)
+            separator = true;
+        else
+            return false;
+    }
+    return digits;
+}
+
 std::string FormulaGuarded(std::string_view text) {
-    if (text.empty() || std::string_view("=+@\t\r").find(text.front()) == std::string_view::npos)
+    if (text.empty() || std::string_view("=+-@\t\r").find(text.front()) == std::string_view::npos ||
+        IsNegativeNumber(text))
         return std::string(text);
     std::string guarded;
     guarded.reserve(text.size() + 1);

@@ -16,10 +16,10 @@ inline constexpr std::string_view kCsvLineEnd = "\r\n";
 std::string CsvCell(std::string_view text);
 
 // A free text of the operator as it goes into a file. A text that a
-// spreadsheet would run as a formula (it begins with '=', '+', '@', a tab or a
-// carriage return) gets a leading apostrophe, which spreadsheets take as "this
-// is text" and do not show; any other text is returned unchanged. A leading '-'
-// is left alone: negative numbers are ordinary values.
+// spreadsheet would run as a formula (it begins with '=', '+', '-', '@', a tab
+// or a carriage return) gets a leading apostrophe, which spreadsheets take as
+// "this is text" and do not show; any other text is returned unchanged. A
+// negative number as a whole ("-12.5", "-12,5") stays as it is: it is a value.
 std::string FormulaGuarded(std::string_view text);
 
 // A grid row as one line, without its line end: the cells joined by commas.

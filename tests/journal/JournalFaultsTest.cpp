@@ -52,16 +52,51 @@ struct Case {
 } // namespace
 
 // Every journal that cannot be used as it is gives one clear message at start,
-// and the program goes on: with a new journal where the old one could be moved
-// aside, without one otherwise.
+// and the program goes on: with a new journal where a damaged one of ours could
+// be moved aside, without one otherwise. A file that is not a journal of ours
+// is never changed or moved.
 TEST(JournalFaults, BadJournalsAreReportedOnceAndTheProgramGoesOn) {
     const Case cases[] = {
-        {"a damaged file",
-         [](const fs::path& j) { TempDir::WriteBytes(j, std::string(4096, '\x5a')); },
+        {"a damaged journal",
+         [](const fs::path& j) {
+             {
+                 lrf::journal::SqliteJournalStore store(Q(j));
+                 store.Open();
+             }
+             // The page of its runs, which every start writes, overwritten.
+             QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "pages");
+             db.setDatabaseName(Q(j));
+             ASSERT_TRUE(db.open());
+             QSqlQuery q(db);
+             ASSERT_TRUE(q.exec("SELECT rootpage FROM sqlite_master WHERE name = 'runs'") &&
+                         q.next());
+             const int page = q.value(0).toInt();
+             q.finish();
+             db.close();
+             db = QSqlDatabase();
+             QSqlDatabase::removeDatabase("pages");
+             std::string bytes = FileBytes(j);
+             bytes.replace(static_cast<std::size_t>(page - 1) * 4096, 4096,
+                           std::string(4096, '\x5a'));
+             TempDir::WriteBytes(j, bytes);
+         },
          "could not be read: it is not an intact SQLite database", true, true, false},
+        {"a text file", [](const fs::path& j) { TempDir::WriteBytes(j, "shopping list\nmilk\n"); },
+         "cannot be used (it is not a journal of this program, nor any SQLite database)", false,
+         false, true},
+        {"a file of random bytes",
+         [](const fs::path& j) { TempDir::WriteBytes(j, std::string(4096, '\x5a')); },
+         "cannot be used (it is not a journal of this program", false, false, true},
         {"another program's database",
          [](const fs::path& j) { MakeDatabase(j, {"CREATE TABLE notes (text TEXT)"}); },
-         "could not be read: it is a database of another program", true, true, false},
+         "cannot be used (it is a database of another program)", false, false, true},
+        {"another program's database in WAL mode",
+         [](const fs::path& j) {
+             MakeDatabase(j,
+                          {"PRAGMA application_id = 1234", "PRAGMA journal_mode = WAL",
+                           "CREATE TABLE stock (item TEXT)", "INSERT INTO stock VALUES ('bolts')"});
+         },
+         "cannot be used (it is a database of another program)", false, false, true},
         {"a journal of a newer version",
          [](const fs::path& j) {
              MakeDatabase(j, {QString("PRAGMA application_id = %1")
@@ -100,6 +135,9 @@ TEST(JournalFaults, BadJournalsAreReportedOnceAndTheProgramGoesOn) {
         }
         if (c.keptAsItWas) {
             EXPECT_EQ(FileBytes(journal), before);
+            if (!c.movedAside && !c.available) { // nothing beside it either
+                EXPECT_EQ(Names(folder).size(), fs::exists(journal.string() + "-wal") ? 2u : 1u);
+            }
         }
         if (c.movedAside) {
             const std::vector<std::string> names = Names(folder);
@@ -275,5 +313,48 @@ TEST(JournalFaults, FullDiskKeepsTheRecordsUntilThereIsRoom) {
         const fs::path recovered =
             fs::file_size(files[0]) > fs::file_size(files[1]) ? files[1] : files[0];
         EXPECT_EQ(FileBytes(recovered), reference.MirrorBytes());
+    }
+}
+
+// The journal's disk is full when the save at exit has to mark its lines: the
+// mark is lost, yet the next start finds the lines in the exit's file, cell
+// for cell, and recovers none of them a second time.
+TEST(JournalFaults, FullDiskAtExitRecoversNothingTheExitFileHolds) {
+    TempDir dir;
+    const fs::path work = dir / "work";
+    fs::create_directories(work);
+    const fs::path journal = dir / "journal.sqlite";
+    NoticeDialogs dialogs;
+    {
+        LogUnderTest log(work);
+        lrf::LogJournal lj(log.window, nullptr, "test", Q(journal));
+        StartAndWait(lj);
+        log.Play(0, 80);
+        lj.journal().Flush().wait();
+        // No file may grow from here on: the write-ahead log takes no mark.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit original{};
+        getrlimit(RLIMIT_FSIZE, &original);
+        rlimit full = original;
+        full.rlim_cur = fs::file_size(journal.string() + "-wal");
+        setrlimit(RLIMIT_FSIZE, &full);
+        EXPECT_TRUE(log.window.SaveMirrorAtExit());
+        lj.Finish();
+        setrlimit(RLIMIT_FSIZE, &original);
+        EXPECT_TRUE(WaitUntil([&] { return !dialogs.messages.isEmpty(); }));
+        EXPECT_TRUE(dialogs.messages.join("").contains("cannot be written"));
+    }
+    ASSERT_EQ(CsvFilesIn(work).size(), 1u);
+    const std::string exitFile = FileBytes(CsvFilesIn(work)[0]);
+    EXPECT_EQ(RecordLines(exitFile).size(), static_cast<std::size_t>(ScriptLines(80)));
+
+    dialogs.messages.clear();
+    for (int start = 0; start < 2; ++start) {
+        LogUnderTest next(work);
+        lrf::LogJournal again(next.window, nullptr, "test", Q(journal));
+        StartAndWait(again);
+        EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join('\n').toStdString();
+        ASSERT_EQ(CsvFilesIn(work).size(), 1u);
+        EXPECT_EQ(FileBytes(CsvFilesIn(work)[0]), exitFile);
     }
 }

@@ -111,11 +111,14 @@ TEST(LineTail, MergeAddsWhatTheJournalLacksOnce) {
             const JournalOp mark = MarkTaken{kThisRun, {{1, 2}}, "saved.csv"};
             store.Write(run, {&mark, 1}, true);
         }
-        EXPECT_EQ(store.MergeTail("dead", tail), c.added);
+        EXPECT_EQ(store.MergeTail("dead", tail, {}), c.added);
         EXPECT_EQ(LinesOf(journal, "dead"), c.lines);
-        EXPECT_EQ(store.MergeTail("dead", tail), 0u); // a second program after it
+        EXPECT_EQ(store.MergeTail("dead", tail, {}), 0u); // a second program after it
         EXPECT_EQ(LinesOf(journal, "dead"), c.lines);
-        EXPECT_EQ(store.MergeTail("unknown", tail), std::nullopt);
+        // The tail of a run its journal lost brings the run back with every line.
+        EXPECT_EQ(store.MergeTail("orphan", tail, {}), 4u);
+        EXPECT_EQ(LinesOf(journal, "orphan"),
+                  (std::vector<std::string>{"1:d1:unsaved", "2:d2+s:unsaved", "3:d3:unsaved"}));
         store.Close();
     }
 }

@@ -266,3 +266,70 @@ TEST(StoreForwarder, TwoStationsForwardIntoOneDatabase) {
     EXPECT_EQ(JournalLines(folderB / "journal.sqlite"), StoredLines(db, "south"));
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
+
+// A database in LATIN1 cannot hold a "€": the line that has one is refused
+// with the server's reason, kept so in the journal and told in the status bar,
+// and every other line, also those recorded after it, reaches the store.
+TEST(StoreForwarder, ALineTheServerRefusesIsSetAsideAndTheOthersFlowOn) {
+    SKIP_WITHOUT_POSTGRESQL();
+    TempDir folder;
+    PgServer server;
+    server.Start();
+    {
+        QSqlQuery create(QSqlDatabase::database(server.Connect()));
+        ASSERT_TRUE(create.exec("CREATE DATABASE latin ENCODING 'LATIN1' LC_COLLATE 'C' "
+                                "LC_CTYPE 'C' TEMPLATE template0"))
+            << create.lastError().text().toStdString();
+    }
+    lrf::journal::StoreTarget target = server.Target();
+    target.database = "latin";
+    QSqlDatabase latin = QSqlDatabase::cloneDatabase(server.Connect(), "latin-reader");
+    latin.setDatabaseName("latin");
+    ASSERT_TRUE(latin.open());
+
+    NoticeDialogs dialogs;
+    Station station(folder.path(), target, "latin-1");
+    station.Start();
+    const auto record = [&](int n, const char* destination) {
+        lrf::MeasurementInputs in;
+        in.LinearDistance = 10.0 + n;
+        station.log.recorder.Record(in, {"X1", "C7", "Quay", destination},
+                                    {2024, 3, 5, 14, 0, n % 60, n}, {});
+    };
+    for (int n = 0; n < 20; ++n)
+        record(n, n == 7 ? "Mast \xE2\x82\xAC" : "Mast");
+    station.Flush();
+    ASSERT_TRUE(WaitFor([&] {
+        return Scalar("latin-reader", "SELECT count(*) FROM records") == 19 &&
+               station.store.State().refused == 1 && station.store.State().waiting == 0;
+    })) << Failure(server)
+        << station.StoreText().toStdString();
+    EXPECT_EQ(Scalar("latin-reader", "SELECT count(*) FROM records WHERE line = 8"), 0);
+    EXPECT_TRUE(station.StoreText().startsWith("Store: connected – 1 refused ("))
+        << station.StoreText().toStdString();
+    EXPECT_TRUE(QString::fromStdString(station.store.State().refusal).contains("LATIN1"))
+        << station.store.State().refusal;
+
+    for (int n = 20; n < 25; ++n)
+        record(n, "Mast");
+    station.Flush();
+    EXPECT_TRUE(WaitFor([&] {
+        return Scalar("latin-reader", "SELECT count(*) FROM records") == 24;
+    })) << station.StoreText().toStdString();
+    station.Finish();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "refusals");
+        db.setDatabaseName(QString::fromStdString((folder / "journal.sqlite").string()));
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec("SELECT r.seq, r.reason, l.forwarded FROM refused_lines r JOIN lines l "
+                           "ON l.run_id = r.run_id AND l.seq = r.seq"));
+        ASSERT_TRUE(q.next());
+        EXPECT_EQ(q.value(0).toInt(), 8);
+        EXPECT_TRUE(q.value(1).toString().contains("LATIN1"));
+        EXPECT_EQ(q.value(2).toInt(), -1);
+        EXPECT_FALSE(q.next());
+    }
+    QSqlDatabase::removeDatabase("refusals");
+    latin.close();
+}

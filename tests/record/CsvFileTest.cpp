@@ -260,3 +260,28 @@ TEST(AutoSave, WriteFailingPartWayLeavesNoFile) {
     EXPECT_TRUE(dir.Entries().empty());
 }
 #endif
+
+#ifndef _WIN32
+// The automatic save goes through a hidden part file that only a complete file
+// leaves under its final name; a later start tells such parts by their names.
+TEST(AutoSave, PartFileNamesAndOwners) {
+    TempDir dir;
+    TempDir::WriteBytes(
+        dir / ("." + std::string("20240305143907.csv.") + std::to_string(getpid()) + ".part"),
+        "left by a killed run of this process id");
+    EXPECT_EQ(WriteAutoSaveFile(dir.path(), kTime, kLines), dir / "20240305143907.csv");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"20240305143907.csv"});
+    EXPECT_EQ(TempDir::ReadBytes(dir / "20240305143907.csv"), kBytes);
+
+    const struct {
+        const char* name;
+        std::optional<long> owner;
+    } cases[] = {
+        {".20240305143907.csv.4242.part", 4242}, {".20240305143907-3.csv.7.part", 7},
+        {"20240305143907.csv", std::nullopt},    {".20240305143907.csv.part", std::nullopt},
+        {".notes.txt.12.part", std::nullopt},    {".20240305143907.csv.12x.part", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(AutoSavePartOwner(dir / c.name), c.owner) << c.name;
+}
+#endif

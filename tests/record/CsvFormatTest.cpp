@@ -47,8 +47,8 @@ TEST(CsvCell, PlainCellsStayAsTheyAreOthersAreQuoted) {
 }
 
 // A spreadsheet runs a cell that begins with one of these as a formula; the
-// apostrophe makes it text. Everything else, a leading minus included (negative
-// numbers), stays byte for byte.
+// apostrophe makes it text. A leading minus is one too, unless the whole text
+// is a negative number; everything else stays byte for byte.
 TEST(FormulaGuard, OnlyFormulaLeadsGetAnApostrophe) {
     const struct {
         const char* text;
@@ -61,7 +61,14 @@ TEST(FormulaGuard, OnlyFormulaLeadsGetAnApostrophe) {
         {"\rcmd", "'\rcmd"},
         {"=", "'="},
         {"-12.5", "-12.5"},
-        {"-1+1", "-1+1"},
+        {"-1+1", "'-1+1"},
+        {"-2+3+cmd|' /C calc'!A0", "'-2+3+cmd|' /C calc'!A0"},
+        {"-12,5", "-12,5"},
+        {"-.5", "-.5"},
+        {"-7", "-7"},
+        {"-", "'-"},
+        {"-1.2.3", "'-1.2.3"},
+        {"-12 m", "'-12 m"},
         {"", ""},
         {" =1+1", " =1+1"},
         {"a=b", "a=b"},

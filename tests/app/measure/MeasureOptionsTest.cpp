@@ -1,4 +1,5 @@
 #include "MeasureOptions.h"
+#include "ArgumentText.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -95,3 +96,32 @@ TEST(MeasureOptions, ARunAndItsDefaults) {
 }
 
 } // namespace
+
+// File names and texts are bytes: what is no UTF-8 reaches the file system and
+// the records unchanged.
+TEST(MeasureOptions, ArgumentsKeepTheirBytes) {
+    const std::vector<std::string> bytes{"name\xff.csv",
+                                         "Mast\xa4",
+                                         "Br\xc3\xbc"
+                                         "cke",
+                                         "\xe2\x82\xac 5",
+                                         "\xed\xa0\x80",
+                                         "\xc3",
+                                         "\xf0\x9f\x93\x8f"};
+    for (const std::string& b : bytes)
+        EXPECT_EQ(lrf::measure::ArgumentBytes(lrf::measure::ArgumentText(b)), b);
+    EXPECT_EQ(lrf::measure::ArgumentText("Br\xc3\xbc"
+                                         "cke"),
+              QString::fromUtf8("Brücke"));
+
+    char* argv[] = {const_cast<char*>("lrfmeasure"),   const_cast<char*>("--simulate"),
+                    const_cast<char*>("--distance"),   const_cast<char*>("--csv"),
+                    const_cast<char*>("name\xff.csv"), const_cast<char*>("--destination"),
+                    const_cast<char*>("Mast\xa4")};
+    const lrf::measure::MeasureCommandLine read =
+        lrf::measure::ReadMeasureCommandLine(lrf::measure::ArgumentTexts(7, argv));
+    ASSERT_TRUE(read.options) << read.message.toStdString();
+    EXPECT_EQ(read.options->csvPath, "name\xff.csv");
+    EXPECT_EQ(read.options->csvTarget, CsvTarget::File);
+    EXPECT_EQ(read.options->texts.Destination, "Mast\xa4");
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <string>
+
+namespace lrf::measure {
+
+// Command-line arguments are bytes: a file name or a text need not be UTF-8.
+// A byte that is no part of valid UTF-8 is held as the lone surrogate
+// U+DC80..U+DCFF, so that ArgumentBytes gives back exactly the bytes given.
+// On Windows the arguments come as UTF-16 from the system instead.
+QString ArgumentText(const std::string& bytes);
+std::string ArgumentBytes(const QString& text);
+QStringList ArgumentTexts(int argc, char** argv);
+
+} // namespace lrf::measure
