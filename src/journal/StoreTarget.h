@@ -22,7 +22,7 @@ struct StoreTarget {
     int port = 0;     // 0: libpq's default
     std::string database;
     // The further libpq parameters, in the order given, each key once.
-    std::vector<std::pair<std::string, std::string>> parameters;
+    std::vector<std::pair<std::string, std::string>> parameters{};
 
     // The URI as the operator may see it (it holds no password).
     std::string Display() const;

@@ -28,7 +28,8 @@ JournalLine Line(std::int64_t seq) {
 
 // One program run on the journal: `lines` lines, of which those up to
 // `taken` were taken by `file`.
-RunId Run(const fs::path& journal, bool toStore, int lines, int taken, const std::string& file) {
+RunId ProgramRun(const fs::path& journal, bool toStore, int lines, int taken,
+                 const std::string& file) {
     SqliteJournalStore store(Q(journal));
     store.Open();
     const RunId run =
@@ -117,10 +118,10 @@ TEST(JournalRetention, RemovesOnlyOldLinesThatEveryTakerHas) {
         SCOPED_TRACE(c.keepDays);
         TempDir dir;
         const fs::path journal = dir / "journal.sqlite";
-        ASSERT_EQ(Run(journal, false, 5, 4, "/w/a.csv"), 1);
-        ASSERT_EQ(Run(journal, true, 4, 4, "/w/b.csv"), 2);
-        ASSERT_EQ(Run(journal, false, 3, 3, "/w/c.csv"), 3);
-        ASSERT_EQ(Run(journal, false, 2, 0, ""), 4);
+        ASSERT_EQ(ProgramRun(journal, false, 5, 4, "/w/a.csv"), 1);
+        ASSERT_EQ(ProgramRun(journal, true, 4, 4, "/w/b.csv"), 2);
+        ASSERT_EQ(ProgramRun(journal, false, 3, 3, "/w/c.csv"), 3);
+        ASSERT_EQ(ProgramRun(journal, false, 2, 0, ""), 4);
         Exec(journal,
              {"UPDATE csv_files SET written_at = strftime('%Y-%m-%dT%H:%M:%S.000+05:00', 'now', "
               "'-31 days', '+5 hours') WHERE path IN ('/w/a.csv', '/w/b.csv')",
@@ -138,13 +139,13 @@ TEST(JournalRetention, RemovesOnlyOldLinesThatEveryTakerHas) {
 TEST(JournalRetention, AMostlyFreeFileIsCompacted) {
     TempDir dir;
     const fs::path journal = dir / "journal.sqlite";
-    Run(journal, false, 20000, 20000, "/w/a.csv");
+    ProgramRun(journal, false, 20000, 20000, "/w/a.csv");
     const auto before = Bytes(journal);
     const JournalStore::Pruned pruned = Prune(journal, 0);
     EXPECT_EQ(pruned.lines, 19999);
     EXPECT_TRUE(pruned.compacted);
     const auto after = Bytes(journal);
     EXPECT_LT(after * 4, before) << before << " -> " << after;
-    Run(journal, false, 3, 0, "");
+    ProgramRun(journal, false, 3, 0, "");
     EXPECT_EQ(Left(journal), (std::set<std::string>{"1:20000", "2:1", "2:2", "2:3"}));
 }

@@ -65,7 +65,7 @@ def check_json(text):
 
 
 def main():
-    program = sys.argv[1]
+    program = os.path.abspath(sys.argv[1])
     with tempfile.TemporaryDirectory() as work:
         folder = pathlib.Path(work)
         saves = folder / "saves"
