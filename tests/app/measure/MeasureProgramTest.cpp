@@ -344,8 +344,9 @@ TEST(MeasureJournal, AKilledRunIsRecoveredByTheNextStart) {
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const qsizetype sn = first + i - 1;
         EXPECT_TRUE(lines[i].startsWith(QString::number(sn) + ',')) << lines[i].toStdString();
-        if (sn < killedLines.size())
+        if (sn < killedLines.size()) {
             EXPECT_EQ(lines[i], killedLines[sn]) << i;
+        }
     }
     EXPECT_GE(first + lines.size() - 2, killedLines.size() - 1 - 3);
 }
