@@ -351,6 +351,82 @@ TEST(MeasureJournal, AKilledRunIsRecoveredByTheNextStart) {
     EXPECT_GE(first + lines.size() - 2, killedLines.size() - 1 - 3);
 }
 
+// lrfmeasure in a shell pipeline in `folder` with the journal there: its exit
+// status (PIPESTATUS), what the pipeline printed and lrfmeasure's stderr.
+struct Piped {
+    int status = -1;
+    QString out, err;
+};
+Piped RunPiped(const QString& folder, const QString& args, const QString& reader) {
+    QProcess shell;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LRF_JOURNAL"), folder + QStringLiteral("/journal.sqlite"));
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    env.insert(QStringLiteral("LRFMEASURE"), QStringLiteral(LRFMEASURE_PROGRAM));
+    shell.setProcessEnvironment(env);
+    shell.setWorkingDirectory(folder);
+    shell.start(QStringLiteral("bash"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("\"$LRFMEASURE\" %1 2>err.txt | %2; exit ${PIPESTATUS[0]}")
+                     .arg(args, reader)});
+    Piped result;
+    if (!shell.waitForFinished(120000) || shell.exitStatus() != QProcess::NormalExit)
+        return result;
+    result.status = shell.exitCode();
+    result.out = QString::fromUtf8(shell.readAllStandardOutput());
+    result.err = FileText(folder + QStringLiteral("/err.txt"));
+    return result;
+}
+
+// Records written into a pipe are delivered: nothing of them is recovered at
+// the next start. A reader that goes away (head) ends the run at once with
+// status 141 and without a word, as it ends any command-line program.
+TEST(MeasurePipes, DeliveredRecordsAreNotRecoveredLater) {
+    struct Case {
+        const char* args;
+        const char* reader;
+        int status;
+        qsizetype lines;
+    };
+    const Case cases[] = {
+        {"--simulate --distance --count 5", "cat", 0, 6},
+        {"--simulate --distance --count 5 --json", "cat", 0, 5},
+        {"--simulate --speed --count 300", "head -2", 141, 2},
+        {"--simulate --distance --count 300 --json", "head -1", 141, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.args) + " | " + c.reader);
+        QTemporaryDir work;
+        const Piped piped = RunPiped(work.path(), QString::fromUtf8(c.args), c.reader);
+        EXPECT_EQ(piped.status, c.status) << piped.err.toStdString();
+        EXPECT_TRUE(piped.err.isEmpty()) << piped.err.toStdString();
+        EXPECT_EQ(piped.out.count('\n'), c.lines) << piped.out.toStdString();
+
+        Measure next({"--simulate", "--distance", "--csv", "next.csv"}, work.path());
+        ASSERT_EQ(next.finish(), 0) << next.err.toStdString();
+        EXPECT_TRUE(next.err.isEmpty()) << next.err.toStdString();
+        EXPECT_EQ(QDir(work.path()).entryList({"*.csv"}, QDir::Files), QStringList{"next.csv"});
+    }
+}
+
+// Script readers get the time as ISO 8601 with milliseconds and the offset
+// from UTC that the zone had then.
+TEST(MeasureJson, TimeIsIso8601WithItsOffset) {
+    Measure measure({"--simulate", "--distance", "--count", "3", "--json"});
+    ASSERT_EQ(measure.finish(), 0) << measure.err.toStdString();
+    static const QRegularExpression iso(
+        QStringLiteral(R"(^\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}\.\d{3}[+-]\d{2}:\d{2}$)"));
+    const QStringList lines = Measure::SplitLines(measure.out, QStringLiteral("\n"));
+    ASSERT_EQ(lines.size(), 3);
+    for (const QString& line : lines) {
+        const QString time =
+            QJsonDocument::fromJson(line.toUtf8()).object().value("date_time").toString();
+        EXPECT_TRUE(iso.match(time).hasMatch()) << time.toStdString();
+        const QDateTime at = QDateTime::fromString(time, Qt::ISODateWithMs);
+        EXPECT_LT(std::abs(at.secsTo(QDateTime::currentDateTime())), 120) << time.toStdString();
+    }
+}
+
 TEST(MeasureProgramEnds, QuickEndsAndTheirStatuses) {
     struct Case {
         QStringList args;
