@@ -117,6 +117,7 @@ expected+=(
     "$share/doc/$LRF_PACKAGE/README.md"
     "$share/doc/$LRF_PACKAGE/copyright"
     "$share/doc/$LRF_PACKAGE/changelog.Debian.gz"
+    "$share/lintian/overrides/$LRF_PACKAGE"
 )
 icon_sizes=(16 22 24 32 48 64 128 256)
 for s in "${icon_sizes[@]}"; do
