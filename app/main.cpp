@@ -5,6 +5,7 @@
 #include "LogStore.h"
 #include "LrfVersion.h"
 #include "MainFrm.h"
+#include "ProcessSetup.h"
 #include "QuitSignals.h"
 #include "RangefinderSimulator.h"
 #include "ShowDataFrm.h"
@@ -38,6 +39,7 @@ int main(int argc, char* argv[]) {
         std::freopen("CONOUT$", "w", stderr);
     }
 #endif
+    lrf::PrepareProcess();
     lrf::PrepareWindowlessRun(argc, argv);
     lrf::Application app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("lrfcontrol"));
