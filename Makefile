@@ -1,5 +1,5 @@
 # Set-up, build and test in two commands: `make run` and `make test`.
-.PHONY: all deps deps-run configure build build-app run test wine-test windows windows-check asan-test tsan-test fuzz bench deb package-check journal-check format clean
+.PHONY: all deps deps-run deps-package configure build build-app run test wine-test windows windows-check asan-test tsan-test fuzz bench deb package-check journal-check format clean
 
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
@@ -11,6 +11,9 @@ deps:
 
 deps-run:
 	@scripts/install-deps.sh run
+
+deps-package:
+	@scripts/install-deps.sh package
 
 configure: deps
 	cmake --preset default
@@ -65,13 +68,18 @@ bench: build
 	scripts/run-benchmarks.sh build
 
 # The Debian package of the programs, in build/packages (cpack -G DEB in build/).
-deb: build
+# Installs only what building the package needs; what else is installed (the
+# test libraries) is built as well.
+deb: deps-package
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS)
 	rm -f build/packages/lrfcontrol_*.deb
 	cd build && cpack -G DEB
 
-# Checks the package's data, contents and validators and runs the unpacked
-# programs; as root it also installs the package, runs it and removes it again.
-package-check: deb
+# Checks the package's data, contents and validators (lintian too: any error or
+# warning fails) and runs the unpacked programs; as root it also installs the
+# package, runs it and removes it again.
+package-check: deps deb
 	scripts/check-package.sh build $(if $(filter 0,$(shell id -u)),--install)
 
 # The whole program under Xvfb, a run of 1500 shots ended from outside and started again.

@@ -18,7 +18,9 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "\n"
     "Serial devices belong to the group dialout: add your user to it\n"
     "(sudo adduser <user> dialout) and log in again to open them.")
-set(CPACK_PACKAGE_HOMEPAGE_URL ${LRF_HOMEPAGE})
+if(LRF_HOMEPAGE)
+    set(CPACK_PACKAGE_HOMEPAGE_URL ${LRF_HOMEPAGE})
+endif()
 set(CPACK_OUTPUT_FILE_PREFIX ${PROJECT_BINARY_DIR}/packages)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)
@@ -29,8 +31,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so no library dependency names it: the crash journal's
-# SQLite driver of Qt.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt6sql6-sqlite)
+# SQLite driver of Qt. adduser: the note after the first install tells the
+# installer to use it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, adduser")
 # The PostgreSQL driver, for the record store (--store) only.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS libqt6sql6-psql)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/postinst)

@@ -3,8 +3,10 @@
 #   - its control data: name, version, computed dependencies, the dialout note;
 #   - its contents, listed, with every file where Debian and the desktop expect
 #     it and nothing else: programs, man pages, desktop entry, icons, metadata,
-#     message catalogues, README;
-#   - the desktop entry and the AppStream metadata with their validators;
+#     message catalogues, README, copyright and changelog;
+#   - the desktop entry and the AppStream metadata with their validators, and
+#     no placeholder address anywhere;
+#   - lintian: any error or warning fails;
 #   - the programs run from the unpacked package, a prefix of its own: version,
 #     and the German error text of a failed port open from its own catalogue.
 # With --install (root only) it also installs the package with apt-get, runs the
@@ -92,6 +94,7 @@ check "architecture is $arch" test "$(field Architecture)" = "$arch"
 depends=$(field Depends)
 check "dependencies computed (libc6, Qt 6 widgets) and the journal's SQLite driver" \
     bash -c '[[ "$1" == *libc6* && "$1" == *libqt6widgets6* && "$1" == *libqt6sql6-sqlite* ]]' _ "$depends"
+check "no placeholder address in the control data" bash -c '! dpkg-deb --field "$1" | grep -qi "example\.\(org\|com\|net\)"' _ "$deb"
 check "description tells of the dialout group" bash -c 'dpkg-deb --field "$1" Description | grep -q dialout' _ "$deb"
 dpkg-deb --control "$deb" "$work/control"
 check "postinst is executable and tells of dialout" \
@@ -113,6 +116,9 @@ expected+=(
     "$share/icons/hicolor/scalable/apps/$LRF_APP_ID.svg"
     "$share/doc/$LRF_PACKAGE/README.md"
     "usr/lib/udev/rules.d/60-lrfcontrol-latency.rules"
+    "$share/doc/$LRF_PACKAGE/copyright"
+    "$share/doc/$LRF_PACKAGE/changelog.Debian.gz"
+    "$share/lintian/overrides/$LRF_PACKAGE"
 )
 icon_sizes=(16 22 24 32 48 64 128 256)
 for s in "${icon_sizes[@]}"; do
@@ -161,7 +167,22 @@ check "appstreamcli validate-tree --no-net passes (metadata finds its desktop en
     appstreamcli validate-tree --no-net "$root"
 check "metadata names the release $LRF_VERSION" grep -q "<release version=\"$LRF_VERSION\"" "$metainfo"
 check "metadata launches the desktop entry" grep -q ">$LRF_APP_ID.desktop</launchable>" "$metainfo"
-check "metadata has a screenshot" grep -q "<screenshot type=\"default\">" "$metainfo"
+check "metadata names no placeholder address" bash -c '! grep -rqi "example\.\(org\|com\|net\)" "$1" "$2"' _ "$metainfo" "$work/control"
+
+# ---- lintian: no error and no warning
+echo "-- lintian"
+lintian_clean() {
+    local out status
+    out=$(lintian --fail-on error,warning --display-level '>=warning' "$deb" 2>&1)
+    status=$?
+    [[ -n "$out" ]] && echo "$out" | sed 's/^/      /'
+    [[ $status -eq 0 ]]
+}
+if command -v lintian >/dev/null; then
+    check "lintian reports no error and no warning" lintian_clean
+else
+    fail "lintian is not installed (scripts/packages/test.txt)"
+fi
 
 # ---- the unpacked programs, in a prefix of their own
 echo "-- programs run from the unpacked package ($root/usr)"

@@ -2,6 +2,7 @@
 # Installs, from Debian's packages, whatever the build needs and the machine lacks;
 # does nothing when everything is there.
 #   install-deps.sh run    what building and running the program needs (make run)
+#   install-deps.sh package  that, plus what building the package needs (make deb)
 #   install-deps.sh test   that, plus the tests, benchmarks and checks (make test; default)
 # The lists are in scripts/packages/. LRF_SKIP_WINDOWS=1 leaves out the Windows
 # cross-build and Wine.
@@ -12,12 +13,13 @@ mode=${1:-test}
 lists=("$here/packages/run.txt")
 case "$mode" in
 run) ;;
+package) lists+=("$here/packages/package.txt") ;;
 test)
-    lists+=("$here/packages/test.txt")
+    lists+=("$here/packages/package.txt" "$here/packages/test.txt")
     [[ "${LRF_SKIP_WINDOWS:-0}" == 1 ]] || lists+=("$here/packages/windows.txt")
     ;;
 *)
-    echo "usage: $0 [run|test]" >&2
+    echo "usage: $0 [run|package|test]" >&2
     exit 2
     ;;
 esac

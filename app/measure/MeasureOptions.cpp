@@ -22,7 +22,9 @@ const QString kExitStatusHelp =
                    "  4    communication failure: no reply within 10 seconds\n"
                    "  5    the device vanished during the run\n"
                    "  6    records could not be written to their file or folder\n"
-                   "  128+N  ended by signal N (130 Ctrl+C, 143 SIGTERM), every record written\n");
+                   "  128+N  ended by signal N (130 Ctrl+C, 143 SIGTERM), every record written\n"
+                   "  141  the reader of standard output went away (| head): the records it\n"
+                   "       did not take stay in the journal for the next start\n");
 
 struct Options {
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
@@ -65,6 +67,17 @@ struct Options {
     QCommandLineOption destination{QStringLiteral("destination"),
                                    QStringLiteral("Destination text of the records."),
                                    QStringLiteral("text")};
+    QCommandLineOption store{
+        QStringLiteral("store"),
+        QStringLiteral("Forward every record to the PostgreSQL database <uri> "
+                       "(postgresql://user@host:port/dbname, ?host=/socket/dir for a local "
+                       "socket, and any other libpq parameter such as ?sslmode=require); the "
+                       "password comes from PGPASSFILE or ~/.pgpass. Also LRF_STORE."),
+        QStringLiteral("uri")};
+    QCommandLineOption station{QStringLiteral("station"),
+                               QStringLiteral("The name of this station in the store (the host "
+                                              "name by default). Also LRF_STATION."),
+                               QStringLiteral("name")};
     QCommandLineOption simulate{QStringLiteral("simulate"),
                                 QStringLiteral("Measure with the built-in simulated rangefinder "
                                                "instead of a port.")};
@@ -76,7 +89,7 @@ struct Options {
                            "records as the window program logs them.\n\n") +
             kExitStatusHelp);
         parser.addOptions({help, version, port, baud, distance, speed, rotation, count, csv, json,
-                           model, code, place, destination, simulate});
+                           model, code, place, destination, store, station, simulate});
     }
 };
 
@@ -181,6 +194,21 @@ MeasureCommandLine ReadMeasureCommandLine(const QStringList& arguments) {
         else
             options.csvTarget = CsvTarget::File;
     }
+
+    const QString store =
+        parser.isSet(o.store) ? parser.value(o.store) : qEnvironmentVariable("LRF_STORE");
+    if (!store.isEmpty()) {
+        try {
+            options.store = journal::ParseStoreUri(store.toStdString());
+        } catch (const journal::StoreUriError& e) {
+            return complain(QString::fromUtf8(e.what()) + QLatin1Char('.'));
+        }
+    } else if (parser.isSet(o.store)) {
+        return complain(QStringLiteral("--store needs an address: postgresql://user@host/dbname."));
+    }
+    options.station =
+        (parser.isSet(o.station) ? parser.value(o.station) : qEnvironmentVariable("LRF_STATION"))
+            .toStdString();
 
     options.texts.Model = ArgumentBytes(parser.value(o.model));
     options.texts.InstrumentCode = ArgumentBytes(parser.value(o.code));

@@ -4,6 +4,7 @@
 
 #include "ComTypes.h"
 #include "Recorder.h"
+#include "StoreTarget.h"
 
 #include <QString>
 #include <QStringList>
@@ -22,6 +23,7 @@ enum ExitCode : int {
     kExitCommunication = 4, // no reply within the watchdog's 10 seconds
     kExitDeviceGone = 5,    // the device vanished during the run
     kExitOutputFailed = 6,  // records could not be written to their file or folder
+    kExitBrokenPipe = 141,  // the reader of standard output went away (128 + SIGPIPE)
 };
 
 enum class Mode { Distance, Speed, Rotation };
@@ -41,6 +43,10 @@ struct MeasureOptions {
     bool json = false;   // JSON lines on standard output
     FreeTexts texts;
     bool simulate = false;
+    // The record store that the journal's lines are forwarded to, as the window
+    // program forwards them, and this station's name there (the host name when empty).
+    std::optional<journal::StoreTarget> store;
+    std::string station;
 };
 
 struct MeasureCommandLine {

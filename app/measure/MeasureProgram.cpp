@@ -4,6 +4,7 @@
 #include "Journal.h"
 #include "LrfVersion.h"
 #include "MeasureRun.h"
+#include "MeasureStore.h"
 #include "ProgressLine.h"
 #include "QuitSignals.h"
 #include "RangefinderSimulator.h"
@@ -13,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QStandardPaths>
 
 #include <csignal>
@@ -86,11 +88,18 @@ int RunMeasure(const MeasureOptions& options, std::FILE* out, std::FILE* err) {
     if (options.json)
         json = std::make_unique<RecordStream>(out, standardOutput, RecordStream::Format::Json,
                                               separators);
+    // The output whose files take the records in the journal's eyes: the CSV
+    // lines' target, or the JSON lines when they are the only output. A folder
+    // takes them with its automatic save files.
+    const auto taker = [&csv, &json]() -> RecordStream* { return csv ? csv.get() : json.get(); };
+    const auto pipeBroken = [&csv, &json] {
+        return (csv && csv->BrokenPipe()) || (json && json->BrokenPipe());
+    };
     // A stream holds every line already: the automatic save and the save at the
     // end only make sure it is on the disk, and tell the journal so.
     if (options.csvTarget != CsvTarget::Folder)
-        log.SetMirrorWriter([&csv, &json](const std::vector<std::string>&) {
-            RecordStream* stream = csv ? csv.get() : json.get();
+        log.SetMirrorWriter([&taker](const std::vector<std::string>&) {
+            RecordStream* stream = taker();
             if (!stream)
                 throw CsvFileError("No file takes the records.");
             if (!stream->Sync())
@@ -107,18 +116,48 @@ int RunMeasure(const MeasureOptions& options, std::FILE* out, std::FILE* err) {
     bool saveFailed = false;
     log.SetSaveFailed([&](const std::string& text) {
         saveFailed = true;
-        Complain(err, text + " The records are kept for the next save.");
+        // A reader that went away is no failure to report: its lines wait in
+        // the journal.
+        if (!pipeBroken())
+            Complain(err, text + " The records are kept for the next save.");
     });
+    // Lines in a pipe or on a terminal are delivered once written, lines in a
+    // file on the disk once synced, which happens at most once a second: the
+    // journal is told at once, so that a run that delivered its records leaves
+    // nothing to recover.
+    // The second counts from the first record.
+    QElapsedTimer sinceSync;
+    const auto delivered = [&] {
+        RecordStream* stream = options.csvTarget == CsvTarget::Folder ? nullptr : taker();
+        if (!stream || stream->Failed())
+            return;
+        if (stream->IsRegularFile()) {
+            if (!sinceSync.isValid())
+                sinceSync.start();
+            if (sinceSync.elapsed() < 1000)
+                return;
+        }
+        log.SaveMirror();
+        sinceSync.restart();
+    };
+    log.SetMirrorDelivers(options.csvTarget == CsvTarget::StandardOutput ||
+                          options.csvTarget == CsvTarget::None);
 
     // Every record also goes into the crash journal, as the window program's do.
     const QString folder = options.csvTarget == CsvTarget::Folder
                                ? QString::fromStdString(options.csvPath)
                                : QDir::currentPath();
-    journal::Journal journal(
-        {JournalPath(), QDir(folder).absolutePath(), QString::fromUtf8(LRF_VERSION)});
+    journal::Journal journal({JournalPath(), QDir(folder).absolutePath(),
+                              QString::fromUtf8(LRF_VERSION), options.store.has_value()});
     QObject::connect(&journal, &journal::Journal::notice, &journal,
                      [err](const QString& text) { Complain(err, text.toStdString()); });
     log.SetObserver(&journal);
+    // The store's worker reports from its own thread; a line to stderr is whole.
+    std::unique_ptr<MeasureStore> store;
+    if (options.store)
+        store =
+            std::make_unique<MeasureStore>(journal, *options.store, options.station,
+                                           [err](const std::string& text) { Complain(err, text); });
     journal.Start();
 
     const bool recordsOnTerminal =
@@ -136,10 +175,17 @@ int RunMeasure(const MeasureOptions& options, std::FILE* out, std::FILE* err) {
         if (json)
             json->Commit();
         progress.Record();
+        // A reader that closed the pipe ends the run as it ends any command-line
+        // program, without a word; other failures are reported.
+        int failed = kExitDone;
         for (const std::unique_ptr<RecordStream>* stream : {&csv, &json})
-            if (*stream && (*stream)->Failed())
-                QMetaObject::invokeMethod(
-                    &run, [&run] { run.Stop(kExitOutputFailed); }, Qt::QueuedConnection);
+            if (*stream && (*stream)->Failed() && failed != kExitOutputFailed)
+                failed = (*stream)->BrokenPipe() ? kExitBrokenPipe : kExitOutputFailed;
+        if (failed != kExitDone)
+            QMetaObject::invokeMethod(
+                &run, [&run, failed] { run.Stop(failed); }, Qt::QueuedConnection);
+        else
+            delivered();
     });
     QObject::connect(&run, &MeasureRun::finished, &run, [&](int code, const QString& text) {
         exitCode = code;
@@ -147,6 +193,9 @@ int RunMeasure(const MeasureOptions& options, std::FILE* out, std::FILE* err) {
         QCoreApplication::exit(code);
     });
     QuitSignals quitSignals([&run](int signal) { run.Stop(128 + signal); });
+    // Records are only made while someone reads them.
+    run.setOutputGone(
+        [&csv, &json] { return (csv && csv->ReaderGone()) || (json && json->ReaderGone()); });
 
     std::string openError;
     if (!run.Start(openError)) {
@@ -169,20 +218,28 @@ int RunMeasure(const MeasureOptions& options, std::FILE* out, std::FILE* err) {
     // Everything recorded is written and on the disk before the program ends.
     bool written = true;
     for (std::unique_ptr<RecordStream>* stream : {&csv, &json})
-        if (*stream && !(*stream)->Finish()) {
+        if (*stream && !(*stream)->Finish() && !(*stream)->BrokenPipe()) {
             Complain(err,
                      "Cannot write \"" + (*stream)->Name().string() + "\". " + (*stream)->Error());
             written = false;
         }
-    if (!log.SaveMirror())
+    // What a closed pipe did not take stays in the journal for the next start;
+    // a folder or a file beside the pipe still gets every record.
+    RecordStream* const takingStream = options.csvTarget == CsvTarget::Folder ? nullptr : taker();
+    if (!(takingStream && takingStream->BrokenPipe()) && !log.SaveMirror())
         written = false;
     log.SetObserver(nullptr);
     journal.Finish();
     // What the journal had to tell (records recovered at the start of a short
-    // run) may still wait for the event loop that is over now.
+    // run) may still wait for the event loop that is over now; so may its
+    // ready(), which starts the store's worker.
     QCoreApplication::sendPostedEvents(&journal, QEvent::MetaCall);
-    if (!written || (saveFailed && log.Mirror().HasRecords()))
+    if (store)
+        store->Finish();
+    if (!written || (saveFailed && log.Mirror().HasRecords() && !pipeBroken()))
         return kExitOutputFailed;
+    if (exitCode == kExitDone && pipeBroken())
+        return kExitBrokenPipe;
     return exitCode;
 }
 

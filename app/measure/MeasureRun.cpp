@@ -138,6 +138,10 @@ void MeasureRun::handle(std::span<const std::uint8_t> batch,
     const DecodeResult decoded = DecodeReply(batch, measurement_);
     if (decoded.status == DecodeStatus::MalformedNumber)
         return;
+    if (outputGone_ && outputGone_()) {
+        finish(kExitBrokenPipe);
+        return;
+    }
     ConvertForDisplay(measurement_, units_, decoded);
 
     MeasurementInputs inputs;

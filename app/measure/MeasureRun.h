@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -55,6 +56,11 @@ public:
     int Records() const { return records_; }
     const Settings& settings() const { return settings_; }
 
+    // Asked before each record: true when its output has gone (the reader of a
+    // pipe closed it), which ends the run with kExitBrokenPipe before a record
+    // is made that nobody would read.
+    void setOutputGone(std::function<bool()> gone) { outputGone_ = std::move(gone); }
+
     // Test hook: a shorter watchdog.
     void setWatchdogInterval(int ms) { watchdog_.setInterval(ms); }
 
@@ -88,6 +94,7 @@ private:
     std::int64_t sent_ = 0;
     int records_ = 0;
     bool finished_ = false;
+    std::function<bool()> outputGone_;
 };
 
 } // namespace lrf::measure

@@ -1,6 +1,9 @@
 #include "RecordStream.h"
 
 #include "CsvFormat.h"
+#include "StoreRecord.h"
+
+#include <QDateTime>
 
 #include <array>
 #include <cerrno>
@@ -8,6 +11,7 @@
 #include <cstring>
 #include <system_error>
 
+#include <sys/stat.h>
 #ifdef _WIN32
 #include <io.h>
 // The system's cache onto the disk (FlushFileBuffers underneath).
@@ -15,6 +19,7 @@ static int fsync(int fd) {
     return _commit(fd);
 }
 #else
+#include <poll.h>
 #include <unistd.h>
 #endif
 
@@ -30,6 +35,8 @@ constexpr std::array<const char*, 10> kJsonKeys{
 // The columns that hold numbers: the row number, the distance and the speed.
 constexpr std::array<bool, 10> kNumberColumns{true,  true,  false, true,  false,
                                               false, false, false, false, false};
+// The time stamp, which JSON readers get in ISO 8601 with its offset from UTC.
+constexpr std::size_t kTimeColumn = 7;
 
 void AppendJsonString(std::string& out, std::string_view text) {
     out += '"';
@@ -82,7 +89,30 @@ std::string JsonNumber(std::string_view cell, const std::string& decimal) {
     return (negative ? "-" : "") + digits;
 }
 
+// Decimal text of a non-negative number with leading zeros up to width digits.
+std::string Padded(int value, int width) {
+    std::string text = std::to_string(value);
+    if (text.size() < static_cast<std::size_t>(width))
+        text.insert(0, static_cast<std::size_t>(width) - text.size(), '0');
+    return text;
+}
+
 } // namespace
+
+std::string RecordStream::IsoTime(std::string_view cell) {
+    const std::optional<LocalDateTime> t = journal::ReadRecordTimeStamp(cell);
+    if (!t)
+        return std::string(cell);
+    // The offset that the machine's time zone had at that local time.
+    const QDateTime local(QDate(t->year, t->month, t->day),
+                          QTime(t->hour, t->minute, t->second, t->millisecond));
+    const int offset = local.isValid() ? local.offsetFromUtc() : 0;
+    const int minutes = (offset < 0 ? -offset : offset) / 60;
+    return Padded(t->year, 4) + '-' + Padded(t->month, 2) + '-' + Padded(t->day, 2) + 'T' +
+           Padded(t->hour, 2) + ':' + Padded(t->minute, 2) + ':' + Padded(t->second, 2) + '.' +
+           Padded(t->millisecond, 3) + (offset < 0 ? '-' : '+') + Padded(minutes / 60, 2) + ':' +
+           Padded(minutes % 60, 2);
+}
 
 RecordStream::RecordStream(std::FILE* file, std::filesystem::path name, Format format,
                            Separators separators)
@@ -123,6 +153,8 @@ std::string RecordStream::JsonLine(std::span<const std::string> cells, const std
         const std::string_view cell = i < cells.size() ? std::string_view(cells[i]) : "";
         if (kNumberColumns[i])
             out += JsonNumber(cell, decimal);
+        else if (i == kTimeColumn)
+            AppendJsonString(out, IsoTime(cell));
         else
             AppendJsonString(out, cell);
     }
@@ -156,26 +188,53 @@ void RecordStream::Commit() {
     }
     Write(*waiting);
     waiting.reset();
-    if (file && std::fflush(file) != 0 && error.empty())
-        error = std::generic_category().message(errno);
+    if (file && error.empty() && std::fflush(file) != 0)
+        Fail(errno);
+}
+
+void RecordStream::Fail(int number) {
+    if (!error.empty())
+        return;
+    brokenPipe = number == EPIPE;
+    error = std::generic_category().message(number ? number : EIO);
 }
 
 void RecordStream::Write(const std::string& text) {
     if (!file || !error.empty())
         return;
+    errno = 0;
     if (std::fwrite(text.data(), 1, text.size(), file) != text.size())
-        error = std::generic_category().message(errno ? errno : EIO);
+        Fail(errno);
+}
+
+bool RecordStream::IsRegularFile() const {
+    struct stat status {};
+    return file && fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+bool RecordStream::ReaderGone() const {
+    if (brokenPipe)
+        return true;
+#ifdef _WIN32
+    return false;
+#else
+    // A pipe whose reader has closed its end reports an error condition at once.
+    if (!file)
+        return false;
+    pollfd watched{fileno(file), 0, 0};
+    return poll(&watched, 1, 0) == 1 && (watched.revents & POLLERR) != 0;
+#endif
 }
 
 bool RecordStream::Sync() {
     if (!file)
         return error.empty();
-    if (std::fflush(file) != 0 && error.empty())
-        error = std::generic_category().message(errno);
+    if (error.empty() && std::fflush(file) != 0)
+        Fail(errno);
     // Pipes and terminals cannot be synced; that is no failure.
     if (error.empty() && fsync(fileno(file)) != 0 && errno != EINVAL && errno != EROFS &&
         errno != ENOTSUP)
-        error = std::generic_category().message(errno);
+        Fail(errno);
     return error.empty();
 }
 

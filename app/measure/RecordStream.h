@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace lrf::measure {
 
@@ -41,15 +42,28 @@ public:
     bool Sync();
 
     bool Failed() const { return !error.empty(); }
+    // The reader at the other end of a pipe has gone: a write failed with a
+    // broken pipe, or the pipe says so before anything more is written.
+    bool ReaderGone() const;
+    // A write failed because the reader of the pipe had gone.
+    bool BrokenPipe() const { return brokenPipe; }
+    // True for a file on a disk, whose lines are delivered once synced;
+    // what goes into a pipe or a terminal is delivered once written.
+    bool IsRegularFile() const;
     const std::string& Error() const { return error; }
     const std::filesystem::path& Name() const { return name; }
 
     // The JSON object of a row, keys in column order: numbers for the values
-    // (null where the log shows dashes), texts as typed.
+    // (null where the log shows dashes), the time stamp in ISO 8601 with
+    // milliseconds and the offset from UTC, texts as typed.
     static std::string JsonLine(std::span<const std::string> cells, const std::string& decimal);
+    // A record's time stamp cell in ISO 8601 with milliseconds and the offset
+    // the local time zone had then; a cell that is no time stamp as it is.
+    static std::string IsoTime(std::string_view cell);
 
 private:
     void Write(const std::string& text);
+    void Fail(int number);
     std::string Render(const LogLine& line) const;
 
     std::FILE* file;
@@ -61,6 +75,7 @@ private:
     std::optional<std::string> waiting;
     std::string headerLine;
     std::string error;
+    bool brokenPipe = false;
 };
 
 } // namespace lrf::measure

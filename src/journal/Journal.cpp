@@ -27,6 +27,8 @@ Journal::Journal(JournalOptions journalOptions, QObject* parent)
     WriterSettings settings;
     settings.path = options.path;
     settings.token = token;
+    settings.keepDays = WriterSettings::KeepDaysFromEnvironment();
+    settings.retentionEvery = options.retentionEvery;
     settings.info = {JournalNow(), options.workingDirectory.toStdString(),
                      options.programVersion.toStdString(), options.toStore};
     JournalWriter::Events events;
@@ -124,6 +126,12 @@ void Journal::MirrorSaved(const std::filesystem::path& file) {
     mirrorFirst = last + 1;
 }
 
+void Journal::MirrorDelivered(const std::filesystem::path& stream) {
+    if (last >= mirrorFirst)
+        Mark({{mirrorFirst, last}}, stream, true);
+    mirrorFirst = last + 1;
+}
+
 void Journal::GridSaved(const std::filesystem::path& file) {
     std::vector<std::int64_t> seqs;
     seqs.reserve(gridLines.size());
@@ -133,10 +141,11 @@ void Journal::GridSaved(const std::filesystem::path& file) {
         Mark(ToRanges(std::move(seqs)), file);
 }
 
-void Journal::Mark(std::vector<SeqRange> ranges, const std::filesystem::path& file) {
+void Journal::Mark(std::vector<SeqRange> ranges, const std::filesystem::path& file,
+                   bool delivered) {
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
-    Push(MarkTaken{kThisRun, std::move(ranges), (ec ? file : absolute).string()});
+    Push(MarkTaken{kThisRun, std::move(ranges), (ec ? file : absolute).string(), delivered});
 }
 
 } // namespace lrf::journal

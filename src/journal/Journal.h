@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <future>
 #include <memory>
 #include <unordered_map>
@@ -18,6 +19,8 @@ struct JournalOptions {
     QString workingDirectory; // absolute: where this run's automatic saves go
     QString programVersion;
     bool toStore = false; // this run's lines are forwarded to a record store
+    // Retention's passes while the program runs (the first comes at the start).
+    std::chrono::milliseconds retentionEvery{std::chrono::hours(24)};
 
     // LRF_JOURNAL when set, otherwise journal.sqlite in the user's data folder
     // of the application (QStandardPaths::AppDataLocation); empty when the
@@ -58,6 +61,7 @@ public:
                      bool replacesLast) override;
     void GridCleared() override;
     void MirrorSaved(const std::filesystem::path& file) override;
+    void MirrorDelivered(const std::filesystem::path& stream) override;
     void GridSaved(const std::filesystem::path& file) override;
 
 signals:
@@ -66,7 +70,8 @@ signals:
 
 private:
     void Started(const StartReport& report);
-    void Mark(std::vector<SeqRange> ranges, const std::filesystem::path& file);
+    void Mark(std::vector<SeqRange> ranges, const std::filesystem::path& file,
+              bool delivered = false);
     void Hand(JournalOp op);
     void Push(JournalOp op);
 

@@ -61,6 +61,16 @@ public:
     // Makes everything written so far durable.
     virtual void Sync(RunId run) = 0;
 
+    // Retention: removes the lines that a file took more than keepDays days
+    // ago and that wait for no record store, all but the last line of each
+    // run (the one a line tail is compared with); then compacts the file when
+    // more than half of it is free. Throws JournalError (WriteFailed).
+    struct Pruned {
+        std::int64_t lines = 0; // removed
+        bool compacted = false;
+    };
+    virtual Pruned Prune(int keepDays) = 0;
+
     virtual void Close() = 0;
 };
 

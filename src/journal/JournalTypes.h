@@ -57,6 +57,9 @@ struct MarkTaken {
     RunId run = kThisRun;
     std::vector<SeqRange> ranges;
     std::string file;
+    // The lines went into a stream (a pipe, a terminal, standard output) that
+    // has them once written: there is no file for the writer to sync.
+    bool delivered = false;
 };
 // The run ends in order.
 struct EndRun {};

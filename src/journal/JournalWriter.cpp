@@ -20,6 +20,12 @@ std::filesystem::path ToPath(const std::string& text) {
 
 } // namespace
 
+int WriterSettings::KeepDaysFromEnvironment() {
+    bool ok = false;
+    const int days = qEnvironmentVariableIntValue("LRF_JOURNAL_KEEP_DAYS", &ok);
+    return ok && days >= 0 ? days : 30;
+}
+
 JournalWriter::JournalWriter(std::unique_ptr<JournalStore> store, WriterSettings settings,
                              Events events)
     : store(std::move(store))
@@ -82,7 +88,7 @@ void JournalWriter::TakeIncoming(std::vector<Item>& incoming) {
         JournalOp& op = std::get<JournalOp>(item);
         // A file that is not on the disk may not count: its lines stay unsaved.
         if (const auto* mark = std::get_if<MarkTaken>(&op);
-            mark && !SyncFileToDisk(ToPath(mark->file))) {
+            mark && !mark->delivered && !SyncFileToDisk(ToPath(mark->file))) {
             settledOps.fetch_add(1, std::memory_order_release);
             continue;
         }
@@ -137,6 +143,12 @@ void JournalWriter::Run() {
     if (events.started)
         events.started(report);
 
+    // Retention's first pass comes once the run has started; without a
+    // journal there is nothing to prune and it never comes.
+    if (report.available)
+        Prune();
+    else
+        pruneAt = Clock::now() + std::chrono::hours(24 * 365 * 10);
     std::vector<Item> incoming;
     std::unique_lock guard(mutex);
     for (;;) {
@@ -144,13 +156,17 @@ void JournalWriter::Run() {
             if (failing)
                 wake.wait_until(guard, retryAt, [&] { return stopping; });
             else if (dirty)
-                wake.wait_until(guard, durableAt, [&] { return stopping || !queue.empty(); });
+                wake.wait_until(guard, std::min(durableAt, pruneAt),
+                                [&] { return stopping || !queue.empty(); });
             else
-                wake.wait(guard, [&] { return stopping || !queue.empty(); });
+                wake.wait_until(guard, pruneAt, [&] { return stopping || !queue.empty(); });
         }
         incoming.swap(queue);
         const bool stop = stopping;
         guard.unlock();
+
+        if (report.available && !stop && !failing && Clock::now() >= pruneAt)
+            Prune();
 
         TakeIncoming(incoming);
         if (!report.available) {
@@ -224,6 +240,15 @@ StartReport JournalWriter::OpenAndRecover() {
     }
     report.available = true;
     return report;
+}
+
+void JournalWriter::Prune() {
+    pruneAt = Clock::now() + settings.retentionEvery;
+    try {
+        store->Prune(settings.keepDays);
+    } catch (const JournalError&) {
+        // Nothing is lost: the lines stay until a later pass removes them.
+    }
 }
 
 // The tails of runs that are over hold what their writers had no time to

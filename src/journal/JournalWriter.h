@@ -47,6 +47,13 @@ struct WriterSettings {
     // keep failing, up to retryAtMost.
     std::chrono::milliseconds retryAfter{1000};
     std::chrono::milliseconds retryAtMost{30000};
+    // Retention: the lines that files (and the record store) took more than
+    // keepDays days ago are removed at the start and then every retentionEvery.
+    int keepDays = 30;
+    std::chrono::milliseconds retentionEvery{std::chrono::hours(24)};
+
+    // LRF_JOURNAL_KEEP_DAYS when it holds a number of days (0 or more), else 30.
+    static int KeepDaysFromEnvironment();
 };
 
 // The journal's writer thread. The log's thread hands it operations through
@@ -97,6 +104,8 @@ private:
     // Writes held; true on success.
     bool WriteHeld(bool durable);
     void TakeIncoming(std::vector<Item>& incoming);
+    // Retention's pass; a failure waits for the next one.
+    void Prune();
 
     std::unique_ptr<JournalStore> store;
     WriterSettings settings;
@@ -122,6 +131,7 @@ private:
     Clock::time_point durableAt{};
     Clock::time_point retryAt{};
     std::chrono::milliseconds retryPause{};
+    Clock::time_point pruneAt{};
 };
 
 } // namespace lrf::journal

@@ -2,6 +2,7 @@
 
 #include "StoreRecord.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -10,6 +11,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <algorithm>
 #include <atomic>
 #include <span>
 
@@ -65,6 +67,32 @@ const char* const kSchemaV1[] = {
     "CREATE INDEX records_by_lrf_code ON records (lrf_code, measured_at)",
     "CREATE INDEX records_by_model ON records (model, measured_at)",
     "CREATE INDEX records_by_time ON records (measured_at)",
+};
+
+// Additions that leave the tables as they are, so that a station of an earlier
+// version still writes to a store that has them: made if missing at every
+// connection, under the same lock as the migrations.
+//
+// records_metric: every record with its station's name, its distance in metres
+// and its speed in metres per second beside the values as recorded, and the
+// kind of shot its frame was: 'distance' (a distance frame leaves the speed
+// empty), 'speed' (the other way round), 'rotation' (a pair whose speed half
+// completed the distance half), NULL when the frame carried no value.
+const char* const kAdditions[] = {
+    "CREATE INDEX IF NOT EXISTS records_by_station ON records (station_id, measured_at)",
+    "CREATE OR REPLACE VIEW records_metric AS SELECT"
+    " r.station_id, s.station_name, r.run, r.line, r.sn, r.measured_at,"
+    " r.distance, r.distance_unit,"
+    " r.distance * CASE r.distance_unit WHEN 'M' THEN 1.0 WHEN 'Y' THEN 0.9144"
+    " WHEN 'Ft' THEN 0.3048 END AS distance_m,"
+    " r.speed, r.speed_unit,"
+    " r.speed * CASE r.speed_unit WHEN 'M/S' THEN 1.0 WHEN 'KPH' THEN 1.0 / 3.6"
+    " WHEN 'MPH' THEN 0.44704 END AS speed_mps,"
+    " CASE WHEN r.rotation_half = 2 THEN 'rotation'"
+    " WHEN r.distance IS NOT NULL AND r.speed IS NULL THEN 'distance'"
+    " WHEN r.speed IS NOT NULL AND r.distance IS NULL THEN 'speed' END AS shot_kind,"
+    " r.place, r.destination, r.model, r.lrf_code, r.forwarded_at"
+    " FROM records r JOIN stations s ON s.id = r.station_id",
 };
 
 struct Migration {
@@ -126,6 +154,43 @@ QVariant Moment(const std::optional<LocalDateTime>& t) {
     if (!at.isValid())
         return QVariant(QMetaType::fromType<QString>());
     return at.toString(Qt::ISODateWithMs);
+}
+
+// A value in libpq's connection string: quoted, its quotes and backslashes escaped.
+QString Quoted(const std::string& value) {
+    QString text = Text(value);
+    text.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    text.replace(QLatin1Char('\''), QStringLiteral("\\'"));
+    return QLatin1Char('\'') + text + QLatin1Char('\'');
+}
+
+// The driver's connect options: this program's defaults, then the address's
+// own parameters, which take the place of a default of the same name.
+QString ConnectOptions(const StoreTarget& target, const StoreLimits& limits) {
+    const QString program = QCoreApplication::applicationName();
+    std::vector<std::pair<std::string, std::string>> options{
+        {"connect_timeout", std::to_string(limits.connectTimeout.count())},
+        {"application_name", program.isEmpty() ? "lrfcontrol" : program.toStdString()},
+        {"keepalives_idle", "10"},
+        {"keepalives_interval", "5"},
+        {"keepalives_count", "3"},
+        {"client_encoding", "UTF8"},
+    };
+    for (const auto& parameter : target.parameters) {
+        const auto same = std::find_if(options.begin(), options.end(),
+                                       [&](const auto& o) { return o.first == parameter.first; });
+        // The texts go as UTF-8 whatever the server's own encoding or the address says.
+        if (parameter.first == "client_encoding")
+            continue;
+        if (same != options.end())
+            same->second = parameter.second;
+        else
+            options.push_back(parameter);
+    }
+    QStringList texts;
+    for (const auto& [key, value] : options)
+        texts << QString::fromStdString(key) + QLatin1Char('=') + Quoted(value);
+    return texts.join(QLatin1Char(';'));
 }
 
 QString ConnectionName() {
@@ -205,12 +270,7 @@ void PgRecordStore::Connect(const std::string& journalId, const StationInfo& sta
         if (!target.database.empty())
             db.setDatabaseName(Text(target.database));
         // No password here: libpq reads PGPASSFILE or ~/.pgpass.
-        // The texts go as UTF-8 whatever the server's own encoding.
-        db.setConnectOptions(QStringLiteral("connect_timeout=%1;application_name=lrfcontrol;"
-                                            "client_encoding=UTF8;"
-                                            "keepalives_idle=10;keepalives_interval=5;"
-                                            "keepalives_count=3")
-                                 .arg(limits.connectTimeout.count()));
+        db.setConnectOptions(ConnectOptions(target, limits));
         connection->db = db;
         if (!db.open())
             Connection::Fail(db.lastError());
@@ -264,6 +324,8 @@ void PgRecordStore::Migrate() {
             c.Exec(QStringLiteral("INSERT INTO schema_version (version) VALUES (%1)")
                        .arg(step.toVersion));
         }
+        for (const char* sql : kAdditions)
+            c.Exec(QString::fromUtf8(sql));
         c.Exec(QStringLiteral("COMMIT"));
     } catch (...) {
         c.Rollback();

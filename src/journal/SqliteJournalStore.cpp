@@ -560,10 +560,7 @@ void SqliteJournalStore::Write(RunId run, std::span<const JournalOp> ops, bool d
             } else if (const auto* replace = std::get_if<ReplaceLine>(&op)) {
                 c.Upsert(run, replace->line, forwarded); // a new row: taken by no file
             } else if (const auto* mark = std::get_if<MarkTaken>(&op)) {
-                c.insertFile.bindValue(0, QString::fromStdString(mark->file));
-                c.insertFile.bindValue(1, QString::fromStdString(JournalNow()));
-                Connection::Run(c.insertFile);
-                const QVariant file = c.insertFile.lastInsertId();
+                const QVariant file = FileRow(mark->file);
                 for (const SeqRange& range : mark->ranges) {
                     c.markRange.bindValue(0, file);
                     c.markRange.bindValue(1, qlonglong{mark->run == kThisRun ? run : mark->run});
@@ -586,6 +583,7 @@ void SqliteJournalStore::Write(RunId run, std::span<const JournalOp> ops, bool d
         if (durable)
             c.SetDurable(false);
     } catch (const JournalError&) {
+        lastFile.clear(); // its row may have gone with the transaction
         c.Rollback();
         try {
             c.SetDurable(false);
@@ -597,6 +595,70 @@ void SqliteJournalStore::Write(RunId run, std::span<const JournalOp> ops, bool d
 
 void SqliteJournalStore::Sync(RunId run) {
     Write(run, {}, true);
+}
+
+QVariant SqliteJournalStore::FileRow(const std::string& file) {
+    Connection& c = *connection;
+    if (!lastFile.empty() && file == lastFile) {
+        // When it is still there (retention, here or in another program,
+        // removes rows that no line refers to), it takes the time of this
+        // write, so that retention counts from the last one.
+        QSqlQuery same(c.db);
+        same.prepare(
+            QStringLiteral("UPDATE csv_files SET written_at = ? WHERE id = ? AND path = ?"));
+        same.addBindValue(QString::fromStdString(JournalNow()));
+        same.addBindValue(lastFileId);
+        same.addBindValue(QString::fromStdString(file));
+        Connection::Run(same);
+        if (same.numRowsAffected() == 1)
+            return lastFileId;
+    }
+    c.insertFile.bindValue(0, QString::fromStdString(file));
+    c.insertFile.bindValue(1, QString::fromStdString(JournalNow()));
+    Connection::Run(c.insertFile);
+    lastFile = file;
+    lastFileId = c.insertFile.lastInsertId().toLongLong();
+    return lastFileId;
+}
+
+JournalStore::Pruned SqliteJournalStore::Prune(int keepDays) {
+    if (!connection)
+        throw JournalError(JournalError::Kind::WriteFailed, "the journal is not open");
+    Connection& c = *connection;
+    Pruned pruned;
+    c.InDurableTransaction([&] {
+        // written_at carries its offset from UTC, which julianday() honours.
+        QSqlQuery remove(c.db);
+        remove.prepare(QStringLiteral(
+            "DELETE FROM lines WHERE forwarded IS NOT NULL AND taken_by IN "
+            "(SELECT id FROM csv_files WHERE julianday(written_at) <= julianday('now', ?)) "
+            "AND seq < (SELECT max(l.seq) FROM lines l WHERE l.run_id = lines.run_id)"));
+        remove.addBindValue(QStringLiteral("-%1 days").arg(keepDays));
+        Connection::Run(remove);
+        pruned.lines = remove.numRowsAffected();
+        remove.finish();
+        c.Exec(QStringLiteral("DELETE FROM csv_files WHERE id NOT IN "
+                              "(SELECT taken_by FROM lines WHERE taken_by IS NOT NULL)"));
+    });
+    lastFile.clear();
+    const auto pragma = [&](const QString& name) {
+        QSqlQuery query(c.db);
+        if (!query.exec(QStringLiteral("PRAGMA ") + name) || !query.next())
+            Connection::Fail(query.lastError());
+        return query.value(0).toLongLong();
+    };
+    const qint64 pages = pragma(QStringLiteral("page_count"));
+    const qint64 free = pragma(QStringLiteral("freelist_count"));
+    if (free * 2 > pages) {
+        // Another program's open transaction makes it fail: it is tried again
+        // at the next pass.
+        QSqlQuery vacuum(c.db);
+        if (vacuum.exec(QStringLiteral("VACUUM"))) {
+            pruned.compacted = true;
+            QSqlQuery(c.db).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+        }
+    }
+    return pruned;
 }
 
 } // namespace lrf::journal

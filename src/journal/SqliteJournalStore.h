@@ -3,6 +3,7 @@
 #include "JournalStore.h"
 
 #include <QString>
+#include <QVariant>
 
 #include <memory>
 
@@ -38,6 +39,7 @@ public:
                           const RunInfo& orphan) override;
     void Write(RunId run, std::span<const JournalOp> ops, bool durable) override;
     void Sync(RunId run) override;
+    Pruned Prune(int keepDays) override;
     void Close() override;
 
 private:
@@ -47,11 +49,17 @@ private:
     void Migrate(int fromVersion);
     void Import(const Salvage& salvage);
     std::string MoveAside();
+    // The row of csv_files for a file that takes lines.
+    QVariant FileRow(const std::string& file);
 
     QString path;
     QString connectionName;
     std::unique_ptr<Connection> connection;
     bool forwardRun = false; // this run's lines wait for the record store
+    // The file that took lines last, whose row the next mark of the same file
+    // (a stream's, after every record) shares.
+    std::string lastFile;
+    qlonglong lastFileId = 0;
 };
 
 } // namespace lrf::journal

@@ -27,8 +27,9 @@ struct StoreRecord {
 StoreRecord ReadStoreRecord(const Cells& cells);
 
 // The time stamp of a record: year, month, day, hour, minute, second and the
-// milliseconds (written without leading zeros) as seven groups of digits
-// between the locale's separators. Empty for anything else or an impossible
+// milliseconds as seven groups of digits between the locale's separators. The
+// milliseconds are read as a count: three digits as written now, or fewer as
+// earlier versions wrote them without leading zeros. Empty for anything else or an impossible
 // date or time.
 std::optional<LocalDateTime> ReadRecordTimeStamp(std::string_view text);
 

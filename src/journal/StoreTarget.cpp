@@ -2,6 +2,8 @@
 
 #include "HexText.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 
 namespace lrf::journal {
@@ -53,6 +55,49 @@ int ReadPort(std::string_view text) {
     return port;
 }
 
+// The connection parameters of libpq that an address may carry beyond user,
+// host, port and database. A password (password, sslpassword) never does.
+constexpr std::array<std::string_view, 35> kLibpqParameters{
+    "application_name",
+    "channel_binding",
+    "client_encoding",
+    "connect_timeout",
+    "fallback_application_name",
+    "gssdelegation",
+    "gssencmode",
+    "gsslib",
+    "hostaddr",
+    "keepalives",
+    "keepalives_count",
+    "keepalives_idle",
+    "keepalives_interval",
+    "krbsrvname",
+    "load_balance_hosts",
+    "options",
+    "passfile",
+    "replication",
+    "require_auth",
+    "requirepeer",
+    "requiressl",
+    "service",
+    "ssl_max_protocol_version",
+    "ssl_min_protocol_version",
+    "sslcert",
+    "sslcertmode",
+    "sslcompression",
+    "sslcrl",
+    "sslcrldir",
+    "sslkey",
+    "sslmode",
+    "sslrootcert",
+    "sslsni",
+    "target_session_attrs",
+    "tcp_user_timeout",
+};
+
+const char* const kNoPassword = "the store address must not hold a password: put it into "
+                                "~/.pgpass or the file that PGPASSFILE names";
+
 } // namespace
 
 std::string StoreTarget::Display() const {
@@ -65,8 +110,15 @@ std::string StoreTarget::Display() const {
     if (port != 0)
         text += ':' + std::to_string(port);
     text += '/' + Encoded(database);
-    if (socket)
+    char separator = '?';
+    if (socket) {
         text += "?host=" + host;
+        separator = '&';
+    }
+    for (const auto& [key, value] : parameters) {
+        text += separator + key + '=' + Encoded(value);
+        separator = '&';
+    }
     return text;
 }
 
@@ -90,8 +142,7 @@ StoreTarget ParseStoreUri(std::string_view uri) {
     if (const auto at = authority.rfind('@'); at != std::string_view::npos) {
         const std::string_view userInfo = authority.substr(0, at);
         if (userInfo.find(':') != std::string_view::npos)
-            throw StoreUriError("the store address must not hold a password: put it into "
-                                "~/.pgpass or the file that PGPASSFILE names");
+            throw StoreUriError(kNoPassword);
         target.user = Decoded(userInfo, "user name");
         authority = authority.substr(at + 1);
     }
@@ -108,16 +159,32 @@ StoreTarget ParseStoreUri(std::string_view uri) {
         const std::string_view key = pair.substr(0, pair.find('='));
         const std::string value =
             Decoded(key.size() < pair.size() ? pair.substr(key.size() + 1) : "", "parameter");
-        if (key == "password")
-            throw StoreUriError("the store address must not hold a password: put it into "
-                                "~/.pgpass or the file that PGPASSFILE names");
-        if (key == "host")
+        if (key == "password" || key == "sslpassword")
+            throw StoreUriError(kNoPassword);
+        if (key == "host") {
             target.host = value;
-        else if (key == "port")
+        } else if (key == "port") {
             target.port = ReadPort(value);
-        else
-            throw StoreUriError("the store address has a parameter this program does not know: " +
+        } else if (key == "user") {
+            target.user = value;
+        } else if (key == "dbname") {
+            target.database = value;
+        } else if (std::find(kLibpqParameters.begin(), kLibpqParameters.end(), key) !=
+                   kLibpqParameters.end()) {
+            // The driver hands the parameters to libpq separated by ';'.
+            if (value.find_first_of(std::string_view(";\0", 2)) != std::string::npos)
+                throw StoreUriError("the parameter " + std::string(key) +
+                                    " of the store address holds a ';' or a NUL character");
+            const auto same = std::find_if(target.parameters.begin(), target.parameters.end(),
+                                           [key](const auto& p) { return p.first == key; });
+            if (same != target.parameters.end())
+                same->second = value;
+            else
+                target.parameters.emplace_back(key, value);
+        } else {
+            throw StoreUriError("the store address has a parameter libpq does not know: " +
                                 std::string(key));
+        }
     }
     return target;
 }

@@ -3,6 +3,8 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace lrf::journal {
 
@@ -10,13 +12,17 @@ namespace lrf::journal {
 // connection URI "postgresql://user@host:port/dbname" (postgres:// too). Every
 // part may be left out, libpq's defaults then apply (the user's name, the
 // local socket, port 5432, a database named after the user); "?host=/dir"
-// names the folder of a Unix socket instead of a host. A password never
-// stands in the URI: libpq takes it from PGPASSFILE or ~/.pgpass.
+// names the folder of a Unix socket instead of a host. Every other connection
+// parameter libpq knows may follow ("?sslmode=verify-full&sslrootcert=/ca.pem&
+// connect_timeout=5"). A password never stands in the URI: libpq takes it from
+// PGPASSFILE or ~/.pgpass.
 struct StoreTarget {
     std::string user;
     std::string host; // a host name, or a socket folder (begins with '/')
     int port = 0;     // 0: libpq's default
     std::string database;
+    // The further libpq parameters, in the order given, each key once.
+    std::vector<std::pair<std::string, std::string>> parameters{};
 
     // The URI as the operator may see it (it holds no password).
     std::string Display() const;
@@ -30,7 +36,8 @@ public:
 };
 
 // Reads a store URI. Throws StoreUriError for another scheme, a password,
-// a bad port, an unknown parameter or a malformed percent escape.
+// a bad port, a parameter libpq does not know, a value libpq's connection
+// string cannot carry (a ';' or a NUL) or a malformed percent escape.
 StoreTarget ParseStoreUri(std::string_view uri);
 
 } // namespace lrf::journal

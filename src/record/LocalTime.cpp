@@ -58,7 +58,7 @@ LocalDateTime LocalNow() {
 std::string RecordTimeStamp(const LocalDateTime& t, const Separators& separators) {
     return Padded(t.year, 4) + separators.date + Padded(t.month, 2) + separators.date +
            Padded(t.day, 2) + ' ' + Padded(t.hour, 2) + separators.time + Padded(t.minute, 2) +
-           separators.time + Padded(t.second, 2) + '.' + std::to_string(t.millisecond);
+           separators.time + Padded(t.second, 2) + '.' + Padded(t.millisecond, 3);
 }
 
 std::string AutoSaveStem(const LocalDateTime& t) {

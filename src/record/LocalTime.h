@@ -33,8 +33,9 @@ const Separators& CurrentSeparators();
 void SetCurrentSeparators(Separators separators);
 
 // Time stamp of a record: year/month/day hour:minute:second.milliseconds, with
-// the locale's date and time separators; the milliseconds carry no leading
-// zeros ("2024/03/05 14:07:39.52" for 52 ms).
+// the locale's date and time separators; the milliseconds always have three
+// digits ("2024/03/05 14:07:39.052" for 52 ms), so that every reader takes the
+// digits after the point as a fraction of a second and gets it right.
 std::string RecordTimeStamp(const LocalDateTime& t, const Separators& separators);
 
 // Stem of an automatic save file: year, month, day, hour, then the second

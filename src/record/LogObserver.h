@@ -29,6 +29,10 @@ public:
     // save or the save at exit); the mirror is empty now.
     virtual void MirrorSaved(const std::filesystem::path& file) = 0;
 
+    // Every line of the mirror was written to a stream that has them once
+    // written (a pipe or a terminal, named by `stream`), with nothing to sync.
+    virtual void MirrorDelivered(const std::filesystem::path& stream) { MirrorSaved(stream); }
+
     // The grid's rows were written completely to file (a manual save).
     virtual void GridSaved(const std::filesystem::path& file) = 0;
 };

@@ -68,7 +68,9 @@ bool RecordLog::SaveMirror() {
         return false;
     }
     mirror.Empty();
-    if (observer)
+    if (observer && mirrorDelivers)
+        observer->MirrorDelivered(file);
+    else if (observer)
         observer->MirrorSaved(file);
     return true;
 }

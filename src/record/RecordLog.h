@@ -41,6 +41,9 @@ public:
     static MirrorWriter AutoSaveFiles(std::filesystem::path directory);
 
     void SetMirrorWriter(MirrorWriter writer) { mirrorWriter = std::move(writer); }
+    // The mirror writer hands the lines to a stream that has them once it
+    // returns (standard output): the observer is told so, not of a file.
+    void SetMirrorDelivers(bool delivers) { mirrorDelivers = delivers; }
     // Told of every line, after the mirror has it.
     void SetLineListener(std::function<void(const LogLine&)> listener) {
         lineListener = std::move(listener);
@@ -74,6 +77,7 @@ private:
     std::function<void(const LogLine&)> lineListener;
     std::function<void(const std::string&)> saveFailed;
     LogObserver* observer = nullptr;
+    bool mirrorDelivers = false;
 };
 
 } // namespace lrf

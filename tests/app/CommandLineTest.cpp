@@ -89,7 +89,25 @@ TEST(CommandLine, StoreAddressesAreReadOrRefusedClearly) {
         {{}, "postgresql://lrf@db/survey?password=hunter2", std::nullopt, "PGPASSFILE"},
         {{"--store", "mysql://lrf@db/survey"}, "", std::nullopt, "must begin with postgresql://"},
         {{"--store", "postgresql://lrf@db:99999/survey"}, "", std::nullopt, "port"},
-        {{"--store", "postgresql://lrf@db/survey?sslmode=require"}, "", std::nullopt, "sslmode"},
+        // Every other libpq parameter goes to libpq as given; one it does not know is refused.
+        {{"--store", "postgresql://lrf@db/survey?sslmode=verify-full&sslrootcert=/etc/ca%20x.pem"
+                     "&connect_timeout=5&application_name=yard%20one"},
+         "",
+         StoreTarget{"lrf",
+                     "db",
+                     0,
+                     "survey",
+                     {{"sslmode", "verify-full"},
+                      {"sslrootcert", "/etc/ca x.pem"},
+                      {"connect_timeout", "5"},
+                      {"application_name", "yard one"}}},
+         ""},
+        {{"--store", "postgresql://lrf@db/survey?sslmode=require&sslmod=x"},
+         "",
+         std::nullopt,
+         "sslmod"},
+        {{"--store", "postgresql://lrf@db/survey?sslpassword=x"}, "", std::nullopt, ".pgpass"},
+        {{"--store", "postgresql://lrf@db/survey?options=a%3Bb"}, "", std::nullopt, "';'"},
         {{"--store", "postgresql://lrf@db/surv%zzey"}, "", std::nullopt, "%-escape"},
     };
     for (const Case& c : cases) {

@@ -111,7 +111,7 @@ public:
 
     // The store address of the tests' stations.
     lrf::journal::StoreTarget Target() const {
-        return {kUser, dir.path().string(), port, "postgres"};
+        return {kUser, dir.path().string(), port, "postgres", {}};
     }
     const std::filesystem::path& Folder() const { return dir.path(); }
 

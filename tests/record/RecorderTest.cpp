@@ -96,7 +96,7 @@ TEST_F(RecorderTest, RecordCarriesValuesUnitsTimeAndFreeTexts) {
     EXPECT_EQ(r.DistanceUnitName, "Ft");
     EXPECT_EQ(r.SpeedText, "---.-");
     EXPECT_EQ(r.SpeedUnitName, "MPH");
-    EXPECT_EQ(r.DateTimeText, "2024/03/05 14:07:39.52");
+    EXPECT_EQ(r.DateTimeText, "2024/03/05 14:07:39.052");
     EXPECT_EQ(r.Model, "LRF-900");
     EXPECT_EQ(r.InstrumentCode, "A17");
     EXPECT_EQ(r.Place, "Bridge");
@@ -135,7 +135,7 @@ TEST_F(RecorderTest, LocaleSeparatorsInNumbersAndTimeStamp) {
               RecordOutcome::Recorded);
     EXPECT_EQ(log.messages[0].record.DistanceText, "  12,3");
     EXPECT_EQ(log.messages[0].record.SpeedText, "  45,6");
-    EXPECT_EQ(log.messages[0].record.DateTimeText, "2024.12.31 09:05:07.5");
+    EXPECT_EQ(log.messages[0].record.DateTimeText, "2024.12.31 09:05:07.005");
     // The no-value texts stay as they are written, whatever the locale.
     ASSERT_EQ(recorder.Record(MeasurementInputs{}, kTexts, kTime, german), RecordOutcome::Recorded);
     EXPECT_EQ(log.messages[1].record.DistanceText, "----.-");
@@ -247,16 +247,16 @@ TEST(LocalTime, TimeStampAndAutoSaveStem) {
         const char* stem;
     };
     const Case cases[] = {
-        {{2024, 3, 5, 14, 7, 39, 52}, "2024/03/05 14:07:39.52", "20240305143907"},
-        {{2024, 3, 5, 14, 7, 39, 0}, "2024/03/05 14:07:39.0", "20240305143907"},
+        {{2024, 3, 5, 14, 7, 39, 52}, "2024/03/05 14:07:39.052", "20240305143907"},
+        {{2024, 3, 5, 14, 7, 39, 0}, "2024/03/05 14:07:39.000", "20240305143907"},
         {{2024, 12, 31, 0, 59, 1, 999}, "2024/12/31 00:59:01.999", "20241231000159"},
-        {{987, 1, 1, 23, 0, 0, 7}, "0987/01/01 23:00:00.7", "09870101230000"},
+        {{987, 1, 1, 23, 0, 0, 7}, "0987/01/01 23:00:00.007", "09870101230000"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(RecordTimeStamp(c.t, {}), c.stamp);
         EXPECT_EQ(AutoSaveStem(c.t), c.stem);
     }
-    EXPECT_EQ(RecordTimeStamp(cases[0].t, {".", "-", "."}), "2024-03-05 14.07.39.52");
+    EXPECT_EQ(RecordTimeStamp(cases[0].t, {".", "-", "."}), "2024-03-05 14.07.39.052");
 }
 
 TEST(LocalTime, NowIsAPlausibleLocalTime) {

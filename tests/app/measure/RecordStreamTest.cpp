@@ -67,7 +67,7 @@ TEST(RecordStream, JsonLinesParseWithTheLogsValues) {
         EXPECT_EQ(o.value("speed_unit"), "KPH");
         EXPECT_EQ(o.value("place"), "=1+2");
         EXPECT_EQ(o.value("model"), "a \"b\"\\c");
-        EXPECT_EQ(o.value("date_time"), "2026/12/09 03:04:05.6");
+        EXPECT_TRUE(o.value("date_time").toString().startsWith("2026-12-09T03:04:05.006")) << line;
         EXPECT_EQ(o.keys().size(), 10);
     }
 }
@@ -95,6 +95,25 @@ TEST(RecordStream, WritesARowOnceItIsComplete) {
               "1, 123.4,M,  45.6,KPH,'=1+2,,2026/12/09 03:04:05.6,\"a \"\"b\"\"\\c\",\r\n"
               "2, 123.5,M,---.-,KPH,'=1+2,,2026/12/09 03:04:05.6,\"a \"\"b\"\"\\c\",\r\n");
     EXPECT_EQ(log.Mirror().Lines().size(), 3u);
+}
+
+// The time stamp as ISO 8601 with milliseconds and the offset the zone had at
+// that time; a cell that is no time stamp stays as it is.
+TEST(RecordStream, TimeStampsBecomeIso8601WithTheirOffset) {
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
+    const std::pair<const char*, const char*> cases[] = {
+        {"2026/12/09 15:39:07.052", "2026-12-09T15:39:07.052+01:00"},
+        {"2026-07-01 00:00:00.5", "2026-07-01T00:00:00.005+02:00"},
+        {"2026.12.31 23.59.59.999", "2026-12-31T23:59:59.999+01:00"},
+        {"no time", "no time"},
+    };
+    for (const auto& [cell, iso] : cases)
+        EXPECT_EQ(RecordStream::IsoTime(cell), iso) << cell;
+    if (zone.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", zone);
 }
 
 // A reader that went away is a failure the program can see, not a crash.

@@ -188,7 +188,7 @@ TEST_F(LogWindowTest, RecorderDrivesTheWindowThroughSynchronousEvents) {
     recorder.Record(distance, texts, now, {});
     EXPECT_EQ(window.RowCount(), 3);
     EXPECT_EQ(Row(1), (QStringList{"1", "  12.3", "M", "  45.6", "KPH", "Quay", "Mast",
-                                   "2024/03/05 14:07:39.52", "X1", "C7"}));
+                                   "2024/03/05 14:07:39.052", "X1", "C7"}));
     EXPECT_EQ(window.Cells(3, 2), "---.-");
     EXPECT_EQ(window.Mirror().Lines().size(), 3u);
 
