@@ -5,6 +5,9 @@
 #include "CommandSender.h"
 #include "ImageButton.h"
 #include "ImageList.h"
+#include "Accessibility.h"
+#include "Fonts.h"
+#include "WindowPlaces.h"
 #include "LogActions.h"
 #include "LogWindowSink.h"
 #include "MeasurementController.h"
@@ -23,7 +26,10 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QGraphicsDropShadowEffect>
+#include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 
 #include <string>
@@ -94,41 +100,33 @@ void TForm1::attachLogWindow(TFrmShowData& logWindow) {
 }
 
 void TForm1::setUpLook() {
-    // Where the design's fonts are missing, narrow faces of similar width
-    // keep the captions inside their controls.
-    QFont font;
-    font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("Nimbus Sans Narrow"),
-                      QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Sans Serif")});
-    font.setPixelSize(13);
+    // The window's sizes hold the texts in the narrow face of Fonts.h; the
+    // title and the version shrink where a fallback face is wider.
+    const QFont font = TextFont(13);
     setFont(font);
     // A widget with a style sheet of its own does not take its parent's font.
     for (ImageButton* button : findChildren<ImageButton*>())
         button->setFont(font);
-    move(338, 324);
+    move(kMainWindowPlace);
     resize(768, 313);
 
-    QPalette white = ui_->RzPanel1->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    ui_->RzPanel1->setPalette(white);
+    // The title band: white with black text in a light theme, the palette's
+    // field colours (face and text together) in any other.
+    ui_->RzPanel1->setBackgroundRole(QPalette::Base);
+    for (QLabel* label : {ui_->AALabel1, ui_->AALabel2})
+        label->setForegroundRole(QPalette::Text);
     ui_->Image1->setPixmap(Logo());
+    HideFromAccessibility(*ui_->Image1);
 
-    QFont title;
-    title.setFamilies({QStringLiteral("System"), QStringLiteral("DejaVu Sans Condensed"),
-                       QStringLiteral("Nimbus Sans Narrow"), QStringLiteral("Sans Serif")});
-    title.setPixelSize(20);
-    title.setBold(true);
-    ui_->AALabel1->setFont(title);
+    ui_->AALabel1->setFont(FittedFont(TextFont(20, true), {ui_->AALabel1->text()},
+                                      ui_->AALabel1->size()));
     auto* shadow = new QGraphicsDropShadowEffect(ui_->AALabel1);
     shadow->setOffset(2, 2);
     shadow->setBlurRadius(2);
     shadow->setColor(QColor(160, 160, 160));
     ui_->AALabel1->setGraphicsEffect(shadow);
-    QFont version;
-    version.setFamilies(
-        {QStringLiteral("Arial"), QStringLiteral("Nimbus Sans"), QStringLiteral("Sans Serif")});
-    version.setPixelSize(48);
-    version.setBold(true);
-    ui_->AALabel2->setFont(version);
+    ui_->AALabel2->setFont(
+        FittedFont(VersionFont(48), {ui_->AALabel2->text()}, ui_->AALabel2->size()));
 
     ui_->btnOpenCom->setImageIndex(imgPortClosed);
     ui_->btnRecordData->setImageIndex(imgRecord);
@@ -144,6 +142,70 @@ void TForm1::setUpLook() {
 
     ui_->RzNumericEdit1->setValue(0);
     ui_->RzNumericEdit2->setValue(MeasurementController::kRotationIntervalMs);
+    setUpAccess();
+}
+
+// For a screen reader and the keyboard: names that tell the controls apart,
+// the labels joined to their fields, keys for the buttons, shown in the tool
+// tips. The captions themselves stay as they are.
+void TForm1::setUpAccess() {
+    struct Named {
+        ImageButton* button;
+        const char* idle;
+        const char* busy; // while it shows busyImage; nullptr: no second name
+        int busyImage;
+        QKeySequence key;
+    };
+    const Named buttons[] = {
+        {ui_->btnOpenCom, "Open port", "Close port", imgPortOpen, QKeySequence(Qt::ALT | Qt::Key_O)},
+        {ui_->btnClearData, "Clear log", nullptr, imgNone, QKeySequence(Qt::ALT | Qt::Key_C)},
+        {ui_->btnSaveData, "Save log", nullptr, imgNone, QKeySequence(Qt::ALT | Qt::Key_S)},
+        {ui_->btnRecordData, "Start recording", "Stop recording", imgRunning,
+         QKeySequence(Qt::ALT | Qt::Key_R)},
+        {ui_->btnShowData, "Show log window", nullptr, imgNone, QKeySequence(Qt::ALT | Qt::Key_D)},
+        {ui_->btnExit, "Exit", nullptr, imgNone, QKeySequence(Qt::ALT | Qt::Key_X)},
+        {ui_->RzBitBtn5, "Single distance", nullptr, imgNone, QKeySequence(Qt::Key_F5)},
+        {ui_->RzBitBtn6, "Continuous distance run", "Stop continuous distance run", imgRunning,
+         QKeySequence(Qt::Key_F6)},
+        {ui_->RzBitBtn8, "Single speed", nullptr, imgNone, QKeySequence(Qt::Key_F7)},
+        {ui_->RzBitBtn9, "Continuous speed run", "Stop continuous speed run", imgRunning,
+         QKeySequence(Qt::Key_F8)},
+        {ui_->RzBitBtn7, "Rotation run", "Stop rotation run", imgRunning, QKeySequence(Qt::Key_F9)},
+    };
+    for (const Named& n : buttons) {
+        const QString idle = QString::fromLatin1(n.idle);
+        n.button->setAccessibleNames(idle, n.busy ? QString::fromLatin1(n.busy) : QString(),
+                                     n.busyImage);
+        n.button->setToolTip(idle + QStringLiteral(" (") +
+                             n.key.toString(QKeySequence::NativeText) + QLatin1Char(')'));
+        auto* shortcut = new QShortcut(n.key, this);
+        ImageButton* button = n.button;
+        connect(shortcut, &QShortcut::activated, button, [button] {
+            if (button->isEnabled() && button->isVisible())
+                button->animateClick();
+        });
+    }
+
+    const std::pair<QWidget*, const char*> fields[] = {
+        {ui_->cbbComPort, "Serial port"},
+        {ui_->cbbBaudRate, "Baud rate"},
+        {ui_->RzEdit1, "Model"},
+        {ui_->RzEdit2, "LRF code"},
+        {ui_->RzEdit3, "Place"},
+        {ui_->RzEdit4, "Destination"},
+        {ui_->RzNumericEdit1, "Shots of a continuous run"},
+        {ui_->RzNumericEdit2, "Rotation period in milliseconds"},
+    };
+    for (const auto& [field, name] : fields)
+        field->setAccessibleName(QString::fromLatin1(name));
+    const std::pair<QLabel*, QWidget*> buddies[] = {
+        {ui_->RzLabel1, ui_->cbbComPort},      {ui_->RzLabel2, ui_->cbbBaudRate},
+        {ui_->RzLabel9, ui_->RzEdit1},         {ui_->RzLabel11, ui_->RzEdit2},
+        {ui_->RzLabel15, ui_->RzEdit3},        {ui_->RzLabel16, ui_->RzEdit4},
+        {ui_->RzLabel5, ui_->RzNumericEdit1},  {ui_->RzLabel6, ui_->RzNumericEdit2},
+    };
+    for (const auto& [label, field] : buddies)
+        label->setBuddy(field);
 }
 
 // The units' announcements, each to the window's handler for it. Direct: the
@@ -224,9 +286,21 @@ void TForm1::setCaptions() {
 void TForm1::showEvent(QShowEvent* event) {
     if (!shown_) {
         shown_ = true;
+        placeOnScreen();
         FormShow();
     }
     QWidget::showEvent(event);
+}
+
+// On the screen that holds the mouse, at the design's place where it has room.
+void TForm1::placeOnScreen() {
+    const QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QSize frame = frameGeometry().size().expandedTo(size());
+    move(MainWindowPlace(screen->geometry(), screen->availableGeometry(), frame).topLeft());
 }
 
 void TForm1::FormShow() {
