@@ -91,7 +91,7 @@ TFrmShowData::~TFrmShowData() = default;
 
 void TFrmShowData::InitGrid() {
     const QFontMetrics metrics(ui->StringGrid1->horizontalHeader()->font());
-    const int margins = 2 * ui->StringGrid1->style()->pixelMetric(QStyle::PM_HeaderMargin) + 2;
+    const int margins = 2 * ui->StringGrid1->style()->pixelMetric(QStyle::PM_HeaderMargin);
     for (int column = 0; column < ColumnCount; ++column) {
         const auto i = static_cast<std::size_t>(column);
         const std::string_view header = LoadStr(kLogColumnHeaders[i]);

@@ -104,7 +104,7 @@ void ReadoutPanel::fitSelectorFont() {
         option.frame = true;
         const QRect field = selector_->style()->subControlRect(
             QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, selector_);
-        if (FittingPixelSize(font, layout_.items, QSize(field.width(), 1000)) == size)
+        if (FittingPixelSize(font, layout_.items, QSize(field.width() - 4, 1000)) == size)
             break;
     }
 }
