@@ -130,15 +130,22 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
 QStringList WithoutQtOptions(int argc, char** argv) {
     // Qt's options that take the next argument as their value, and those that
     // stand alone; each also with two dashes. A few more take "=value".
-    static const QStringList withValue{
-        QStringLiteral("platform"),   QStringLiteral("platformpluginpath"),
-        QStringLiteral("platformtheme"), QStringLiteral("plugin"),
-        QStringLiteral("qwindowgeometry"), QStringLiteral("geometry"),
-        QStringLiteral("qwindowtitle"), QStringLiteral("title"),
-        QStringLiteral("qwindowicon"), QStringLiteral("icon"),
-        QStringLiteral("session"),    QStringLiteral("style"),
-        QStringLiteral("stylesheet"), QStringLiteral("display"),
-        QStringLiteral("name"),       QStringLiteral("visual")};
+    static const QStringList withValue{QStringLiteral("platform"),
+                                       QStringLiteral("platformpluginpath"),
+                                       QStringLiteral("platformtheme"),
+                                       QStringLiteral("plugin"),
+                                       QStringLiteral("qwindowgeometry"),
+                                       QStringLiteral("geometry"),
+                                       QStringLiteral("qwindowtitle"),
+                                       QStringLiteral("title"),
+                                       QStringLiteral("qwindowicon"),
+                                       QStringLiteral("icon"),
+                                       QStringLiteral("session"),
+                                       QStringLiteral("style"),
+                                       QStringLiteral("stylesheet"),
+                                       QStringLiteral("display"),
+                                       QStringLiteral("name"),
+                                       QStringLiteral("visual")};
     static const QStringList alone{QStringLiteral("reverse"), QStringLiteral("testability"),
                                    QStringLiteral("nograb"),  QStringLiteral("dograb"),
                                    QStringLiteral("sync"),    QStringLiteral("widgetcount")};

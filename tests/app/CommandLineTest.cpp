@@ -174,7 +174,8 @@ TEST(CommandLine, QtsOwnOptionsAreSetAsideBeforeTheApplicationExists) {
         {{"lrfcontrol", "-style=fusion", "-qwindowgeometry", "800x600", "-session", "s1"},
          {"lrfcontrol"}},
         // Ours and unknown ones stay, and so does a value that looks like Qt's.
-        {{"lrfcontrol", "--bogus", "--station", "-reverse"}, {"lrfcontrol", "--bogus", "--station"}},
+        {{"lrfcontrol", "--bogus", "--station", "-reverse"},
+         {"lrfcontrol", "--bogus", "--station"}},
         {{"lrfcontrol", "--port", "platform"}, {"lrfcontrol", "--port", "platform"}},
     };
     for (const auto& [args, expected] : cases) {

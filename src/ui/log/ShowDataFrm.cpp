@@ -4,6 +4,7 @@
 #include "CsvFile.h"
 #include "CsvFormat.h"
 #include "Dialogs.h"
+#include "Fonts.h"
 #include "LocalTime.h"
 #include "LogColumns.h"
 #include "LogEvents.h"
@@ -12,7 +13,6 @@
 #include "LogStatusBar.h"
 #include "StringTable.h"
 #include "WindowPlaces.h"
-#include "Fonts.h"
 #include "ui_ShowDataFrm.h"
 
 #include <QApplication>
@@ -21,10 +21,10 @@
 #include <QFile>
 #include <QFontMetrics>
 #include <QHeaderView>
-#include <QStyle>
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QStyle>
 
 #include <algorithm>
 #include <array>
@@ -96,9 +96,9 @@ void TFrmShowData::InitGrid() {
         const auto i = static_cast<std::size_t>(column);
         const std::string_view header = LoadStr(kLogColumnHeaders[i]);
         grid->SetHeader(column, std::string(header));
-        const int needed =
-            metrics.horizontalAdvance(QString::fromUtf8(header.data(), static_cast<int>(header.size()))) +
-            margins;
+        const int needed = metrics.horizontalAdvance(
+                               QString::fromUtf8(header.data(), static_cast<int>(header.size()))) +
+                           margins;
         fittedWidths[i] = std::max(kColumnWidths[i], needed);
         longestTexts[i] = 0;
         ui->StringGrid1->setColumnWidth(column, fittedWidths[i]);
@@ -229,17 +229,16 @@ void TFrmShowData::DataAdd(const TAData& record, int wParam) {
 // the digits are all equally wide, so the numbers and times need no more.
 void TFrmShowData::FitColumns(int row, int firstColumn) {
     const QFontMetrics metrics(ui->StringGrid1->font());
-    const int margins = 2 * (ui->StringGrid1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1) + 2;
+    const int margins =
+        2 * (ui->StringGrid1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1) + 2;
     for (int column = firstColumn; column < ColumnCount; ++column) {
         const auto i = static_cast<std::size_t>(column);
         const std::string& text = grid->Cell(column, row);
         const bool freeText = column == 5 || column == 6 || column == 8 || column == 9;
-        if (text.size() < longestTexts[i] ||
-            (text.size() == longestTexts[i] && !freeText))
+        if (text.size() < longestTexts[i] || (text.size() == longestTexts[i] && !freeText))
             continue;
         longestTexts[i] = text.size();
-        const int needed =
-            metrics.horizontalAdvance(QString::fromStdString(text)) + margins;
+        const int needed = metrics.horizontalAdvance(QString::fromStdString(text)) + margins;
         if (needed > fittedWidths[i]) {
             fittedWidths[i] = needed;
             ui->StringGrid1->setColumnWidth(column, needed);

@@ -1,5 +1,7 @@
 #include "ImageButton.h"
 
+#include "Fonts.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 
@@ -21,8 +23,7 @@ QString ImageButton::StyleFor(const QPalette& palette) {
     const bool light = palette.color(QPalette::ButtonText).lightness() < 128;
     const QColor face = light ? QColor(244, 244, 240) : palette.color(QPalette::Button);
     const QColor text = palette.color(QPalette::ButtonText);
-    const QColor pressedFace =
-        light ? QColor(106, 141, 244) : palette.color(QPalette::Highlight);
+    const QColor pressedFace = light ? QColor(106, 141, 244) : palette.color(QPalette::Highlight);
     const QColor pressedText = light ? QColor(Qt::white) : palette.color(QPalette::HighlightedText);
     const QColor border = light ? QColor(160, 160, 160) : palette.color(QPalette::Mid);
     const QColor disabledText = palette.color(QPalette::Disabled, QPalette::ButtonText);
@@ -52,6 +53,14 @@ void ImageButton::setGlyph(Glyph glyph) {
     imageIndex_ = imgNone;
     setIcon(ButtonGlyph(glyph));
     nameState();
+}
+
+void ImageButton::fitCaptions(const QStringList& captions) {
+    // The border is two pixels under the mouse and with the focus, the padding
+    // two; the icon keeps a gap of four to the text.
+    const int iconRoom = icon().isNull() ? 0 : iconSize().width() + 4;
+    const QSize room(width() - 2 * (2 + 2) - iconRoom, height() - 2 * (2 + 1));
+    setFont(FittedFont(font(), captions, room));
 }
 
 void ImageButton::setAccessibleNames(const QString& idle, const QString& busy, int busyImage) {

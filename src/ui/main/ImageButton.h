@@ -26,8 +26,11 @@ public:
 
     // The name a screen reader says: `idle`, or `busy` while the button shows
     // the image `busyImage` (its running or open state).
-    void setAccessibleNames(const QString& idle, const QString& busy = {},
-                            int busyImage = imgNone);
+    void setAccessibleNames(const QString& idle, const QString& busy = {}, int busyImage = imgNone);
+
+    // Sets the largest text size, up to the button's font's, at which every
+    // caption fits beside the icon inside the border and padding.
+    void fitCaptions(const QStringList& captions);
 
     // The style sheet of the face, border and text for a palette.
     static QString StyleFor(const QPalette& palette);

@@ -1,13 +1,12 @@
 #include "MainFrm.h"
 
+#include "Accessibility.h"
 #include "Application.h"
 #include "CPort.h"
 #include "CommandSender.h"
+#include "Fonts.h"
 #include "ImageButton.h"
 #include "ImageList.h"
-#include "Accessibility.h"
-#include "Fonts.h"
-#include "WindowPlaces.h"
 #include "LogActions.h"
 #include "LogWindowSink.h"
 #include "MeasurementController.h"
@@ -22,6 +21,7 @@
 #include "ShowDataFrm.h"
 #include "Texts.h"
 #include "Units.h"
+#include "WindowPlaces.h"
 #include "ui_MainFrm.h"
 
 #include <QCloseEvent>
@@ -31,6 +31,8 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 
 #include <string>
 #include <vector>
@@ -118,8 +120,8 @@ void TForm1::setUpLook() {
     ui_->Image1->setPixmap(Logo());
     HideFromAccessibility(*ui_->Image1);
 
-    ui_->AALabel1->setFont(FittedFont(TextFont(20, true), {ui_->AALabel1->text()},
-                                      ui_->AALabel1->size()));
+    ui_->AALabel1->setFont(
+        FittedFont(TextFont(20, true), {ui_->AALabel1->text()}, ui_->AALabel1->size()));
     auto* shadow = new QGraphicsDropShadowEffect(ui_->AALabel1);
     shadow->setOffset(2, 2);
     shadow->setBlurRadius(2);
@@ -155,30 +157,85 @@ void TForm1::setUpAccess() {
         const char* busy; // while it shows busyImage; nullptr: no second name
         int busyImage;
         QKeySequence key;
+        std::vector<int> captions; // every caption the button shows
     };
     const Named buttons[] = {
-        {ui_->btnOpenCom, "Open port", "Close port", imgPortOpen, QKeySequence(Qt::ALT | Qt::Key_O)},
-        {ui_->btnClearData, "Clear log", nullptr, imgNone, QKeySequence(Qt::ALT | Qt::Key_C)},
-        {ui_->btnSaveData, "Save log", nullptr, imgNone, QKeySequence(Qt::ALT | Qt::Key_S)},
-        {ui_->btnRecordData, "Start recording", "Stop recording", imgRunning,
-         QKeySequence(Qt::ALT | Qt::Key_R)},
-        {ui_->btnShowData, "Show log window", nullptr, imgNone, QKeySequence(Qt::ALT | Qt::Key_D)},
-        {ui_->btnExit, "Exit", nullptr, imgNone, QKeySequence(Qt::ALT | Qt::Key_X)},
-        {ui_->RzBitBtn5, "Single distance", nullptr, imgNone, QKeySequence(Qt::Key_F5)},
-        {ui_->RzBitBtn6, "Continuous distance run", "Stop continuous distance run", imgRunning,
-         QKeySequence(Qt::Key_F6)},
-        {ui_->RzBitBtn8, "Single speed", nullptr, imgNone, QKeySequence(Qt::Key_F7)},
-        {ui_->RzBitBtn9, "Continuous speed run", "Stop continuous speed run", imgRunning,
-         QKeySequence(Qt::Key_F8)},
-        {ui_->RzBitBtn7, "Rotation run", "Stop rotation run", imgRunning, QKeySequence(Qt::Key_F9)},
+        {ui_->btnOpenCom,
+         "Open port",
+         "Close port",
+         imgPortOpen,
+         QKeySequence(Qt::ALT | Qt::Key_O),
+         {strOpenCom, strCloseCom}},
+        {ui_->btnClearData,
+         "Clear log",
+         nullptr,
+         imgNone,
+         QKeySequence(Qt::ALT | Qt::Key_C),
+         {strClearData}},
+        {ui_->btnSaveData,
+         "Save log",
+         nullptr,
+         imgNone,
+         QKeySequence(Qt::ALT | Qt::Key_S),
+         {strSaveData}},
+        {ui_->btnRecordData,
+         "Start recording",
+         "Stop recording",
+         imgRunning,
+         QKeySequence(Qt::ALT | Qt::Key_R),
+         {strRecordData, strStopRecord}},
+        {ui_->btnShowData,
+         "Show log window",
+         nullptr,
+         imgNone,
+         QKeySequence(Qt::ALT | Qt::Key_D),
+         {strDisplayData}},
+        {ui_->btnExit, "Exit", nullptr, imgNone, QKeySequence(Qt::ALT | Qt::Key_X), {strExit}},
+        {ui_->RzBitBtn5,
+         "Single distance",
+         nullptr,
+         imgNone,
+         QKeySequence(Qt::Key_F5),
+         {strSingleTesting}},
+        {ui_->RzBitBtn6,
+         "Continuous distance run",
+         "Stop continuous distance run",
+         imgRunning,
+         QKeySequence(Qt::Key_F6),
+         {strContinuousTesting, strStopTesting}},
+        {ui_->RzBitBtn8,
+         "Single speed",
+         nullptr,
+         imgNone,
+         QKeySequence(Qt::Key_F7),
+         {strSingleTesting}},
+        {ui_->RzBitBtn9,
+         "Continuous speed run",
+         "Stop continuous speed run",
+         imgRunning,
+         QKeySequence(Qt::Key_F8),
+         {strContinuousTesting, strStopTesting}},
+        {ui_->RzBitBtn7,
+         "Rotation run",
+         "Stop rotation run",
+         imgRunning,
+         QKeySequence(Qt::Key_F9),
+         {strRotationMeasure, strStopTesting}},
     };
     for (const Named& n : buttons) {
+        QStringList captions;
+        for (const int number : n.captions)
+            captions << LoadText(number);
+        n.button->fitCaptions(captions);
         const QString idle = QString::fromLatin1(n.idle);
         n.button->setAccessibleNames(idle, n.busy ? QString::fromLatin1(n.busy) : QString(),
                                      n.busyImage);
         n.button->setToolTip(idle + QStringLiteral(" (") +
                              n.key.toString(QKeySequence::NativeText) + QLatin1Char(')'));
         auto* shortcut = new QShortcut(n.key, this);
+        // The measuring keys work from the log window and the chart too.
+        if (n.key[0].key() >= Qt::Key_F5 && n.key[0].key() <= Qt::Key_F9)
+            shortcut->setContext(Qt::ApplicationShortcut);
         ImageButton* button = n.button;
         connect(shortcut, &QShortcut::activated, button, [button] {
             if (button->isEnabled() && button->isVisible())
@@ -198,11 +255,23 @@ void TForm1::setUpAccess() {
     };
     for (const auto& [field, name] : fields)
         field->setAccessibleName(QString::fromLatin1(name));
+
+    // The baud rates whole in their box ("Custom" is the widest).
+    QComboBox& baud = *ui_->cbbBaudRate;
+    QStyleOptionComboBox option;
+    option.initFrom(&baud);
+    option.frame = true;
+    const QRect field = baud.style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                     QStyle::SC_ComboBoxEditField, &baud);
+    QStringList rates;
+    for (int i = 0; i < baud.count(); ++i)
+        rates << baud.itemText(i);
+    baud.setFont(FittedFont(baud.font(), rates, QSize(field.width() - 4, baud.height())));
     const std::pair<QLabel*, QWidget*> buddies[] = {
-        {ui_->RzLabel1, ui_->cbbComPort},      {ui_->RzLabel2, ui_->cbbBaudRate},
-        {ui_->RzLabel9, ui_->RzEdit1},         {ui_->RzLabel11, ui_->RzEdit2},
-        {ui_->RzLabel15, ui_->RzEdit3},        {ui_->RzLabel16, ui_->RzEdit4},
-        {ui_->RzLabel5, ui_->RzNumericEdit1},  {ui_->RzLabel6, ui_->RzNumericEdit2},
+        {ui_->RzLabel1, ui_->cbbComPort},     {ui_->RzLabel2, ui_->cbbBaudRate},
+        {ui_->RzLabel9, ui_->RzEdit1},        {ui_->RzLabel11, ui_->RzEdit2},
+        {ui_->RzLabel15, ui_->RzEdit3},       {ui_->RzLabel16, ui_->RzEdit4},
+        {ui_->RzLabel5, ui_->RzNumericEdit1}, {ui_->RzLabel6, ui_->RzNumericEdit2},
     };
     for (const auto& [label, field] : buddies)
         label->setBuddy(field);

@@ -3,11 +3,12 @@
 #include "Fonts.h"
 
 #include <QAbstractItemView>
+#include <QEvent>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QStyledItemDelegate>
 #include <QStyleOptionComboBox>
+#include <QStyledItemDelegate>
 
 #include <algorithm>
 

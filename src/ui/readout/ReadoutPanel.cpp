@@ -1,9 +1,9 @@
 #include "ReadoutPanel.h"
 
+#include "Accessibility.h"
 #include "DigitCell.h"
 #include "DigitCodes.h"
 #include "DigitRenderer.h"
-#include "Accessibility.h"
 #include "Fonts.h"
 #include "Units.h"
 

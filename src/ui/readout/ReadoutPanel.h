@@ -57,9 +57,9 @@ protected:
         const char* cellNamePrefix;
         int firstCellNumber;
         const char* selectorName;
-        const char* quantity;      // "Distance", said before the value
-        const char* noValue;       // "no distance"
-        QStringList unitWords;     // the selector's units in words
+        const char* quantity;       // "Distance", said before the value
+        const char* noValue;        // "no distance"
+        QStringList unitWords;      // the selector's units in words
         const char* selectorSpoken; // the selector's accessible name
     };
 

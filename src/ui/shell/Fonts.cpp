@@ -19,8 +19,8 @@ void Load(const FontFace& face) {
                               QString::fromLatin1(kSystemFontFolder)};
     for (const char* file : {face.regularFile, face.boldFile})
         for (const QString& folder : folders)
-            if (QFontDatabase::addApplicationFont(QDir(folder).filePath(
-                    QString::fromLatin1(file))) >= 0)
+            if (QFontDatabase::addApplicationFont(
+                    QDir(folder).filePath(QString::fromLatin1(file))) >= 0)
                 break;
 }
 

@@ -37,8 +37,8 @@ WindowPair PlaceWindowPair(const QRect& mainFrame, const QSize& logSize, const Q
     // Stacked, moved up as far as needed (and inside the screen sideways).
     QRect main = Inside(mainFrame, available);
     if (available.bottom() - main.bottom() < logSize.height())
-        main.moveTop(std::max(available.top(),
-                              available.bottom() + 1 - logSize.height() - main.height()));
+        main.moveTop(
+            std::max(available.top(), available.bottom() + 1 - logSize.height() - main.height()));
     QRect log = Inside(Below(main, logSize), available);
     const int left_below = available.bottom() - main.bottom();
     if (log.intersects(main) && left_below >= smallestLog)
@@ -52,10 +52,9 @@ QRect ChartPlace(const QRect& logFrame, const QSize& size, const QRect& availabl
     for (const QRect& place : {right, left})
         if (available.contains(place))
             return place;
-    return Inside(QRect(available.bottomRight() - QPoint(size.width(), size.height()) +
-                            QPoint(1, 1),
-                        size),
-                  available);
+    return Inside(
+        QRect(available.bottomRight() - QPoint(size.width(), size.height()) + QPoint(1, 1), size),
+        available);
 }
 
 } // namespace lrf
