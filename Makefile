@@ -1,5 +1,5 @@
 # Set-up, build and test in two commands: `make run` and `make test`.
-.PHONY: all deps deps-run configure build build-app run test wine-test asan-test tsan-test fuzz bench deb package-check journal-check format clean
+.PHONY: all deps deps-run configure build build-app run test wine-test windows windows-check asan-test tsan-test fuzz bench deb package-check journal-check format clean
 
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
@@ -34,6 +34,17 @@ test: build
 # passes when wine64 or mingw-w64 are missing.
 wine-test: deps
 	JOBS=$(JOBS) scripts/run-wine-tests.sh
+
+# Every program for Windows: Qt for Windows built once from Debian's sources into
+# ~/.cache/lrfcontrol (LRF_QT_WINDOWS names another folder), the mingw cross-build,
+# the NSIS installer and the portable zip in build-mingw/packages.
+windows: deps
+	JOBS=$(JOBS) scripts/build-windows.sh
+
+# The Windows build's test suites under Wine, the installer installed silently and
+# the installed programs driven end to end under Wine and Xvfb.
+windows-check: build windows
+	JOBS=$(JOBS) scripts/check-windows.sh build build-mingw
 
 asan-test: deps
 	cmake --preset asan
@@ -71,4 +82,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf build build-asan build-tsan build-fuzz build-mingw
+	rm -rf build build-asan build-tsan build-fuzz build-mingw build-mingw-core

@@ -9,8 +9,16 @@
 #include "RangefinderSimulator.h"
 #include "ShowDataFrm.h"
 
+#include <QSqlDatabase>
+
 #include <memory>
 #include <optional>
+#include <utility>
+
+#ifdef _WIN32
+#include <cstdio>
+#include <windows.h>
+#endif
 
 // Starts the program: the main window first, then the hidden log window, then
 // the message loop. With --simulate a simulated rangefinder runs inside the
@@ -18,10 +26,19 @@
 // be opened and measured at once without an instrument. The options that only
 // print something run without a display, and so do the complaints about
 // bad arguments. Every record also goes into the crash
-// journal; SIGTERM, SIGINT and SIGHUP end the program as Exit does. With
+// journal; SIGTERM, SIGINT and SIGHUP, and on Windows the end of the user's
+// session, end the program as Exit does. With
 // --store (or LRF_STORE) a worker forwards the journal's lines to a record
 // store on a PostgreSQL server.
 int main(int argc, char* argv[]) {
+#ifdef _WIN32
+    // A window program has no console of its own; started from one, it prints its
+    // command-line answers there, unless they are redirected already.
+    if (GetStdHandle(STD_OUTPUT_HANDLE) == nullptr && AttachConsole(ATTACH_PARENT_PROCESS)) {
+        std::freopen("CONOUT$", "w", stdout);
+        std::freopen("CONOUT$", "w", stderr);
+    }
+#endif
     QCoreApplication::setApplicationName(QStringLiteral("lrfcontrol"));
     // A bad argument is told before Qt looks for a display, which it may not find.
     if (const std::optional<int> status = lrf::RefuseBadArguments(argc, argv))
@@ -59,7 +76,14 @@ int main(int argc, char* argv[]) {
                                 lrf::journal::JournalOptions::DefaultPath(),
                                 commandLine.store.has_value());
         std::unique_ptr<lrf::LogStore> store;
-        if (commandLine.store) {
+        if (commandLine.store && !QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
+            // The Windows build has no PostgreSQL client: said once, and the run goes on.
+            lrf::dialogs().showMessage(
+                nullptr, QCoreApplication::applicationName(),
+                QStringLiteral("The record store needs Qt's PostgreSQL driver, which this "
+                               "installation does not have: the records go to the CSV files "
+                               "and the crash journal only."));
+        } else if (commandLine.store) {
             lrf::journal::ForwarderSettings settings;
             settings.target = *commandLine.store;
             settings.station = lrf::LogStore::Station(commandLine.station, version);
@@ -70,12 +94,24 @@ int main(int argc, char* argv[]) {
         lrf::ApplyPortChoice(commandLine, *form.controls().cbbComPort,
                              *form.controls().cbbBaudRate);
         journal.Start();
+        // The end of the program, once: after the event loop, or inside it when the
+        // system asks to end the session (Windows ends the process soon after).
+        bool finished = false;
+        const auto finish = [&] {
+            if (std::exchange(finished, true))
+                return;
+            // Records not yet written by an automatic save are kept in a file of their own.
+            logWindow.SaveMirrorAtExit();
+            journal.Finish();
+            if (store)
+                store->Finish(); // the last lines, while the store takes them
+        };
+        QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, [&form, &finish] {
+            form.btnExitClick();
+            finish();
+        });
         result = app.exec();
-        // Records not yet written by an automatic save are kept in a file of their own.
-        logWindow.SaveMirrorAtExit();
-        journal.Finish();
-        if (store)
-            store->Finish(); // the last lines, while the store takes them
+        finish();
     }
     return result;
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Cross-builds the plain C++ libraries, the serial port component and their tests for
-# Windows with mingw-w64 and runs the tests under Wine (ctest preset "mingw"), then
+# Windows with mingw-w64 and runs the tests under Wine (ctest preset "mingw-core"), then
 # prints the serial round-trip benchmark under Wine beside its Linux figures.
 # Skips, saying so, when wine64 or the mingw-w64 compiler is missing.
 set -euo pipefail
@@ -19,19 +19,19 @@ if [[ ${#missing[@]} -gt 0 ]]; then
 fi
 
 start=$(date +%s)
-cmake --preset mingw >/dev/null
-cmake --build --preset mingw -j "$jobs"
+cmake --preset mingw-core >/dev/null
+cmake --build --preset mingw-core -j "$jobs"
 # A test that fails is run once more on its own and must pass then; the first
 # failure stays in the output above. (Under load a hand-over wait of the MinGW
 # runtime's threads layer used to stall now and then; the component waits with
 # the system's address waits now, and the rerun stays as a guard.)
-if ! ctest --preset mingw -j "$jobs" --timeout 120; then
+if ! ctest --preset mingw-core -j "$jobs" --timeout 120; then
     echo "wine-test: running the failed tests once more, one at a time"
-    ctest --preset mingw --rerun-failed --output-on-failure --timeout 120
+    ctest --preset mingw-core --rerun-failed --output-on-failure --timeout 120
 fi
 
 # The same benchmark on both sides of the port, against the same pty instrument.
-build=build-mingw
+build=build-mingw-core
 export LRF_WINE_BUILD_DIR="$PWD/$build"
 echo "== bench_port_roundtrip under Wine (Win32 backend)"
 # A benchmark that stalls under Wine must not hold up the run: it is given two minutes.

@@ -3,6 +3,7 @@
 #include "CallQueue.h"
 #include "ComBackend.h"
 #include "ComThread.h"
+#include "SimulatedLink.h"
 
 #include <climits>
 
@@ -159,6 +160,8 @@ void TCustomComPort::ApplyQueueSizes() {
 // --- open and close ---------------------------------------------------------------
 
 void TCustomComPort::OpenDevice() {
+    // The name decides the device: an in-process simulated line, else the platform's.
+    backend_ = CreateComBackendFor(port_);
     if (OsError err = backend_->Open(port_))
         throw EComPort(CError_OpenFailed, err);
 }

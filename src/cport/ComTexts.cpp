@@ -7,6 +7,10 @@
 #if __has_include(<libintl.h>)
 #include <libintl.h>
 #define CPORT_HAVE_GETTEXT 1
+#else
+#include "MoCatalogue.h"
+
+#include <cstdlib>
 #endif
 
 #ifdef _WIN32
@@ -62,7 +66,26 @@ std::string Translate(const char* text) {
     });
     return dgettext(kDomain, text);
 #else
-    return text;
+    // Without the C library's gettext: the same catalogues, read here.
+    static const std::optional<MoCatalogue> catalogue = [] {
+        std::string system;
+#ifdef _WIN32
+        wchar_t name[LOCALE_NAME_MAX_LENGTH] = {};
+        if (GetUserDefaultLocaleName(name, LOCALE_NAME_MAX_LENGTH) > 0)
+            for (const wchar_t* c = name; *c; ++c)
+                system.push_back(static_cast<char>(*c));
+#endif
+        const std::string dir = CatalogueDirectory(ProgramDirectory());
+        for (const std::string& language :
+             CatalogueLanguages(std::getenv("LANGUAGE"), std::getenv("LC_ALL"),
+                                std::getenv("LC_MESSAGES"), std::getenv("LANG"), system))
+            if (auto found = MoCatalogue::Load(std::filesystem::path(dir) / language /
+                                               "LC_MESSAGES" / "cport.mo"))
+                return found;
+        return std::optional<MoCatalogue>();
+    }();
+    const std::string* translated = catalogue ? catalogue->Find(text) : nullptr;
+    return translated ? *translated : std::string(text);
 #endif
 }
 

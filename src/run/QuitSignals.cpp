@@ -2,7 +2,13 @@
 
 #include <QSocketNotifier>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <QMetaObject>
+
+#include <csignal>
+#include <mutex>
+#include <windows.h>
+#else
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -28,6 +34,37 @@ extern "C" void OnQuitSignal(int signal) {
 }
 
 } // namespace
+#else
+namespace {
+
+std::mutex instanceMutex;
+QuitSignals* instance = nullptr;
+HANDLE finished = nullptr; // set when the watching object goes
+int interrupts = 0;
+
+// Runs on a thread the system starts for the event.
+BOOL WINAPI OnConsoleControl(DWORD type) {
+    const bool ending =
+        type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT;
+    if (!ending && type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT)
+        return FALSE;
+    HANDLE wait = nullptr;
+    {
+        std::lock_guard lock(instanceMutex);
+        if (!instance || (!ending && ++interrupts > 1))
+            return FALSE; // the system's default: the process ends at once
+        const int signal = ending ? SIGTERM : SIGINT;
+        QuitSignals* target = instance;
+        QMetaObject::invokeMethod(
+            target, [target, signal] { target->Deliver(signal); }, Qt::QueuedConnection);
+        wait = finished;
+    }
+    if (ending && wait)
+        WaitForSingleObject(wait, 4500);
+    return TRUE;
+}
+
+} // namespace
 #endif
 
 QuitSignals::QuitSignals(std::function<void(int)> callback, QObject* parent)
@@ -45,6 +82,18 @@ QuitSignals::QuitSignals(std::function<void(int)> callback, QObject* parent)
         sigaction(kQuitSignals[i], &action, &previous[i]);
     notifier = new QSocketNotifier(pipeEnds[0], QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, &QuitSignals::ReadSignals);
+    watching = true;
+#else
+    std::lock_guard lock(instanceMutex);
+    if (instance)
+        return;
+    if (!finished)
+        finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!finished || !ResetEvent(finished) || !SetConsoleCtrlHandler(OnConsoleControl, TRUE))
+        return;
+    instance = this;
+    interrupts = 0;
+    watching = true;
 #endif
 }
 
@@ -58,16 +107,26 @@ QuitSignals::~QuitSignals() {
     close(pipeEnds[0]);
     close(pipeEnds[1]);
     pipeEnds[0] = pipeEnds[1] = -1;
+#else
+    std::lock_guard lock(instanceMutex);
+    if (instance != this)
+        return;
+    instance = nullptr;
+    SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+    SetEvent(finished); // a waiting handler lets the system end the process
 #endif
+}
+
+void QuitSignals::Deliver(int signal) {
+    if (onSignal)
+        onSignal(signal);
 }
 
 void QuitSignals::ReadSignals() {
 #ifndef _WIN32
     unsigned char number = 0;
-    while (read(pipeEnds[0], &number, 1) == 1) {
-        if (onSignal)
-            onSignal(number);
-    }
+    while (read(pipeEnds[0], &number, 1) == 1)
+        Deliver(number);
 #endif
 }
 

@@ -1,33 +1,19 @@
 #include "RangefinderSimulator.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/eventfd.h>
+#include "SimTransport.h"
+
+#include <system_error>
+
+#ifdef __linux__
 #include <sys/prctl.h>
 #include <sys/resource.h>
-#include <system_error>
-#include <termios.h>
 #include <unistd.h>
+#endif
 
 namespace lrf::sim {
 
-namespace {
-
-[[noreturn]] void throwErrno(const char* what) {
-    throw std::system_error(errno, std::generic_category(), what);
-}
-
-void closeFd(int& fd) {
-    if (fd >= 0)
-        ::close(fd);
-    fd = -1;
-}
-
-} // namespace
-
-RangefinderSimulator::RangefinderSimulator() = default;
+RangefinderSimulator::RangefinderSimulator(SimDevice device)
+    : device_(device) {}
 
 RangefinderSimulator::~RangefinderSimulator() {
     Stop();
@@ -37,35 +23,16 @@ void RangefinderSimulator::Start() {
     if (Running())
         return;
     hungUp_ = false;
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0)
-        throwErrno("posix_openpt");
+    transport_ = device_ == SimDevice::PseudoTerminal ? MakePseudoTerminalTransport()
+                                                      : MakeInProcessTransport();
+    if (!transport_)
+        throw std::system_error(std::make_error_code(std::errc::function_not_supported),
+                                "pseudo-terminal");
     try {
-        if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
-            throwErrno("unlockpt");
-        char name[128];
-        if (::ptsname_r(master_, name, sizeof name) != 0)
-            throwErrno("ptsname_r");
-        devicePath_ = name;
-        keepAlive_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-        if (keepAlive_ < 0)
-            throwErrno("open pseudo-terminal");
-        // Raw until a program configures the port, so that no byte is altered.
-        termios tio{};
-        if (::tcgetattr(keepAlive_, &tio) == 0) {
-            ::cfmakeraw(&tio);
-            ::tcsetattr(keepAlive_, TCSANOW, &tio);
-        }
-        int flags = ::fcntl(master_, F_GETFL);
-        ::fcntl(master_, F_SETFL, flags | O_NONBLOCK);
-        stopFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        if (stopFd_ < 0)
-            throwErrno("eventfd");
+        devicePath_ = transport_->Open();
         thread_ = std::thread([this] { run(); });
     } catch (...) {
-        closeFd(stopFd_);
-        closeFd(keepAlive_);
-        closeFd(master_);
+        transport_.reset();
         devicePath_.clear();
         throw;
     }
@@ -74,12 +41,15 @@ void RangefinderSimulator::Start() {
 void RangefinderSimulator::Stop() {
     if (!thread_.joinable())
         return;
-    const std::uint64_t one = 1;
-    [[maybe_unused]] ssize_t n = ::write(stopFd_, &one, sizeof one);
+    transport_->RequestStop();
     thread_.join();
-    closeFd(stopFd_);
-    closeFd(keepAlive_);
-    closeFd(master_);
+    transport_->Close();
+}
+
+SimLineState RangefinderSimulator::LineState() const {
+    if (!transport_)
+        throw std::system_error(std::make_error_code(std::errc::bad_file_descriptor), "line state");
+    return transport_->LineState();
 }
 
 void RangefinderSimulator::SetSettings(const SimSettings& settings) {
@@ -130,29 +100,21 @@ void RangefinderSimulator::remember(const SimExchange& exchange) {
 }
 
 void RangefinderSimulator::run() {
+#ifdef __linux__
     // The paced bytes and the time stamps should be as exact as the kernel can
     // make them, not rounded up by the default timer slack.
     ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     // An instrument keeps its pace whatever else the machine does: where it may,
     // this thread runs before the programs it talks to.
     ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), -10);
+#endif
     std::uint8_t buffer[256];
     while (!hungUp_) {
-        pollfd fds[2] = {{stopFd_, POLLIN, 0}, {master_, POLLIN, 0}};
-        int r = ::poll(fds, 2, -1);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r < 0 || fds[0].revents != 0)
-            return;
-        if (fds[1].revents & (POLLERR | POLLNVAL))
-            return;
-        ssize_t n = ::read(master_, buffer, sizeof buffer);
+        const std::size_t n = transport_->Receive(buffer, sizeof buffer);
         const auto received = std::chrono::steady_clock::now();
-        if (n < 0 && (errno == EAGAIN || errno == EINTR))
-            continue;
-        if (n <= 0)
+        if (n == 0)
             return;
-        for (ssize_t i = 0; i < n && !hungUp_; ++i)
+        for (std::size_t i = 0; i < n && !hungUp_; ++i)
             answer(buffer[i], received);
     }
 }
@@ -239,7 +201,7 @@ bool RangefinderSimulator::sendFrame(const Frame& frame, std::size_t cut,
         // Taken before the write: the far end cannot see the bytes any earlier, also
         // when this thread is held up between the write and the clock.
         lastWrite = std::chrono::steady_clock::now();
-        if (!sendAll(frame.data() + sent, end - sent))
+        if (!transport_->Send(frame.data() + sent, end - sent))
             return false;
         sent = end;
         if (sent == frame.size())
@@ -257,61 +219,17 @@ bool RangefinderSimulator::sendFrame(const Frame& frame, std::size_t cut,
     return true;
 }
 
-bool RangefinderSimulator::sendAll(const std::uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        ssize_t n = ::write(master_, data, size);
-        if (n > 0) {
-            data += n;
-            size -= static_cast<std::size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno == EAGAIN) {
-            pollfd fds[2] = {{stopFd_, POLLIN, 0}, {master_, POLLOUT, 0}};
-            if (::poll(fds, 2, -1) < 0 && errno != EINTR)
-                return false;
-            if (fds[0].revents != 0)
-                return false;
-            continue;
-        }
-        return false;
-    }
-    return true;
-}
-
 bool RangefinderSimulator::pause(std::chrono::milliseconds duration) {
-    pollfd stop{stopFd_, POLLIN, 0};
-    int r;
-    do {
-        r = ::poll(&stop, 1, static_cast<int>(duration.count()));
-    } while (r < 0 && errno == EINTR);
-    return r == 0;
+    return transport_->WaitUntil(std::chrono::steady_clock::now() + duration);
 }
 
 bool RangefinderSimulator::sleepUntil(std::chrono::steady_clock::time_point due) {
-    pollfd stop{stopFd_, POLLIN, 0};
-    for (;;) {
-        const auto left = due - std::chrono::steady_clock::now();
-        if (left <= std::chrono::nanoseconds(0))
-            return true;
-        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-        const timespec timeout{static_cast<time_t>(ns / 1'000'000'000),
-                               static_cast<long>(ns % 1'000'000'000)};
-        const int r = ::ppoll(&stop, 1, &timeout, nullptr);
-        if (r > 0)
-            return false;
-        if (r < 0 && errno != EINTR)
-            return false;
-    }
+    return transport_->WaitUntil(due);
 }
 
 void RangefinderSimulator::hangUp() {
-    // Closing every handle on the master removes the device and hangs up the
-    // program that has it open.
     hungUp_ = true;
-    closeFd(keepAlive_);
-    closeFd(master_);
+    transport_->HangUp();
 }
 
 } // namespace lrf::sim

@@ -1,9 +1,9 @@
 #pragma once
 
-// A simulated handheld rangefinder on a pseudo-terminal. Programs open
-// DevicePath() like any serial port; the simulator answers the distance command
-// 0x0F with a distance frame and the speed command 0x0D with a speed frame, and
-// can be told to misbehave in the ways real links do.
+// A simulated handheld rangefinder on a pseudo-terminal or on an in-process line
+// of the serial component. Programs open DevicePath() like any serial port; the simulator answers
+// the distance command 0x0F with a distance frame and the speed command 0x0D with a speed frame,
+// and can be told to misbehave in the ways real links do.
 
 #include "SimFrames.h"
 
@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <random>
@@ -73,20 +74,37 @@ struct SimExchange {
     std::chrono::steady_clock::time_point written{};  // its last byte's write began
 };
 
+enum class SimDevice {
+    PseudoTerminal, // a device that any program on the machine can open (Linux)
+    InProcess       // a line of the serial component, for this process only
+};
+
+// Where the platform has pseudo-terminals the simulator is on one; elsewhere it
+// is on an in-process line.
+#ifdef _WIN32
+inline constexpr SimDevice kDefaultSimDevice = SimDevice::InProcess;
+#else
+inline constexpr SimDevice kDefaultSimDevice = SimDevice::PseudoTerminal;
+#endif
+
+class SimTransport;
+
 class RangefinderSimulator {
 public:
-    RangefinderSimulator();
+    RangefinderSimulator()
+        : RangefinderSimulator(kDefaultSimDevice) {}
+    explicit RangefinderSimulator(SimDevice device);
     ~RangefinderSimulator();
     RangefinderSimulator(const RangefinderSimulator&) = delete;
     RangefinderSimulator& operator=(const RangefinderSimulator&) = delete;
 
-    // Creates the pseudo-terminal and starts answering. Throws std::system_error.
+    // Creates the device and starts answering. Throws std::system_error.
     void Start();
     // Stops answering and removes the device. Safe to call twice.
     void Stop();
     bool Running() const { return thread_.joinable(); }
 
-    // The path to open, e.g. /dev/pts/3; empty before Start().
+    // The name to open, e.g. /dev/pts/3 or SIM1; empty before Start().
     const std::string& DevicePath() const { return devicePath_; }
 
     void SetSettings(const SimSettings& settings);
@@ -114,7 +132,6 @@ private:
     bool sendFrame(const Frame& frame, std::size_t cut, std::chrono::milliseconds gap,
                    std::chrono::nanoseconds characterTime,
                    std::chrono::steady_clock::time_point& lastWrite);
-    bool sendAll(const std::uint8_t* data, std::size_t size);
     bool pause(std::chrono::milliseconds duration);             // false when stopping
     bool sleepUntil(std::chrono::steady_clock::time_point due); // false when stopping
     void remember(const SimExchange& exchange);
@@ -137,10 +154,8 @@ private:
     mutable std::mutex historyMutex_;
     std::deque<SimExchange> history_;
 
-    int master_ = -1;
-    int keepAlive_ = -1; // our own handle on the far end, so that the master never
-                         // reports a hang-up while no program has the port open
-    int stopFd_ = -1;
+    SimDevice device_;
+    std::unique_ptr<SimTransport> transport_;
     std::string devicePath_;
     std::thread thread_;
 };

@@ -17,6 +17,12 @@ ports="$build/wine-ports"
 export WINEPREFIX="$build/wineprefix"
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# The programs built with Qt load its DLLs and plugins and the compiler's runtime.
+if [[ -n "${LRF_QT_WINDOWS:-}" ]]; then
+    runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")
+    export WINEPATH="Z:$LRF_QT_WINDOWS/bin;Z:$runtime;Z:/usr/x86_64-w64-mingw32/lib"
+    export QT_PLUGIN_PATH="Z:$LRF_QT_WINDOWS/plugins"
+fi
 unset DISPLAY WAYLAND_DISPLAY
 
 wine=$(command -v wine64 || true)

@@ -1,6 +1,8 @@
 #include "ShowDataFrm.h"
 
+#ifdef LRF_HAVE_CHART
 #include "ChartFrm.h"
+#endif
 #include "CsvFile.h"
 #include "CsvFormat.h"
 #include "Dialogs.h"
@@ -139,6 +141,10 @@ void TFrmShowData::ShowStatusMessage(const QString& text, int timeoutMs) {
 }
 
 void TFrmShowData::ShowChart() {
+#ifndef LRF_HAVE_CHART
+    // Built without Qt Charts (the Windows build, whose Qt has no Charts module).
+    logStatusBar->ShowMessage(QStringLiteral("The chart is not part of this build."), 5000);
+#else
     if (!chart) {
         chart = new TFrmChart(statistics, this);
         // Beside the log window where the screen has room, else inside the
@@ -154,6 +160,7 @@ void TFrmShowData::ShowChart() {
     chart->show();
     chart->raise();
     chart->activateWindow();
+#endif
 }
 
 int TFrmShowData::RowCount() const {

@@ -13,8 +13,9 @@ class PortMonitor;
 namespace lrf {
 
 // Tells when serial ports are plugged in, removed or changed: the serial
-// component's monitor of the device manager, watched by the event loop. Where the
-// platform has no such monitor nothing is ever told.
+// component's monitor of the device manager, watched by the event loop, or on
+// Windows the system's WM_DEVICECHANGE to the program's windows. Where the
+// platform has neither nothing is ever told.
 class PortListWatcher : public QObject {
     Q_OBJECT
 
@@ -23,7 +24,7 @@ public:
     ~PortListWatcher() override;
 
     // A monitor is open, so hot-plug notices can come.
-    bool listening() const { return monitor_ != nullptr; }
+    bool listening() const;
 
 signals:
     void portsChanged();
@@ -32,6 +33,10 @@ private:
     void drain();
 
     std::unique_ptr<cport::PortMonitor> monitor_;
+#ifdef _WIN32
+    class DeviceChangeFilter;
+    std::unique_ptr<DeviceChangeFilter> deviceChanges_;
+#endif
     QSocketNotifier* notifier_ = nullptr;
 };
 

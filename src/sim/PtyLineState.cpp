@@ -1,7 +1,7 @@
 // Reads the far end's line settings through termios2, which carries any rate.
 // A file of its own: the kernel's terminal headers clash with the C library's.
 
-#include "RangefinderSimulator.h"
+#include "SimTransport.h"
 
 #include <asm/termbits.h>
 #include <cerrno>
@@ -10,11 +10,10 @@
 
 namespace lrf::sim {
 
-SimLineState RangefinderSimulator::LineState() const {
+SimLineState ReadPtyLineState(int fd) {
     struct termios2 tio {};
-    if (keepAlive_ < 0 || ioctl(keepAlive_, TCGETS2, &tio) != 0)
-        throw std::system_error(keepAlive_ < 0 ? EBADF : errno, std::generic_category(),
-                                "line state");
+    if (fd < 0 || ioctl(fd, TCGETS2, &tio) != 0)
+        throw std::system_error(fd < 0 ? EBADF : errno, std::generic_category(), "line state");
     SimLineState s;
     s.bitsPerSecond = tio.c_ospeed;
     switch (tio.c_cflag & CSIZE) {
