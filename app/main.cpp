@@ -5,6 +5,7 @@
 #include "LogStore.h"
 #include "LrfVersion.h"
 #include "MainFrm.h"
+#include "ProcessSetup.h"
 #include "QuitSignals.h"
 #include "RangefinderSimulator.h"
 #include "ShowDataFrm.h"
@@ -39,6 +40,7 @@ int main(int argc, char* argv[]) {
         std::freopen("CONOUT$", "w", stderr);
     }
 #endif
+    lrf::PrepareProcess();
     QCoreApplication::setApplicationName(QStringLiteral("lrfcontrol"));
     // A bad argument is told before Qt looks for a display, which it may not find.
     if (const std::optional<int> status = lrf::RefuseBadArguments(argc, argv))

@@ -37,12 +37,16 @@ qt=$(sed -n 's/^LRF_QT_WINDOWS:[A-Z]*=//p' "$mingw/CMakeCache.txt")
 
 # --- 1. the test suites under Wine ----------------------------------------------------
 start=$(date +%s)
-if ! LRF_QT_WINDOWS=$qt ctest --preset mingw -j "${JOBS:-2}" --timeout 180 >"$work/ctest.log" 2>&1; then
+if [[ "${LRF_CHECK_SUITES:-1}" == 0 ]]; then
+    echo "windows-check: test suites skipped (LRF_CHECK_SUITES=0)"
+elif ! LRF_QT_WINDOWS=$qt ctest --preset mingw -j "${JOBS:-2}" --timeout 180 >"$work/ctest.log" 2>&1; then
     echo "windows-check: running the failed tests once more, one at a time"
     LRF_QT_WINDOWS=$qt ctest --preset mingw --rerun-failed --output-on-failure --timeout 180 ||
         { tail -30 "$work/ctest.log"; fail "test suites under Wine"; }
+    pass "test suites under Wine: $(grep -E 'tests passed' "$work/ctest.log" | tail -1) ($(($(date +%s) - start)) s)"
+else
+    pass "test suites under Wine: $(grep -E 'tests passed' "$work/ctest.log" | tail -1) ($(($(date +%s) - start)) s)"
 fi
-pass "test suites under Wine: $(grep -E 'tests passed' "$work/ctest.log" | tail -1) ($(($(date +%s) - start)) s)"
 
 # --- the Wine prefix, the display and the instrument ------------------------------------
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -84,7 +88,7 @@ winpath() { echo "Z:${1//\//\\}"; }
 records_in() { tail -n +2 "$1" | wc -l; }
 journal_lines() { sqlite3 "$work/journal.sqlite" "SELECT count(*) FROM lines" 2>/dev/null || echo 0; }
 wait_for_lines() { # n: the journal holds n lines (each answered shot is one)
-    for _ in $(seq 600); do
+    for _ in $(seq 3000); do
         [[ $(journal_lines) -ge $1 ]] && return 0
         sleep 0.1
     done
@@ -103,8 +107,8 @@ installed=$WINEPREFIX/drive_c/lrfcontrol
 shortcut=$(find "$WINEPREFIX/drive_c" -name 'LRF Control.lnk' | head -1)
 [[ -n "$shortcut" ]] || fail "no Start-menu entry"
 version=$("$wine" "$installed/bin/lrfmeasure.exe" --version 2>/dev/null | tr -d '\r')
-expected=$("$linux/app/measure/lrfmeasure" --version)
-[[ "$version" == "$expected" ]] || fail "lrfmeasure.exe --version says '$version', not '$expected'"
+expected=$(basename "$installer" | sed 's/^lrfcontrol-\(.*\)-windows-x64\.exe$/lrfmeasure \1/')
+[[ "$version" == "$expected" ]] || fail "lrfmeasure.exe --version says '$version', the installer '$expected'"
 pass "installed silently: programs, Qt plugins, uninstaller, Start-menu entry; $version"
 
 # --- 3. the window program, a 2100-shot run -------------------------------------------------
@@ -144,7 +148,7 @@ click 76 151          # Open COM
 click 220 156         # Continuous Testing (distance)
 if command -v import >/dev/null; then import -window root "$work/running.png"; fi
 autosave=
-for _ in $(seq 600); do
+for _ in $(seq 6000); do
     for f in "$work"/cwd/*.csv; do
         [[ -f $f ]] && [[ $(wc -l <"$f") -ge 2001 ]] && autosave=$f
     done

@@ -45,7 +45,9 @@ QString JournalPath() {
 int RunMeasure(const MeasureOptions& options, std::FILE* out, std::FILE* err) {
     // A reader that goes away (| head) makes writes fail instead of killing
     // the program before its records are saved.
+#ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);
+#endif
     const Separators separators = SystemSeparators();
 
     MeasureRun::Settings settings{options.port,       options.baudRate, options.mode,

@@ -8,7 +8,15 @@
 #include <cstring>
 #include <system_error>
 
+#ifdef _WIN32
+#include <io.h>
+// The system's cache onto the disk (FlushFileBuffers underneath).
+static int fsync(int fd) {
+    return _commit(fd);
+}
+#else
 #include <unistd.h>
+#endif
 
 namespace lrf::measure {
 
@@ -85,7 +93,11 @@ RecordStream::RecordStream(std::FILE* file, std::filesystem::path name, Format f
 
 std::unique_ptr<RecordStream> RecordStream::Create(const std::filesystem::path& path, Format format,
                                                    Separators separators) {
+#ifdef _WIN32
+    std::FILE* file = _wfopen(path.c_str(), L"wb");
+#else
     std::FILE* file = std::fopen(path.c_str(), "wb");
+#endif
     if (!file)
         return nullptr;
     std::error_code ec;

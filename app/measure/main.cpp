@@ -1,6 +1,7 @@
 #include "MainPort.h"
 #include "MeasureOptions.h"
 #include "MeasureProgram.h"
+#include "ProcessSetup.h"
 
 #include <QCoreApplication>
 
@@ -9,6 +10,7 @@
 // lrfmeasure: measures from the command line, without windows, with the window
 // program's pacing, watchdog, decoding and log lines. See --help.
 int main(int argc, char* argv[]) {
+    lrf::PrepareProcess();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("lrfmeasure"));
     const lrf::measure::MeasureCommandLine commandLine =

@@ -1,11 +1,30 @@
 #include "FileSync.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace lrf::journal {
+
+#ifdef _WIN32
+// The file's data and its entry through the system's cache onto the disk. A new
+// entry of NTFS's folder is in the file system's own journal: no folder sync.
+bool SyncFileToDisk(const std::filesystem::path& file) {
+    HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    const bool synced = GetFileType(handle) == FILE_TYPE_DISK && FlushFileBuffers(handle);
+    CloseHandle(handle);
+    return synced;
+}
+#else
 
 namespace {
 
@@ -38,5 +57,7 @@ bool SyncFileToDisk(const std::filesystem::path& file) {
     close(dir);
     return folderSynced;
 }
+
+#endif
 
 } // namespace lrf::journal

@@ -33,6 +33,7 @@ public:
         link_->StopFarEnd();
     }
     void HangUp() override { link_->HangUp(); }
+    bool PacesEachByte() const override { return false; }
     void Close() override { link_.reset(); }
 
     SimLineState LineState() const override {

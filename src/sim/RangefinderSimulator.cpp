@@ -194,10 +194,17 @@ bool RangefinderSimulator::sendFrame(const Frame& frame, std::size_t cut,
                                      std::chrono::nanoseconds characterTime,
                                      std::chrono::steady_clock::time_point& lastWrite) {
     const bool paced = characterTime.count() > 0;
+    // A device that cannot wait single character times (the in-process line: the
+    // system's sleeps are coarse on Windows) gets each piece at once, when its
+    // last byte would have been through the line.
+    const bool eachByte = paced && transport_->PacesEachByte();
     auto due = std::chrono::steady_clock::now();
     std::size_t sent = 0;
     while (sent < frame.size()) {
-        const std::size_t end = paced ? sent + 1 : (cut > sent ? cut : frame.size());
+        const std::size_t end = eachByte ? sent + 1 : (cut > sent ? cut : frame.size());
+        if (paced && !eachByte &&
+            !sleepUntil(due + static_cast<long long>(end - sent - 1) * characterTime))
+            return false;
         // Taken before the write: the far end cannot see the bytes any earlier, also
         // when this thread is held up between the write and the clock.
         lastWrite = std::chrono::steady_clock::now();

@@ -36,6 +36,8 @@ public:
     virtual void Close() = 0;
     // How the program has set the line. Throws std::system_error.
     virtual SimLineState LineState() const = 0;
+    // Waits of single character times are exact enough to pace byte by byte.
+    virtual bool PacesEachByte() const { return true; }
 };
 
 std::unique_ptr<SimTransport> MakePseudoTerminalTransport(); // nullptr where there is none

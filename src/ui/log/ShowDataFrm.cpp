@@ -348,8 +348,10 @@ QWidget* TFrmShowData::DialogParent() {
 
 void TFrmShowData::StatisticsChanged() {
     logStatusBar->StatisticsChanged();
+#ifdef LRF_HAVE_CHART
     if (chart)
         chart->DataChanged();
+#endif
 }
 
 void TFrmShowData::SelectRow(int gridRow) {

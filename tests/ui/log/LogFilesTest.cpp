@@ -33,7 +33,7 @@ std::vector<std::string> CsvFiles(const TempDir& dir) {
     return names;
 }
 
-std::size_t LineCount(const std::string& bytes) {
+[[maybe_unused]] std::size_t LineCount(const std::string& bytes) {
     return static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
 }
 
