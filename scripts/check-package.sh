@@ -112,6 +112,7 @@ expected+=(
     "$share/metainfo/$LRF_APP_ID.metainfo.xml"
     "$share/icons/hicolor/scalable/apps/$LRF_APP_ID.svg"
     "$share/doc/$LRF_PACKAGE/README.md"
+    "usr/lib/udev/rules.d/60-lrfcontrol-latency.rules"
 )
 icon_sizes=(16 22 24 32 48 64 128 256)
 for s in "${icon_sizes[@]}"; do

@@ -1,5 +1,6 @@
 #include "MeasureRun.h"
 
+#include "LinkInfo.h"
 #include "MainPort.h"
 #include "StringTable.h"
 
@@ -69,6 +70,7 @@ bool MeasureRun::Start(std::string& error) {
         error = settings_.port + ": " + e.what();
         return false;
     }
+    gathering_.setLink(cport::ReadLinkInfo(port_.Port()));
     gathering_.setLine(port_);
     recorder_.SetRecording(true); // recording on, as a run in the window switches it on
 

@@ -7,13 +7,6 @@
 #include <sys/timerfd.h>
 #include <unistd.h>
 #endif
-#ifdef _WIN32
-#include <QWinEventNotifier>
-#include <windows.h>
-#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
-#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
-#endif
-#endif
 
 #include <algorithm>
 
@@ -55,20 +48,6 @@ DeadlineTimer::DeadlineTimer(QObject* parent)
         return;
     }
 #endif
-#ifdef _WIN32
-    // High resolution where the system has it (Windows 10 1803 and later), else
-    // the system's ordinary timer, which the lead and the wait on the clock still
-    // bring to the moment.
-    handle_ = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
-                                     TIMER_ALL_ACCESS);
-    if (!handle_)
-        handle_ = CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
-    if (handle_) {
-        winNotifier_ = std::make_unique<QWinEventNotifier>(static_cast<HANDLE>(handle_));
-        connect(winNotifier_.get(), &QWinEventNotifier::activated, this, &DeadlineTimer::fire);
-        return;
-    }
-#endif
     fallback_ = std::make_unique<QTimer>();
     fallback_->setSingleShot(true);
     fallback_->setTimerType(Qt::PreciseTimer);
@@ -80,11 +59,6 @@ DeadlineTimer::~DeadlineTimer() {
 #ifdef __linux__
     if (fd_ >= 0)
         ::close(fd_);
-#endif
-#ifdef _WIN32
-    winNotifier_.reset();
-    if (handle_)
-        CloseHandle(static_cast<HANDLE>(handle_));
 #endif
 }
 
@@ -100,12 +74,6 @@ void DeadlineTimer::stop() {
     if (fd_ >= 0) {
         const itimerspec off{};
         ::timerfd_settime(fd_, 0, &off, nullptr);
-        return;
-    }
-#endif
-#ifdef _WIN32
-    if (handle_) {
-        CancelWaitableTimer(static_cast<HANDLE>(handle_));
         return;
     }
 #endif
@@ -129,21 +97,6 @@ void DeadlineTimer::arm() {
         return;
     }
 #endif
-#ifdef _WIN32
-    if (handle_) {
-        armedFor_ = deadline_ - lead_;
-        const auto now = Clock::now();
-        learnable_ = armedFor_ > now;
-        // Relative, in units of 100 ns (negative); at least one unit, since zero
-        // would not wake at all.
-        const auto units = std::max<long long>(
-            1, std::chrono::duration_cast<std::chrono::nanoseconds>(armedFor_ - now).count() / 100);
-        LARGE_INTEGER due;
-        due.QuadPart = -units;
-        SetWaitableTimer(static_cast<HANDLE>(handle_), &due, 0, nullptr, nullptr, FALSE);
-        return;
-    }
-#endif
     const auto rest = std::chrono::ceil<std::chrono::milliseconds>(deadline_ - Clock::now());
     fallback_->start(static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, rest.count())));
 }
@@ -152,10 +105,10 @@ void DeadlineTimer::fire() {
     if (!active_)
         return; // stopped after the wake-up was on its way
     auto now = Clock::now();
-    if (systemTimer() && learnable_ && now >= armedFor_)
+    if (fd_ >= 0 && learnable_ && now >= armedFor_)
         learnWakeUp(now);
     if (now < deadline_) {
-        if (!systemTimer() || deadline_ - now > lead_ + kMinLead) {
+        if (fd_ < 0 || deadline_ - now > lead_ + kMinLead) {
             arm(); // restarted for a later moment meanwhile
             return;
         }

@@ -7,7 +7,6 @@
 
 class QSocketNotifier;
 class QTimer;
-class QWinEventNotifier;
 
 namespace lrf {
 
@@ -18,9 +17,10 @@ namespace lrf {
 // what waking up has been taking on this machine (an idle core of a virtual
 // machine can take a hundred microseconds and more), and the rest is waited
 // out on the clock, so that the timer fires within microseconds of its moment.
-// On Windows a high-resolution waitable timer, watched by the event loop, does
-// the same. Where neither exists a precise QTimer fires at the first whole
-// millisecond after the moment.
+// Elsewhere (Windows) a precise QTimer fires at the first whole millisecond
+// after it, and fires again later if the system woke it early. (A waitable
+// high-resolution timer watched through QWinEventNotifier lost a wake-up under
+// Wine within a few hundred shots; Qt's own timer did not.)
 class DeadlineTimer : public QObject {
     Q_OBJECT
 
@@ -51,20 +51,15 @@ private:
     void arm();
     void fire();
     void learnWakeUp(Clock::time_point woke);
-    bool systemTimer() const { return fd_ >= 0 || handle_ != nullptr; }
 
     bool active_ = false;
     Clock::time_point deadline_{};
-    Clock::time_point armedFor_{}; // when the system timer was set to wake the loop
+    Clock::time_point armedFor_{}; // when the timerfd was set to wake the loop
     bool learnable_ = false;
     std::chrono::nanoseconds wakeUp_{std::chrono::microseconds(60)}; // running estimate
     std::chrono::nanoseconds lead_ = LeadFor(wakeUp_);
     int fd_ = -1;
     std::unique_ptr<QSocketNotifier> notifier_;
-    void* handle_ = nullptr; // Windows: the waitable timer
-#ifdef _WIN32
-    std::unique_ptr<QWinEventNotifier> winNotifier_;
-#endif
     std::unique_ptr<QTimer> fallback_;
 };
 

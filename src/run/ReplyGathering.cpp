@@ -1,13 +1,16 @@
 #include "ReplyGathering.h"
 
 #include "CPort.h"
+#include "LinkInfo.h"
 
 namespace lrf {
 
 ReplyGathering::ReplyGathering(Handle handle, ReadWaiting readWaiting, QObject* parent)
     : QObject(parent)
     , handle_(std::move(handle))
-    , readWaiting_(std::move(readWaiting)) {
+    , readWaiting_(std::move(readWaiting))
+    , linkAllowance_(cport::LinkAllowance({})) {
+    gatherer_.setFrameTime(lineFrameTime_ + linkAllowance_);
     connect(&frameTimer_, &DeadlineTimer::timeout, this, &ReplyGathering::frameTimeUp);
 }
 
@@ -17,7 +20,13 @@ void ReplyGathering::setLine(const cport::TCustomComPort& port) {
                                             : cport::BaudRateToBits(port.BaudRate());
     const int bits = 1 + 5 + port.DataBits() + (port.Parity().Bits() != cport::prNone ? 1 : 0) +
                      (port.StopBits() == cport::sbOneStopBit ? 1 : 2);
-    gatherer_.setFrameTime(FrameGatherer::FrameTime(bitsPerSecond, bits));
+    lineFrameTime_ = FrameGatherer::FrameTime(bitsPerSecond, bits);
+    gatherer_.setFrameTime(lineFrameTime_ + linkAllowance_);
+}
+
+void ReplyGathering::setLink(const cport::LinkInfo& link) {
+    linkAllowance_ = cport::LinkAllowance(link);
+    gatherer_.setFrameTime(lineFrameTime_ + linkAllowance_);
 }
 
 void ReplyGathering::receive(std::span<const std::uint8_t> batch, Clock::time_point arrived) {

@@ -11,7 +11,8 @@
 
 namespace cport {
 class TCustomComPort;
-}
+struct LinkInfo;
+} // namespace cport
 
 namespace lrf {
 
@@ -31,8 +32,14 @@ public:
     // Reads what `port` holds now; a port that fails or is closed gives nothing.
     static ReadWaiting WaitingIn(cport::TCustomComPort& port);
 
-    // The frame time of the port's line: its rate and its character length.
+    // The frame time of the port's line: its rate and its character length, and
+    // what the link adds to it (see setLink).
     void setLine(const cport::TCustomComPort& port);
+    // The link the port goes through: a USB-serial adapter may cut a reply where
+    // its latency timer runs out and hand on the rest one timer later, so the
+    // frame time covers that timer (a safe margin while it is unknown).
+    void setLink(const cport::LinkInfo& link);
+    Clock::duration frameTime() const { return gatherer_.frameTime(); }
     void setFrameTime(Clock::duration frameTime) { gatherer_.setFrameTime(frameTime); }
 
     void receive(std::span<const std::uint8_t> batch, Clock::time_point arrived);
@@ -48,6 +55,8 @@ private:
     Handle handle_;
     ReadWaiting readWaiting_;
     Clock::time_point lastArrival_{};
+    Clock::duration lineFrameTime_ = FrameGatherer::kMinFrameTime;
+    Clock::duration linkAllowance_;
 };
 
 } // namespace lrf

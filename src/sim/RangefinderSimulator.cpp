@@ -2,6 +2,8 @@
 
 #include "SimTransport.h"
 
+#include <algorithm>
+#include <array>
 #include <system_error>
 
 #ifdef __linux__
@@ -23,6 +25,7 @@ void RangefinderSimulator::Start() {
     if (Running())
         return;
     hungUp_ = false;
+    adapterEpoch_ = std::chrono::steady_clock::now();
     transport_ = device_ == SimDevice::PseudoTerminal ? MakePseudoTerminalTransport()
                                                       : MakeInProcessTransport();
     if (!transport_)
@@ -166,7 +169,11 @@ void RangefinderSimulator::answer(std::uint8_t command,
     }
     exchange.reply = frame;
     const auto pace = s.linePace ? characterTime() : std::chrono::nanoseconds(0);
-    if (sendFrame(frame, cut, s.splitGap, pace, exchange.written)) {
+    const bool sent =
+        s.adapter.latencyTimer.count() > 0
+            ? sendThroughAdapter(frame, cut, s.splitGap, pace, s.adapter, exchange.written)
+            : sendFrame(frame, cut, s.splitGap, pace, exchange.written);
+    if (sent) {
         exchange.replied = true;
         ++repliesSent_;
     }
@@ -222,6 +229,59 @@ bool RangefinderSimulator::sendFrame(const Frame& frame, std::size_t cut,
         due += characterTime;
         if (!sleepUntil(due))
             return false;
+    }
+    return true;
+}
+
+// The reply as the adapter hands it on: each byte reaches the adapter at the
+// line's pace (after the split fault's pause, where there is one), waits there
+// for the next run-out of the latency timer, and leaves with the bytes waiting
+// beside it; a full buffer leaves at once.
+bool RangefinderSimulator::sendThroughAdapter(const Frame& frame, std::size_t cut,
+                                              std::chrono::milliseconds gap,
+                                              std::chrono::nanoseconds characterTime,
+                                              const SimAdapter& adapter,
+                                              std::chrono::steady_clock::time_point& lastWrite) {
+    using Clock = std::chrono::steady_clock;
+    const auto timer = std::chrono::duration_cast<Clock::duration>(adapter.latencyTimer);
+    std::array<Clock::time_point, std::tuple_size_v<Frame>> inAdapter{};
+    auto at = Clock::now();
+    for (std::size_t i = 0; i < frame.size(); ++i) {
+        if (i > 0 && i == cut)
+            at += gap;
+        at += characterTime;
+        inAdapter[i] = at;
+    }
+    // The first run-out of the timer at or after `t`.
+    Clock::time_point epoch = adapterEpoch_;
+    if (adapter.cutEveryReply) {
+        const std::size_t last = std::uniform_int_distribution<std::size_t>(0, 6)(random_);
+        epoch = inAdapter[last];
+        // Bytes that arrive together on an unpaced line still part at the cut.
+        for (std::size_t i = last + 1; i < frame.size(); ++i)
+            inAdapter[i] = std::max(inAdapter[i], epoch + std::chrono::nanoseconds(1));
+    }
+    auto runOut = [&](Clock::time_point t) {
+        if (t <= epoch)
+            return epoch;
+        const auto periods = (t - epoch + timer - Clock::duration(1)) / timer;
+        return epoch + periods * timer;
+    };
+    const std::size_t bufferSize = std::max<std::size_t>(adapter.buffer, 1);
+    std::size_t sent = 0;
+    while (sent < frame.size()) {
+        std::size_t end = sent + 1;
+        Clock::time_point leaves = runOut(inAdapter[sent]);
+        while (end < frame.size() && end - sent < bufferSize && inAdapter[end] <= leaves)
+            ++end;
+        if (end - sent == bufferSize)
+            leaves = std::min(leaves, inAdapter[end - 1]);
+        if (!sleepUntil(leaves))
+            return false;
+        lastWrite = Clock::now();
+        if (!transport_->Send(frame.data() + sent, end - sent))
+            return false;
+        sent = end;
     }
     return true;
 }

@@ -21,6 +21,18 @@
 
 namespace lrf::sim {
 
+// A USB-serial adapter between the instrument and the program, as the common
+// chips behave: reply bytes wait in the adapter's buffer until its latency timer
+// runs out or the buffer holds `buffer` bytes, and then go on as one piece.
+struct SimAdapter {
+    std::chrono::microseconds latencyTimer{0}; // zero: no adapter
+    std::size_t buffer = 62;                   // payload bytes of one USB packet
+    // The timer runs out at a random byte inside every reply, so that each reply
+    // comes in two pieces one timer apart. Off, the timer runs at its own pace
+    // and cuts only the replies it happens to meet.
+    bool cutEveryReply = false;
+};
+
 struct SimSettings {
     char distanceUnitLetter = 'A'; // B yards, C feet, other letters metres
     char speedUnitLetter = 'D';    // D km/h, E mph, F m/s
@@ -38,6 +50,7 @@ struct SimSettings {
     bool linePace = true;
     std::chrono::milliseconds splitGap{5}; // pause inside a split frame
     int splitAt = 0; // bytes before the pause of a split frame; 0 picks 1 to 7 at random
+    SimAdapter adapter;
 };
 
 enum class SimFault {
@@ -132,6 +145,9 @@ private:
     bool sendFrame(const Frame& frame, std::size_t cut, std::chrono::milliseconds gap,
                    std::chrono::nanoseconds characterTime,
                    std::chrono::steady_clock::time_point& lastWrite);
+    bool sendThroughAdapter(const Frame& frame, std::size_t cut, std::chrono::milliseconds gap,
+                            std::chrono::nanoseconds characterTime, const SimAdapter& adapter,
+                            std::chrono::steady_clock::time_point& lastWrite);
     bool pause(std::chrono::milliseconds duration);             // false when stopping
     bool sleepUntil(std::chrono::steady_clock::time_point due); // false when stopping
     void remember(const SimExchange& exchange);
@@ -150,6 +166,7 @@ private:
     std::atomic<bool> hungUp_{false};
     std::uint64_t distanceReplies_ = 0; // the simulator thread's own
     std::minstd_rand random_{std::random_device{}()};
+    std::chrono::steady_clock::time_point adapterEpoch_{}; // the free-running timer's start
 
     mutable std::mutex historyMutex_;
     std::deque<SimExchange> history_;

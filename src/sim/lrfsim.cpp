@@ -18,10 +18,11 @@ namespace {
 void usage() {
     std::cerr << "usage: lrfsim [--distance M|none] [--speed V|none] [--inclination DEG|none]\n"
                  "              [--unit LETTER] [--speed-unit LETTER] [--quantity 1|2|3]\n"
-                 "              [--delay MS] [--at-once]\n"
+                 "              [--delay MS] [--at-once] [--latency-timer MS]\n"
                  "       lrfsim --version\n"
                  "Replies go out at the pace of the line the program has set; --at-once\n"
-                 "writes each reply in one piece.\n";
+                 "writes each reply in one piece. --latency-timer puts a USB-serial adapter\n"
+                 "with that latency timer (1 to 255 ms) between the instrument and the port.\n";
 }
 
 std::optional<double> optionalNumber(const std::string& text) {
@@ -64,7 +65,12 @@ int main(int argc, char* argv[]) {
                 settings.speedUnitLetter = value[0];
             else if (arg == "--quantity")
                 settings.quantity = std::stoi(value);
-            else if (arg == "--delay")
+            else if (arg == "--latency-timer") {
+                const int ms = std::stoi(value);
+                if (ms < 1 || ms > 255)
+                    throw std::invalid_argument(arg + " " + value);
+                settings.adapter.latencyTimer = std::chrono::milliseconds(ms);
+            } else if (arg == "--delay")
                 settings.replyDelay = std::chrono::milliseconds(std::stoi(value));
             else
                 throw std::invalid_argument(arg);

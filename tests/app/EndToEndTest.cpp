@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "LogStatusBar.h"
 #include "OrdinaryUser.h"
 #include "PortControl.h"
 #include "ProgramFixture.h"
@@ -554,6 +555,39 @@ TEST_F(ProgramTest, PacedRunRecordsEachFrameOnce) {
     }
     EXPECT_EQ(cell(1, kShots), " 173.3");
     EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+// Behind a USB-serial adapter with the default 16 ms latency timer that cuts
+// every reply at a random byte, the rest comes one timer after the first piece:
+// each reply is still recorded once, with its own value. The link line shows
+// the time a shot takes.
+TEST_F(ProgramTest, RepliesCutByTheAdapterTimerAreRecordedOnce) {
+    constexpr int kShots = 1000;
+    lrf::sim::SimSettings settings;
+    settings.distanceStep = 0.1;
+    settings.adapter.latencyTimer = std::chrono::milliseconds(16);
+    settings.adapter.cutEveryReply = true;
+    sim.SetSettings(settings);
+    openPort();
+    ui().RzNumericEdit1->setValue(kShots);
+    ui().RzBitBtn6->click();
+    ASSERT_TRUE(waitUntil([&] { return recordCount() == kShots; }, 180000)) << recordCount();
+    settle(50);
+    EXPECT_EQ(recordCount(), kShots);
+    const auto history = sim.History();
+    ASSERT_EQ(history.size(), static_cast<std::size_t>(kShots));
+    const auto digit = [](std::uint8_t byte, bool high) { return high ? byte >> 4 : byte & 0xF; };
+    for (int row = 1; row <= kShots; ++row) {
+        const lrf::sim::Frame& f = history[static_cast<std::size_t>(row - 1)].reply;
+        const double metres = 1000 * digit(f[1], true) + 100 * digit(f[1], false) +
+                              10 * digit(f[2], true) + digit(f[2], false) + 0.1 * digit(f[3], true);
+        ASSERT_EQ(cell(1, row), QString::asprintf("%6.1f", metres)) << row;
+    }
+    EXPECT_EQ(cell(1, kShots), " 223.3");
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    const QLabel* link = logWindow.StatusBar().LinkLabel();
+    EXPECT_TRUE(link->text().startsWith(QStringLiteral("unknown link, median reply ")))
+        << link->text().toStdString();
 }
 
 // Seen from the instrument, no command of a run follows the reply before it by

@@ -2,12 +2,17 @@
 // (e.g. /dev/ttyUSB0) to run them; without it they are skipped.
 
 #include "CPort.h"
+#include "LinkInfo.h"
 #include "PortNames.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace cport {
 namespace {
@@ -33,6 +38,30 @@ TEST(RealDevice, EveryRateRunsOrIsRefusedWithCodeSeven) {
             EXPECT_EQ(e.PortErrorCode(), 7) << r << ": " << e.what();
             EXPECT_FALSE(port.Connected());
         }
+    }
+}
+
+// An adapter whose driver has the low-latency mode has it on once the port is
+// open; for that chip family the driver's latency timer then reads 1 ms.
+TEST(RealDevice, OpensInLowLatencyMode) {
+    const char* name = RealPort();
+    if (!name)
+        GTEST_SKIP() << "set LRF_TEST_SERIAL_PORT to a real serial device";
+    TComPort port;
+    port.SetPort(name);
+    port.SetConnected(true);
+    const int probe = ::open(name, O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    serial_struct serial{};
+    if (probe < 0 || ::ioctl(probe, TIOCGSERIAL, &serial) != 0) {
+        if (probe >= 0)
+            ::close(probe);
+        GTEST_SKIP() << "the driver has no serial settings to read";
+    }
+    ::close(probe);
+    EXPECT_TRUE(serial.flags & ASYNC_LOW_LATENCY);
+    const LinkInfo link = ReadLinkInfo(name);
+    if (link.LatencyTimer) {
+        EXPECT_EQ(*link.LatencyTimer, std::chrono::milliseconds(1)) << LinkText(link);
     }
 }
 

@@ -177,6 +177,62 @@ TEST_F(SimClient, LastingFaultHoldsUntilCleared) {
     EXPECT_EQ(Joined(Receive(8)).size(), 8u);
 }
 
+// The adapter mode holds each reply's bytes until its latency timer runs out:
+// cutting every reply, the rest leaves one whole timer after the first piece,
+// and the bytes come complete and in order.
+TEST_F(SimClient, AdapterHoldsTheRestOfACutReplyForItsTimer) {
+    struct Case {
+        std::chrono::microseconds timer;
+        bool linePace;
+    };
+    for (const Case c : {Case{16ms, true}, Case{16ms, false}, Case{1ms, false}}) {
+        SCOPED_TRACE(std::to_string(c.timer.count()) + " us" + (c.linePace ? " paced" : ""));
+        SimSettings s;
+        s.linePace = c.linePace;
+        s.adapter.latencyTimer = c.timer;
+        s.adapter.cutEveryReply = true;
+        sim.SetSettings(s);
+        sim.ClearHistory();
+        int inTwo = 0;
+        for (int i = 0; i < 10; ++i) {
+            Send(kDistanceCommand);
+            const std::vector<Bytes> chunks = Receive(8);
+            EXPECT_EQ(Joined(chunks), ToBytes(DistanceFrame(123.4, std::nullopt, 'A', 1)));
+            EXPECT_LE(chunks.size(), 2u);
+            inTwo += chunks.size() == 2 ? 1 : 0;
+        }
+        if (c.timer >= 16ms) {
+            EXPECT_GT(inTwo, 0);
+        }
+        for (const SimExchange& e : sim.History()) {
+            ASSERT_TRUE(e.replied);
+            EXPECT_GE(e.written - e.received, c.timer);
+        }
+    }
+}
+
+// A full buffer does not wait for the timer: with three bytes of room and a
+// timer far away, the first six bytes of a reply come at once.
+TEST_F(SimClient, AdapterSendsAFullBufferAtOnce) {
+    SimSettings s;
+    s.linePace = false;
+    s.adapter.latencyTimer = 255ms;
+    s.adapter.buffer = 3;
+    s.adapter.cutEveryReply = true;
+    sim.SetSettings(s);
+    Send(kDistanceCommand);
+    const auto sent = std::chrono::steady_clock::now();
+    const Bytes first = Joined(Receive(6));
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, 200ms);
+    EXPECT_GE(first.size(), 6u);
+    Bytes all = first;
+    if (all.size() < 8) {
+        const Bytes rest = Joined(Receive(8 - all.size()));
+        all.insert(all.end(), rest.begin(), rest.end());
+    }
+    EXPECT_EQ(all, ToBytes(DistanceFrame(123.4, std::nullopt, 'A', 1)));
+}
+
 TEST_F(SimClient, HangUpRemovesTheDevice) {
     const std::string path = sim.DevicePath();
     sim.SetFault(SimFault::HangUp);

@@ -1,5 +1,6 @@
 #include "PosixBackend.h"
 
+#include "SysfsLink.h"
 #include "Termios2.h"
 
 #include "ComErrors.h"
@@ -138,6 +139,10 @@ OsError PosixBackend::Open(const std::string& port) {
         tio.c_cflag &= ~HUPCL;
         ::tcsetattr(fd, TCSANOW, &tio);
     }
+    // A USB-serial adapter otherwise holds each short reply for its latency
+    // timer (16 ms by default); drivers and pseudo-terminals without the mode
+    // open as before.
+    RequestLowLatency(fd);
     fd_ = fd;
     {
         std::lock_guard lock(countersMutex_);

@@ -70,12 +70,18 @@ LogStatusBar::LogStatusBar(QStatusBar& bar, const LogStatistics& statistics,
     , bar(bar)
     , stats(statistics)
     , statsLabel(new StatsLine(&bar))
+    , linkLabel(new QLabel(&bar))
     , storeLabel(new QLabel(&bar))
     , chartButton(new QToolButton(&bar))
     , menu(new QMenu(&bar))
     , pacer(
           kRefreshMs, [this] { Refresh(); }, this) {
     bar.addWidget(statsLabel, 1);
+
+    linkLabel->setObjectName(QStringLiteral("linkLabel"));
+    linkLabel->setTextFormat(Qt::PlainText);
+    linkLabel->hide();
+    bar.addPermanentWidget(linkLabel);
 
     storeLabel->setObjectName(QStringLiteral("storeStateLabel"));
     storeLabel->setTextFormat(Qt::PlainText);
@@ -115,6 +121,13 @@ void LogStatusBar::ShowMessage(const QString& text, int timeoutMs) {
 void LogStatusBar::SetStoreState(const QString& text) {
     storeLabel->setText(text);
     storeLabel->setVisible(!text.isEmpty());
+}
+
+void LogStatusBar::SetLinkLine(const QString& text, const QString& toolTip) {
+    if (linkLabel->text() != text)
+        linkLabel->setText(text);
+    linkLabel->setToolTip(toolTip);
+    linkLabel->setVisible(!text.isEmpty());
 }
 
 QString LogStatusBar::StatisticsText() const {

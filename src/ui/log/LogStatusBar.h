@@ -20,6 +20,7 @@ class LogStatistics;
 //   - the statistics of the log (a normal widget, stretching): updated at most
 //     20 times a second, shortened and then cut off with "…" when the bar is
 //     too narrow; the whole line is its tool tip;
+//   - the serial link (a permanent widget): hidden until SetLinkLine;
 //   - the store state (a permanent widget): empty and hidden until
 //     SetStoreState gives it a text;
 //   - the chart button (a permanent widget, at the right end).
@@ -43,12 +44,16 @@ public:
     bool RefreshPending() const { return pacer.Pending(); }
     void ShowMessage(const QString& text, int timeoutMs = kMessageMs);
     void SetStoreState(const QString& text);
+    // The serial link (a permanent widget left of the store state): a short
+    // text, the whole link line and any advice as its tool tip; hidden while empty.
+    void SetLinkLine(const QString& text, const QString& toolTip);
     // What the context menu copies: every group, tab-separated.
     QString StatisticsText() const;
     void CopyStatistics() const;
 
     QLabel* StatsLabel() const;
     QLabel* StoreLabel() const { return storeLabel; }
+    QLabel* LinkLabel() const { return linkLabel; }
     QToolButton* ChartButton() const { return chartButton; }
     QMenu* ContextMenu() const { return menu; }
 
@@ -58,6 +63,7 @@ private:
     QStatusBar& bar;
     const LogStatistics& stats;
     StatsLine* statsLabel;
+    QLabel* linkLabel;
     QLabel* storeLabel;
     QToolButton* chartButton;
     QMenu* menu;

@@ -7,7 +7,9 @@
 #include "Fonts.h"
 #include "ImageButton.h"
 #include "ImageList.h"
+#include "LocalTime.h"
 #include "LogActions.h"
+#include "LogStatusBar.h"
 #include "LogWindowSink.h"
 #include "MeasurementController.h"
 #include "PortControl.h"
@@ -72,6 +74,7 @@ TForm1::TForm1(QWidget* parent)
     reconnect_ = std::make_unique<PortReconnect>(*ComPort1_);
     ComPort1_->OnAfterOpen = [this](cport::TCustomComPort& port) {
         reconnect_->remember(cport::IdentifyPort(port.Port()), port.Port());
+        linkOpened(port.Port());
     };
     connect(reconnect_.get(), &PortReconnect::reopened, this, &TForm1::portReopened);
     connect(reconnect_.get(), &PortReconnect::gaveUp, this, &TForm1::reconnectGaveUp);
@@ -435,6 +438,7 @@ void TForm1::RzComboBox1Change(std::uint8_t unit) {
 }
 
 void TForm1::sendHexCommand(std::string_view text) {
+    linkTiming_.commandSent(LinkTiming::Clock::now());
     try {
         SendCommand(*commands_, text, true);
     } catch (const cport::EComPort& e) {
@@ -548,6 +552,8 @@ void TForm1::ComPort1RxChar(int count) {
 
 void TForm1::handleReply(std::span<const std::uint8_t> batch,
                          std::chrono::steady_clock::time_point arrived) {
+    linkTiming_.replyComplete(arrived);
+    showLinkLine();
     try {
         replyHandler_->handle(batch, arrived);
     } catch (const std::exception& e) {
@@ -582,6 +588,27 @@ void TForm1::reconnectGaveUp() {
 void TForm1::showStatusLine(const QString& text, int timeoutMs) {
     if (logWindow_)
         logWindow_->statusBar()->showMessage(text, timeoutMs);
+}
+
+// A port opened: its link sets how long a reply may take to gather, and a slow
+// adapter latency timer is told once per port while the program runs.
+void TForm1::linkOpened(const std::string& port) {
+    link_ = cport::ReadLinkInfo(port);
+    replyGathering_->setLink(link_);
+    linkTiming_.clear();
+    linkWarning_ = cport::LatencyWarning(port, link_).value_or(std::string());
+    if (const std::optional<std::string> notice = latencyNotices_.take(port, link_))
+        showStatusLine(QString::fromStdString(*notice), 60000);
+    showLinkLine();
+}
+
+void TForm1::showLinkLine() {
+    if (!logWindow_)
+        return;
+    const QString line =
+        QString::fromStdString(LinkLine(link_, linkTiming_.median(), CurrentSeparators().decimal));
+    const QString advice = QString::fromStdString(linkWarning_);
+    logWindow_->StatusBar().SetLinkLine(line, advice.isEmpty() ? line : line + '\n' + advice);
 }
 
 } // namespace lrf

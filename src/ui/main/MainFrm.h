@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LinkInfo.h"
+#include "LinkTiming.h"
 #include "MainControls.h"
 #include "MainState.h"
 #include "Recorder.h"
@@ -10,6 +12,7 @@
 #include <chrono>
 #include <memory>
 #include <span>
+#include <string>
 
 namespace Ui {
 class TForm1;
@@ -111,6 +114,8 @@ private:
     void portReopened();
     void reconnectGaveUp();
     void showStatusLine(const QString& text, int timeoutMs = 0);
+    void linkOpened(const std::string& port);
+    void showLinkLine();
 
     std::unique_ptr<Ui::TForm1> ui_;
     MainControls controls_;
@@ -129,6 +134,12 @@ private:
     FreeTexts freeTexts_; // the four text fields as they read now
     QStringList leadingPorts_;
     bool shown_ = false;
+    // The serial link of the open port, the time its shots take, and the ports
+    // whose slow latency timer the operator has been told about.
+    cport::LinkInfo link_;
+    LinkTiming linkTiming_;
+    std::string linkWarning_;
+    LatencyNotices latencyNotices_;
 };
 
 } // namespace lrf
