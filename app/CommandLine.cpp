@@ -8,6 +8,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <iostream>
 
 namespace lrf {
@@ -124,6 +125,57 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
     result.station = parser.isSet(options.station) ? parser.value(options.station)
                                                    : qEnvironmentVariable("LRF_STATION");
     return result;
+}
+
+QStringList WithoutQtOptions(int argc, char** argv) {
+    // Qt's options that take the next argument as their value, and those that
+    // stand alone; each also with two dashes. A few more take "=value".
+    static const QStringList withValue{QStringLiteral("platform"),
+                                       QStringLiteral("platformpluginpath"),
+                                       QStringLiteral("platformtheme"),
+                                       QStringLiteral("plugin"),
+                                       QStringLiteral("qwindowgeometry"),
+                                       QStringLiteral("geometry"),
+                                       QStringLiteral("qwindowtitle"),
+                                       QStringLiteral("title"),
+                                       QStringLiteral("qwindowicon"),
+                                       QStringLiteral("icon"),
+                                       QStringLiteral("session"),
+                                       QStringLiteral("style"),
+                                       QStringLiteral("stylesheet"),
+                                       QStringLiteral("display"),
+                                       QStringLiteral("name"),
+                                       QStringLiteral("visual")};
+    static const QStringList alone{QStringLiteral("reverse"), QStringLiteral("testability"),
+                                   QStringLiteral("nograb"),  QStringLiteral("dograb"),
+                                   QStringLiteral("sync"),    QStringLiteral("widgetcount")};
+    static const QStringList withEquals{QStringLiteral("style="), QStringLiteral("stylesheet="),
+                                        QStringLiteral("qmljsdebugger=")};
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        const QString argument = QString::fromLocal8Bit(argv[i]);
+        if (i == 0 || !argument.startsWith(QLatin1Char('-'))) {
+            arguments << argument;
+            continue;
+        }
+        const QString word = argument.mid(argument.startsWith(QStringLiteral("--")) ? 2 : 1);
+        if (withValue.contains(word)) {
+            ++i; // and its value
+            continue;
+        }
+        const bool equalsForm = std::any_of(withEquals.begin(), withEquals.end(),
+                                            [&](const QString& w) { return word.startsWith(w); });
+        if (!alone.contains(word) && !equalsForm)
+            arguments << argument;
+    }
+    return arguments;
+}
+
+std::optional<int> RefuseBadArguments(int argc, char** argv) {
+    const CommandLine line = ReadCommandLine(WithoutQtOptions(argc, argv));
+    if (!line.exitStatus || *line.exitStatus == 0)
+        return std::nullopt; // the help and the version are printed by the application
+    return RunWithoutWindows(line);
 }
 
 bool AsksForNoWindow(int argc, char** argv) {

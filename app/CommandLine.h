@@ -34,6 +34,17 @@ struct CommandLine {
 // application object (the help names the program).
 CommandLine ReadCommandLine(const QStringList& arguments);
 
+// The raw arguments as a list, the program's name first, without the options
+// that the Qt application object takes for itself (-platform xcb, -reverse,
+// -style=fusion, ...), which it would remove before ReadCommandLine sees them.
+QStringList WithoutQtOptions(int argc, char** argv);
+
+// Before the application object: reads the arguments (without Qt's own) and,
+// when they are bad, prints the complaint to standard error and returns its
+// status, 2. An unknown option, a bad baud rate or a stray argument thus needs
+// no display. Set the application's name first: the complaint names it.
+std::optional<int> RefuseBadArguments(int argc, char** argv);
+
 // Whether the raw arguments, read before the application object exists, ask for
 // something that opens no window. Qt's own options, not yet removed at that
 // point, do not change the answer.

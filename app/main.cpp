@@ -25,7 +25,8 @@
 // the message loop. With --simulate a simulated rangefinder runs inside the
 // program and its device is listed first in the port box, so that the port can
 // be opened and measured at once without an instrument. The options that only
-// print something run without a display. Every record also goes into the crash
+// print something run without a display, and so do the complaints about
+// bad arguments. Every record also goes into the crash
 // journal; SIGTERM, SIGINT and SIGHUP, and on Windows the end of the user's
 // session, end the program as Exit does. With
 // --store (or LRF_STORE) a worker forwards the journal's lines to a record
@@ -40,9 +41,12 @@ int main(int argc, char* argv[]) {
     }
 #endif
     lrf::PrepareProcess();
+    QCoreApplication::setApplicationName(QStringLiteral("lrfcontrol"));
+    // A bad argument is told before Qt looks for a display, which it may not find.
+    if (const std::optional<int> status = lrf::RefuseBadArguments(argc, argv))
+        return *status;
     lrf::PrepareWindowlessRun(argc, argv);
     lrf::Application app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("lrfcontrol"));
     const lrf::CommandLine commandLine = lrf::ReadCommandLine(QCoreApplication::arguments());
     if (const std::optional<int> status = lrf::RunWithoutWindows(commandLine))
         return *status;

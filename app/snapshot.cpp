@@ -6,6 +6,9 @@
 //       until grep -q ready snap.log; do sleep 0.2; done; sleep 0.5;
 //       import -window root shot.png; wait'
 //   convert shot.png -crop 800x640+320+300 docs/mainwindow.png
+//
+// LRF_SNAPSHOT_PALETTE=dark shows them in the Fusion style with a dark palette,
+// as a dark desktop theme would; QT_SCALE_FACTOR scales them as usual.
 
 #include "Application.h"
 #include "CPort.h"
@@ -18,6 +21,7 @@
 #include "ShowDataFrm.h"
 
 #include <QElapsedTimer>
+#include <QPalette>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -39,6 +43,23 @@ void runFor(
 int main(int argc, char* argv[]) {
     lrf::Application app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    if (qEnvironmentVariable("LRF_SNAPSHOT_PALETTE") == QStringLiteral("dark")) {
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        QPalette dark;
+        dark.setColor(QPalette::Window, QColor(45, 45, 48));
+        dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+        dark.setColor(QPalette::Base, QColor(30, 30, 30));
+        dark.setColor(QPalette::AlternateBase, QColor(50, 50, 52));
+        dark.setColor(QPalette::Text, QColor(230, 230, 230));
+        dark.setColor(QPalette::Button, QColor(60, 60, 63));
+        dark.setColor(QPalette::ButtonText, QColor(235, 235, 235));
+        dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
+        dark.setColor(QPalette::HighlightedText, Qt::white);
+        dark.setColor(QPalette::Mid, QColor(90, 90, 90));
+        dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(128, 128, 128));
+        dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(128, 128, 128));
+        QApplication::setPalette(dark);
+    }
     const int showSeconds = argc > 1 ? std::atoi(argv[1]) : 6;
 
     QTemporaryDir saveDir;

@@ -30,10 +30,11 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Loaded at run time, so no library dependency names it: the crash journal's
-# SQLite driver of Qt. adduser: the note after the first install tells the
+# Loaded at run time, so no library dependency names them: the crash journal's
+# SQLite driver of Qt, and the narrow face the windows are laid out for
+# (src/ui/shell/Fonts.h). adduser: the note after the first install tells the
 # installer to use it.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, adduser")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, fonts-liberation, adduser")
 # The PostgreSQL driver, for the record store (--store) only.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS libqt6sql6-psql)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/postinst)

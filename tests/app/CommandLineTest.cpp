@@ -184,6 +184,27 @@ TEST(CommandLine, OnlyOurWindowlessOptionsChooseTheOffscreenPlatform) {
     }
 }
 
+TEST(CommandLine, QtsOwnOptionsAreSetAsideBeforeTheApplicationExists) {
+    const std::vector<std::pair<std::vector<const char*>, QStringList>> cases{
+        {{"lrfcontrol", "-platform", "xcb", "--simulate"}, {"lrfcontrol", "--simulate"}},
+        {{"lrfcontrol", "--style", "fusion", "-reverse", "--port", "/dev/x"},
+         {"lrfcontrol", "--port", "/dev/x"}},
+        {{"lrfcontrol", "-style=fusion", "-qwindowgeometry", "800x600", "-session", "s1"},
+         {"lrfcontrol"}},
+        // Ours and unknown ones stay, and so does a value that looks like Qt's.
+        {{"lrfcontrol", "--bogus", "--station", "-reverse"},
+         {"lrfcontrol", "--bogus", "--station"}},
+        {{"lrfcontrol", "--port", "platform"}, {"lrfcontrol", "--port", "platform"}},
+    };
+    for (const auto& [args, expected] : cases) {
+        std::vector<char*> argv;
+        for (const char* a : args)
+            argv.push_back(const_cast<char*>(a));
+        EXPECT_EQ(lrf::WithoutQtOptions(static_cast<int>(argv.size()), argv.data()), expected)
+            << args.back();
+    }
+}
+
 struct ProgramRun {
     int status = -1;
     QString out, err;
@@ -219,6 +240,38 @@ TEST(BuiltPrograms, PrintTheOneVersionWithoutADisplay) {
         EXPECT_TRUE(run.out.endsWith(QStringLiteral(" " LRF_VERSION "\n")))
             << run.out.toStdString();
     }
+}
+
+// Over ssh, without a display: a mistake on the command line is told in words
+// and status 2, never as an abort for want of a display.
+TEST(BuiltPrograms, RefuseBadArgumentsWithoutADisplay) {
+    struct Case {
+        QStringList args;
+        const char* complaint;
+    };
+    const std::vector<Case> cases{
+        {{QStringLiteral("--bogus")}, "lrfcontrol: Unknown option 'bogus'."},
+        {{QStringLiteral("--baud"), QStringLiteral("12345")},
+         "lrfcontrol: unknown baud rate '12345'."},
+        {{QStringLiteral("-platform"), QStringLiteral("xcb"), QStringLiteral("COM5")},
+         "lrfcontrol: unexpected argument 'COM5'."},
+        {{QStringLiteral("--simulate"), QStringLiteral("--store"), QStringLiteral("mysql://x")},
+         "lrfcontrol: "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const ProgramRun run = RunProgram(QStringLiteral(LRFCONTROL_PROGRAM), c.args);
+        EXPECT_EQ(run.status, 2) << run.err.toStdString();
+        EXPECT_TRUE(run.err.startsWith(QString::fromUtf8(c.complaint))) << run.err.toStdString();
+        EXPECT_TRUE(run.err.endsWith(QStringLiteral("Try 'lrfcontrol --help'.\n")));
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+    // Qt's own options are no mistake: the help still comes.
+    const ProgramRun help = RunProgram(QStringLiteral(LRFCONTROL_PROGRAM),
+                                       {QStringLiteral("-style"), QStringLiteral("fusion"),
+                                        QStringLiteral("-reverse"), QStringLiteral("--help")});
+    EXPECT_EQ(help.status, 0) << help.err.toStdString();
+    EXPECT_TRUE(help.out.contains(QStringLiteral("--check-port"))) << help.out.toStdString();
 }
 
 TEST(BuiltPrograms, PortCheckTellsTheOutcomeInTheStatusAndTheComponentsText) {

@@ -3,6 +3,7 @@
 #include "Dialogs.h"
 #include "LogEvents.h"
 #include "ShowDataFrm.h"
+#include "WindowPlaces.h"
 
 #include <QCoreApplication>
 #include <QScreen>
@@ -36,8 +37,16 @@ void btnShowDataClick(QWidget& mainWindow, TFrmShowData& logWindow) {
         margins = frame.size() - mainWindow.size();
     const QSize size = logWindow.size() + margins;
     QRect place(QPoint(frame.left(), frame.top() + frame.height()), size);
-    if (const QScreen* screen = mainWindow.screen())
-        place = LogWindowPlace(frame, size, screen->availableGeometry());
+    if (const QScreen* screen = mainWindow.screen()) {
+        // Both windows on the screen, the main window's controls uncovered
+        // where the screen is high enough for both.
+        const WindowPair pair = PlaceWindowPair(frame, size, screen->availableGeometry());
+        if (pair.mainTopLeft != frame.topLeft())
+            mainWindow.move(pair.mainTopLeft);
+        place = pair.log;
+        if (place.size() != size)
+            logWindow.resize(place.size() - margins);
+    }
     logWindow.move(place.topLeft());
     logWindow.show();
     logWindow.GotoLastRow();

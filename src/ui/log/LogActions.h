@@ -17,8 +17,9 @@ class TFrmShowData;
 
 // btnShowDataClick: places the log window directly below the main window (same
 // left edge, top at the main window's bottom frame edge) when it fits there on
-// the main window's screen, otherwise where LogWindowPlace puts it; shows it
-// and selects its last row.
+// the main window's screen, otherwise where PlaceWindowPair puts the two
+// (WindowPlaces.h), which may move the main window up; shows it and selects
+// its last row.
 void btnShowDataClick(QWidget& mainWindow, TFrmShowData& logWindow);
 
 // The log window's frame rectangle, of frame size `size`, for a main window

@@ -6,6 +6,7 @@
 #include "CsvFile.h"
 #include "CsvFormat.h"
 #include "Dialogs.h"
+#include "Fonts.h"
 #include "LocalTime.h"
 #include "LogColumns.h"
 #include "LogEvents.h"
@@ -13,16 +14,19 @@
 #include "LogObserver.h"
 #include "LogStatusBar.h"
 #include "StringTable.h"
+#include "WindowPlaces.h"
 #include "ui_ShowDataFrm.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QStyle>
 
 #include <algorithm>
 #include <array>
@@ -67,6 +71,7 @@ TFrmShowData::TFrmShowData(QWidget* parent)
     , ui(std::make_unique<Ui::TFrmShowData>())
     , grid(new LogGridModel(this)) {
     ui->setupUi(this);
+    setFont(TextFont(13));
     // A separate window with the system menu only: no minimise or maximise.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -87,10 +92,18 @@ TFrmShowData::TFrmShowData(QWidget* parent)
 TFrmShowData::~TFrmShowData() = default;
 
 void TFrmShowData::InitGrid() {
+    const QFontMetrics metrics(ui->StringGrid1->horizontalHeader()->font());
+    const int margins = 2 * ui->StringGrid1->style()->pixelMetric(QStyle::PM_HeaderMargin);
     for (int column = 0; column < ColumnCount; ++column) {
         const auto i = static_cast<std::size_t>(column);
-        grid->SetHeader(column, std::string(LoadStr(kLogColumnHeaders[i])));
-        ui->StringGrid1->setColumnWidth(column, kColumnWidths[i]);
+        const std::string_view header = LoadStr(kLogColumnHeaders[i]);
+        grid->SetHeader(column, std::string(header));
+        const int needed = metrics.horizontalAdvance(
+                               QString::fromUtf8(header.data(), static_cast<int>(header.size()))) +
+                           margins;
+        fittedWidths[i] = std::max(kColumnWidths[i], needed);
+        longestTexts[i] = 0;
+        ui->StringGrid1->setColumnWidth(column, fittedWidths[i]);
     }
 }
 
@@ -134,13 +147,15 @@ void TFrmShowData::ShowChart() {
 #else
     if (!chart) {
         chart = new TFrmChart(statistics, this);
-        // Beside the log window where the screen has room; else where the
-        // window system puts it.
-        const QRect frame = frameGeometry();
-        if (const QScreen* s = screen();
-            s && isVisible() && frame.right() + chart->width() < s->availableGeometry().right())
-            chart->move(frame.right() + 1,
-                        std::max(s->availableGeometry().top(), frame.bottom() - chart->height()));
+        // Beside the log window where the screen has room, else inside the
+        // screen at its lower right: never at the screen's corner over the
+        // main window.
+        if (const QScreen* s = screen()) {
+            const QRect frame = frameGeometry();
+            const QSize margins = frame.size() - size();
+            const QRect place = ChartPlace(frame, chart->size() + margins, s->availableGeometry());
+            chart->move(place.topLeft());
+        }
     }
     chart->show();
     chart->raise();
@@ -203,6 +218,7 @@ void TFrmShowData::DataAdd(const TAData& record, int wParam) {
     } else {
         grid->SetRow(row, LogRowCells(record));
     }
+    FitColumns(row, wParam != 0 ? 3 : 0);
     // The statistics follow the grid before anything that might fail.
     const auto shown = grid->RowCells(row);
     statistics.SetRecord(record.Index, shown[1], shown[2], shown[3], shown[4]);
@@ -212,6 +228,29 @@ void TFrmShowData::DataAdd(const TAData& record, int wParam) {
     if (observer)
         observer->LineWritten(row, cells, replaced);
     SelectRow(row);
+}
+
+// A column keeps its width unless a text does not fit; then it grows to fit
+// and stays so (also after a clear). A text is measured when it is longer than
+// any before it in its column, or, in the free-text columns, when it changed:
+// the digits are all equally wide, so the numbers and times need no more.
+void TFrmShowData::FitColumns(int row, int firstColumn) {
+    const QFontMetrics metrics(ui->StringGrid1->font());
+    const int margins =
+        2 * (ui->StringGrid1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1) + 2;
+    for (int column = firstColumn; column < ColumnCount; ++column) {
+        const auto i = static_cast<std::size_t>(column);
+        const std::string& text = grid->Cell(column, row);
+        const bool freeText = column == 5 || column == 6 || column == 8 || column == 9;
+        if (text.size() < longestTexts[i] || (text.size() == longestTexts[i] && !freeText))
+            continue;
+        longestTexts[i] = text.size();
+        const int needed = metrics.horizontalAdvance(QString::fromStdString(text)) + margins;
+        if (needed > fittedWidths[i]) {
+            fittedWidths[i] = needed;
+            ui->StringGrid1->setColumnWidth(column, needed);
+        }
+    }
 }
 
 void TFrmShowData::DataClear() {

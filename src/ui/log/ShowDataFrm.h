@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <array>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -104,6 +105,7 @@ private:
     void DataSave();
     void DataAutoSave();
     void SelectRow(int gridRow);
+    void FitColumns(int gridRow, int firstColumn);
     // A grid row as it goes into a file: the free texts guarded against formulas.
     std::vector<std::string> FileCells(int gridRow) const;
 
@@ -132,6 +134,10 @@ private:
     LogStatusBar* logStatusBar;
     TFrmChart* chart = nullptr;
     LogObserver* observer = nullptr;
+    // The columns' widths as fitted to their texts, and the longest text
+    // measured in each column (FitColumns).
+    std::array<int, ColumnCount> fittedWidths{};
+    std::array<std::size_t, ColumnCount> longestTexts{};
 };
 
 } // namespace lrf

@@ -1,8 +1,10 @@
 #include "MainFrm.h"
 
+#include "Accessibility.h"
 #include "Application.h"
 #include "CPort.h"
 #include "CommandSender.h"
+#include "Fonts.h"
 #include "ImageButton.h"
 #include "ImageList.h"
 #include "LocalTime.h"
@@ -21,12 +23,18 @@
 #include "ShowDataFrm.h"
 #include "Texts.h"
 #include "Units.h"
+#include "WindowPlaces.h"
 #include "ui_MainFrm.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QGraphicsDropShadowEffect>
+#include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 
 #include <string>
 #include <vector>
@@ -97,41 +105,33 @@ void TForm1::attachLogWindow(TFrmShowData& logWindow) {
 }
 
 void TForm1::setUpLook() {
-    // Where the design's fonts are missing, narrow faces of similar width
-    // keep the captions inside their controls.
-    QFont font;
-    font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("Nimbus Sans Narrow"),
-                      QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Sans Serif")});
-    font.setPixelSize(13);
+    // The window's sizes hold the texts in the narrow face of Fonts.h; the
+    // title and the version shrink where a fallback face is wider.
+    const QFont font = TextFont(13);
     setFont(font);
     // A widget with a style sheet of its own does not take its parent's font.
     for (ImageButton* button : findChildren<ImageButton*>())
         button->setFont(font);
-    move(338, 324);
+    move(kMainWindowPlace);
     resize(768, 313);
 
-    QPalette white = ui_->RzPanel1->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    ui_->RzPanel1->setPalette(white);
+    // The title band: white with black text in a light theme, the palette's
+    // field colours (face and text together) in any other.
+    ui_->RzPanel1->setBackgroundRole(QPalette::Base);
+    for (QLabel* label : {ui_->AALabel1, ui_->AALabel2})
+        label->setForegroundRole(QPalette::Text);
     ui_->Image1->setPixmap(Logo());
+    HideFromAccessibility(*ui_->Image1);
 
-    QFont title;
-    title.setFamilies({QStringLiteral("System"), QStringLiteral("DejaVu Sans Condensed"),
-                       QStringLiteral("Nimbus Sans Narrow"), QStringLiteral("Sans Serif")});
-    title.setPixelSize(20);
-    title.setBold(true);
-    ui_->AALabel1->setFont(title);
+    ui_->AALabel1->setFont(
+        FittedFont(TextFont(20, true), {ui_->AALabel1->text()}, ui_->AALabel1->size()));
     auto* shadow = new QGraphicsDropShadowEffect(ui_->AALabel1);
     shadow->setOffset(2, 2);
     shadow->setBlurRadius(2);
     shadow->setColor(QColor(160, 160, 160));
     ui_->AALabel1->setGraphicsEffect(shadow);
-    QFont version;
-    version.setFamilies(
-        {QStringLiteral("Arial"), QStringLiteral("Nimbus Sans"), QStringLiteral("Sans Serif")});
-    version.setPixelSize(48);
-    version.setBold(true);
-    ui_->AALabel2->setFont(version);
+    ui_->AALabel2->setFont(
+        FittedFont(VersionFont(48), {ui_->AALabel2->text()}, ui_->AALabel2->size()));
 
     ui_->btnOpenCom->setImageIndex(imgPortClosed);
     ui_->btnRecordData->setImageIndex(imgRecord);
@@ -147,6 +147,137 @@ void TForm1::setUpLook() {
 
     ui_->RzNumericEdit1->setValue(0);
     ui_->RzNumericEdit2->setValue(MeasurementController::kRotationIntervalMs);
+    setUpAccess();
+}
+
+// For a screen reader and the keyboard: names that tell the controls apart,
+// the labels joined to their fields, keys for the buttons, shown in the tool
+// tips. The captions themselves stay as they are.
+void TForm1::setUpAccess() {
+    struct Named {
+        ImageButton* button;
+        const char* idle;
+        const char* busy; // while it shows busyImage; nullptr: no second name
+        int busyImage;
+        QKeySequence key;
+        std::vector<int> captions; // every caption the button shows
+    };
+    const Named buttons[] = {
+        {ui_->btnOpenCom,
+         "Open port",
+         "Close port",
+         imgPortOpen,
+         QKeySequence(Qt::ALT | Qt::Key_O),
+         {strOpenCom, strCloseCom}},
+        {ui_->btnClearData,
+         "Clear log",
+         nullptr,
+         imgNone,
+         QKeySequence(Qt::ALT | Qt::Key_C),
+         {strClearData}},
+        {ui_->btnSaveData,
+         "Save log",
+         nullptr,
+         imgNone,
+         QKeySequence(Qt::ALT | Qt::Key_S),
+         {strSaveData}},
+        {ui_->btnRecordData,
+         "Start recording",
+         "Stop recording",
+         imgRunning,
+         QKeySequence(Qt::ALT | Qt::Key_R),
+         {strRecordData, strStopRecord}},
+        {ui_->btnShowData,
+         "Show log window",
+         nullptr,
+         imgNone,
+         QKeySequence(Qt::ALT | Qt::Key_D),
+         {strDisplayData}},
+        {ui_->btnExit, "Exit", nullptr, imgNone, QKeySequence(Qt::ALT | Qt::Key_X), {strExit}},
+        {ui_->RzBitBtn5,
+         "Single distance",
+         nullptr,
+         imgNone,
+         QKeySequence(Qt::Key_F5),
+         {strSingleTesting}},
+        {ui_->RzBitBtn6,
+         "Continuous distance run",
+         "Stop continuous distance run",
+         imgRunning,
+         QKeySequence(Qt::Key_F6),
+         {strContinuousTesting, strStopTesting}},
+        {ui_->RzBitBtn8,
+         "Single speed",
+         nullptr,
+         imgNone,
+         QKeySequence(Qt::Key_F7),
+         {strSingleTesting}},
+        {ui_->RzBitBtn9,
+         "Continuous speed run",
+         "Stop continuous speed run",
+         imgRunning,
+         QKeySequence(Qt::Key_F8),
+         {strContinuousTesting, strStopTesting}},
+        {ui_->RzBitBtn7,
+         "Rotation run",
+         "Stop rotation run",
+         imgRunning,
+         QKeySequence(Qt::Key_F9),
+         {strRotationMeasure, strStopTesting}},
+    };
+    for (const Named& n : buttons) {
+        QStringList captions;
+        for (const int number : n.captions)
+            captions << LoadText(number);
+        n.button->fitCaptions(captions);
+        const QString idle = QString::fromLatin1(n.idle);
+        n.button->setAccessibleNames(idle, n.busy ? QString::fromLatin1(n.busy) : QString(),
+                                     n.busyImage);
+        n.button->setToolTip(idle + QStringLiteral(" (") +
+                             n.key.toString(QKeySequence::NativeText) + QLatin1Char(')'));
+        auto* shortcut = new QShortcut(n.key, this);
+        // The measuring keys work from the log window and the chart too.
+        if (n.key[0].key() >= Qt::Key_F5 && n.key[0].key() <= Qt::Key_F9)
+            shortcut->setContext(Qt::ApplicationShortcut);
+        ImageButton* button = n.button;
+        connect(shortcut, &QShortcut::activated, button, [button] {
+            if (button->isEnabled() && button->isVisible())
+                button->animateClick();
+        });
+    }
+
+    const std::pair<QWidget*, const char*> fields[] = {
+        {ui_->cbbComPort, "Serial port"},
+        {ui_->cbbBaudRate, "Baud rate"},
+        {ui_->RzEdit1, "Model"},
+        {ui_->RzEdit2, "LRF code"},
+        {ui_->RzEdit3, "Place"},
+        {ui_->RzEdit4, "Destination"},
+        {ui_->RzNumericEdit1, "Shots of a continuous run"},
+        {ui_->RzNumericEdit2, "Rotation period in milliseconds"},
+    };
+    for (const auto& [field, name] : fields)
+        field->setAccessibleName(QString::fromLatin1(name));
+
+    // The baud rates whole in their box ("Custom" is the widest).
+    QComboBox& baud = *ui_->cbbBaudRate;
+    QStyleOptionComboBox option;
+    option.initFrom(&baud);
+    option.frame = true;
+    const QRect field = baud.style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                     QStyle::SC_ComboBoxEditField, &baud);
+    QStringList rates;
+    for (int i = 0; i < baud.count(); ++i)
+        rates << baud.itemText(i);
+    baud.setFont(FittedFont(baud.font(), rates, QSize(field.width() - 4, baud.height())));
+    const std::pair<QLabel*, QWidget*> buddies[] = {
+        {ui_->RzLabel1, ui_->cbbComPort},     {ui_->RzLabel2, ui_->cbbBaudRate},
+        {ui_->RzLabel9, ui_->RzEdit1},        {ui_->RzLabel11, ui_->RzEdit2},
+        {ui_->RzLabel15, ui_->RzEdit3},       {ui_->RzLabel16, ui_->RzEdit4},
+        {ui_->RzLabel5, ui_->RzNumericEdit1}, {ui_->RzLabel6, ui_->RzNumericEdit2},
+    };
+    for (const auto& [label, field] : buddies)
+        label->setBuddy(field);
 }
 
 // The units' announcements, each to the window's handler for it. Direct: the
@@ -227,9 +358,21 @@ void TForm1::setCaptions() {
 void TForm1::showEvent(QShowEvent* event) {
     if (!shown_) {
         shown_ = true;
+        placeOnScreen();
         FormShow();
     }
     QWidget::showEvent(event);
+}
+
+// On the screen that holds the mouse, at the design's place where it has room.
+void TForm1::placeOnScreen() {
+    const QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QSize frame = frameGeometry().size().expandedTo(size());
+    move(MainWindowPlace(screen->geometry(), screen->availableGeometry(), frame).topLeft());
 }
 
 void TForm1::FormShow() {

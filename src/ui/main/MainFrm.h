@@ -96,6 +96,8 @@ protected:
 private:
     void setCaptions();
     void setUpLook();
+    void setUpAccess();
+    void placeOnScreen();
     void connectControls();
     void connectUnits();
     void showDistance(std::uint8_t unit, double value);

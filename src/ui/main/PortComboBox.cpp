@@ -1,9 +1,13 @@
 #include "PortComboBox.h"
 
+#include "Fonts.h"
+
 #include <QAbstractItemView>
+#include <QEvent>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStyleOptionComboBox>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
@@ -37,6 +41,39 @@ protected:
 PortComboBox::PortComboBox(QWidget* parent)
     : QComboBox(parent) {
     setItemDelegate(new PortItemDelegate(this));
+    connect(this, &QComboBox::editTextChanged, this, &PortComboBox::fitTextFont);
+    fitTextFont();
+}
+
+void PortComboBox::resizeEvent(QResizeEvent* event) {
+    QComboBox::resizeEvent(event);
+    fitTextFont();
+}
+
+void PortComboBox::changeEvent(QEvent* event) {
+    QComboBox::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        fitTextFont();
+}
+
+// The text field's font only: the list keeps the full size.
+void PortComboBox::fitTextFont() {
+    const QString text = currentText();
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    const QRect field =
+        style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+    QWidget* shown = lineEdit() ? static_cast<QWidget*>(lineEdit()) : this;
+    // The line edit keeps a margin of a few pixels on each side of its text.
+    const QSize room(field.width() - 4, 1000);
+    const QFont font = TextFont(kPixelSize);
+    const int size = FittingPixelSize(font, {text}, room, kSmallestPixelSize);
+    if (shown->font().pixelSize() != size) {
+        QFont fitted = font;
+        fitted.setPixelSize(size);
+        shown->setFont(fitted);
+    }
+    setToolTip(text);
 }
 
 std::vector<PortEntry> PortComboBox::ports() const {

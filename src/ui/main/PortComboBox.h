@@ -34,11 +34,20 @@ public:
     // Offers the caller a moment to bring the list up to date, then opens it.
     void showPopup() override;
 
+    // The largest text size the box uses, and the smallest it shrinks to.
+    static constexpr int kPixelSize = 13;
+    static constexpr int kSmallestPixelSize = 8;
+
 signals:
     void popupAboutToShow();
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
 private:
     void fitPopupWidth();
+    void fitTextFont();
 };
 
 } // namespace lrf

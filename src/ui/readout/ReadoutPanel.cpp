@@ -1,8 +1,10 @@
 #include "ReadoutPanel.h"
 
+#include "Accessibility.h"
 #include "DigitCell.h"
 #include "DigitCodes.h"
 #include "DigitRenderer.h"
+#include "Fonts.h"
 #include "Units.h"
 
 #include <QApplication>
@@ -10,6 +12,9 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPalette>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QTimer>
 
 #include <exception>
 
@@ -26,6 +31,24 @@ constexpr int kTitleTop = 9;
 constexpr int kTitlePixelSize = 19;
 constexpr int kSelectorPixelSize = 32;
 
+// The cells' codes as text, read the way the cells show them.
+QString ShownNumber(const std::array<int, kReadoutCells>& codes) {
+    QString text;
+    for (const int code : codes) {
+        if (code >= 0 && code <= 9)
+            text += QChar(u'0' + code);
+        else if (code >= -9 && code <= -1)
+            text += QChar(u'0' - code) + QLatin1Char('.');
+        else if (code == DIGIT_ZERO_POINT)
+            text += QStringLiteral("0.");
+        else if (code == DIGIT_MINUS)
+            text += QLatin1Char('-');
+        else if (code == DIGIT_MINUS_POINT)
+            text += QStringLiteral("-.");
+    }
+    return text;
+}
+
 } // namespace
 
 ReadoutPanel::ReadoutPanel(const Layout& layout, QWidget* parent)
@@ -33,10 +56,7 @@ ReadoutPanel::ReadoutPanel(const Layout& layout, QWidget* parent)
     , layout_(layout) {
     title_ = new QLabel(this);
     title_->setObjectName(QString::fromLatin1(layout.titleName));
-    QFont titleFont = title_->font();
-    titleFont.setBold(true);
-    titleFont.setPixelSize(kTitlePixelSize);
-    title_->setFont(titleFont);
+    title_->setFont(TextFont(kTitlePixelSize, true));
     title_->move(kTitleLeft, kTitleTop);
 
     for (int i = 0; i < kCellCount; ++i) {
@@ -44,22 +64,54 @@ ReadoutPanel::ReadoutPanel(const Layout& layout, QWidget* parent)
         cell->setObjectName(QString::fromLatin1(layout.cellNamePrefix) +
                             QString::number(layout.firstCellNumber + i));
         cell->move(kCellLeft + i * kCellPitch, kCellTop);
+        HideFromAccessibility(*cell); // the panel's name tells the value
         cells_[static_cast<std::size_t>(i)] = cell;
     }
 
     selector_ = new QComboBox(this);
     selector_->setObjectName(QString::fromLatin1(layout.selectorName));
     selector_->setEditable(false); // admits only its items
-    QFont selectorFont = selector_->font();
-    selectorFont.setPixelSize(kSelectorPixelSize);
-    selector_->setFont(selectorFont);
+    selector_->setAccessibleName(QString::fromLatin1(layout.selectorSpoken));
     selector_->addItems(layout.items);
     selector_->setCurrentIndex(0);
     selector_->move(layout.selectorLeft, kSelectorTop);
-    selector_->resize(layout.selectorWidth, selector_->sizeHint().height());
+    fitSelectorFont();
+
+    // Announced at once, then at most kSpokenPerSecond times a second.
+    speakPacer_ = new QTimer(this);
+    speakPacer_->setSingleShot(true);
+    speakPacer_->setInterval(1000 / kSpokenPerSecond);
+    connect(speakPacer_, &QTimer::timeout, this, [this] {
+        if (accessibleName() != spoken_)
+            speak();
+    });
     // Only the operator's choice is announced: setCurrentIndex from the show
     // operations emits currentIndexChanged, never activated.
     connect(selector_, &QComboBox::activated, this, &ReadoutPanel::selectorActivated);
+}
+
+// The largest size up to the design's at which every unit fits the box's
+// text field, which the box's width leaves beside its arrow.
+void ReadoutPanel::fitSelectorFont() {
+    QFont font = TextFont(kSelectorPixelSize);
+    for (int size = kSelectorPixelSize; size > 8; --size) {
+        font.setPixelSize(size);
+        selector_->setFont(font);
+        selector_->resize(layout_.selectorWidth, selector_->sizeHint().height());
+        QStyleOptionComboBox option;
+        option.initFrom(selector_);
+        option.editable = false;
+        option.frame = true;
+        const QRect field = selector_->style()->subControlRect(
+            QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, selector_);
+        if (FittingPixelSize(font, layout_.items, QSize(field.width() - 4, 1000)) == size)
+            break;
+    }
+}
+
+void ReadoutPanel::speak() {
+    setAccessibleName(spoken_);
+    speakPacer_->start();
 }
 
 void ReadoutPanel::setTitleText(const QString& text) {
@@ -99,7 +151,17 @@ void ReadoutPanel::showValue(std::uint8_t unit, double value) {
     // A unit the selector doesn't list leaves it showing no item rather than a
     // wrong one.
     const int item = int{unit} - int{layout_.firstUnit};
-    selector_->setCurrentIndex(item >= 0 && item < selector_->count() ? item : -1);
+    const bool listed = item >= 0 && item < selector_->count();
+    selector_->setCurrentIndex(listed ? item : -1);
+
+    const QString number = ShownNumber(codes);
+    if (value >= layout_.noValueThreshold || number.isEmpty() || !listed)
+        spoken_ = QString::fromLatin1(layout_.noValue);
+    else
+        spoken_ = QString::fromLatin1(layout_.quantity) + QLatin1Char(' ') + number +
+                  QLatin1Char(' ') + layout_.unitWords.at(item);
+    if (!speakPacer_->isActive() && accessibleName() != spoken_)
+        speak();
 }
 
 void ReadoutPanel::selectorActivated(int index) {
@@ -117,7 +179,11 @@ DistanceReadout::DistanceReadout(QWidget* parent)
                     "RzLabel7",
                     "PaintBox",
                     1,
-                    "RzComboBox3"},
+                    "RzComboBox3",
+                    "Distance",
+                    "no distance",
+                    {"metres", "yards", "feet"},
+                    "Distance unit"},
                    parent) {
     setObjectName(QStringLiteral("GroupBox1"));
 }
@@ -131,7 +197,11 @@ SpeedReadout::SpeedReadout(QWidget* parent)
                     "RzLabel12",
                     "PaintBox",
                     20,
-                    "RzComboBox1"},
+                    "RzComboBox1",
+                    "Speed",
+                    "no speed",
+                    {"kilometres per hour", "miles per hour", "metres per second"},
+                    "Speed unit"},
                    parent) {
     setObjectName(QStringLiteral("GroupBox3"));
 }

@@ -8,6 +8,7 @@
 
 class QComboBox;
 class QLabel;
+class QTimer;
 
 namespace lrf {
 
@@ -31,6 +32,12 @@ public:
     DigitCell* cell(int index) const;
     const QImage& cellImage(int index) const;
 
+    // What a screen reader is told: the value and unit as shown ("Distance
+    // 123.4 metres"), or that there is none ("no distance"). The panel's
+    // accessible name follows it at most kSpokenPerSecond times a second.
+    QString spokenText() const { return spoken_; }
+    static constexpr int kSpokenPerSecond = 4;
+
     // How often the digit renderer has run for this panel.
     std::uint64_t renderCount() const { return renderCount_; }
 
@@ -50,6 +57,10 @@ protected:
         const char* cellNamePrefix;
         int firstCellNumber;
         const char* selectorName;
+        const char* quantity;       // "Distance", said before the value
+        const char* noValue;        // "no distance"
+        QStringList unitWords;      // the selector's units in words
+        const char* selectorSpoken; // the selector's accessible name
     };
 
     ReadoutPanel(const Layout& layout, QWidget* parent);
@@ -60,12 +71,16 @@ protected:
 private:
     void selectorActivated(int index);
     void drawCell(int index, int code, const QColor& outline);
+    void fitSelectorFont();
+    void speak();
 
     Layout layout_;
     QLabel* title_ = nullptr;
     QComboBox* selector_ = nullptr;
     std::array<DigitCell*, kCellCount> cells_{};
     std::uint64_t renderCount_ = 0;
+    QString spoken_;
+    QTimer* speakPacer_ = nullptr;
 };
 
 // The distance readout: no value at 2400.0 and above, units "M", "Y", "Ft".

@@ -1,6 +1,8 @@
 #include "Application.h"
 
+#include "Accessibility.h"
 #include "Dialogs.h"
+#include "Fonts.h"
 #include "MainPort.h"
 #include "SystemSeparators.h"
 
@@ -12,6 +14,8 @@ Application::Application(int& argc, char** argv)
     : QApplication(argc, argv) {
     RefreshCurrentSeparators();
     InstallGuiHandOver();
+    LoadWindowFonts();
+    InstallAccessibility();
 }
 
 Application::~Application() {
