@@ -259,7 +259,8 @@ if [[ $install == 1 ]]; then
             out=$("${run_env[@]}" /usr/bin/lrfcontrol --check-port "$device" 2>&1)
             status=$?
             echo "      $out (status $status)"
-            [[ $status -eq 0 && "$out" == "$device: opened" ]]
+            # The first line says the port opened; the link line follows it.
+            [[ $status -eq 0 && "${out%%$'\n'*}" == "$device: opened" ]]
         }
         check "installed lrfcontrol opens the installed lrfsim's port and exits 0" opens_simulator
         check "installed lrfmeasure measures at the installed lrfsim's port and exits 0" \
