@@ -181,7 +181,9 @@ start_instrument
 LD_PRELOAD=$modem "$wine" "$installed/bin/lrfmeasure.exe" --port COM5 --distance --count 100 \
     --csv "$(winpath "$work/windows.csv")" >"$work/lrfmeasure.log" 2>&1 ||
     fail "lrfmeasure.exe: $(tr -d '\r' <"$work/lrfmeasure.log")"
-"$linux/app/measure/lrfmeasure" --port "$(readlink "$work/com5")" --distance --count 100 \
+# The Linux program keeps its own journal: the Windows path above means nothing to it.
+LRF_JOURNAL=$work/linux-journal.sqlite \
+    "$linux/app/measure/lrfmeasure" --port "$(readlink "$work/com5")" --distance --count 100 \
     --csv "$work/linux.csv" 2>>"$work/lrfmeasure.log"
 stop_instrument
 # Every column but the time stamp (the eighth).
