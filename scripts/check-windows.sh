@@ -23,6 +23,11 @@ mkdir -p "$work"
 
 fail() {
     echo "windows-check: FAILED: $*" >&2
+    # What the screen showed then (a message box, a window that stopped).
+    if [[ -n "${DISPLAY:-}" ]] && command -v import >/dev/null; then
+        import -window root "$work/failed.png" 2>/dev/null &&
+            echo "windows-check: the screen at the failure: $work/failed.png" >&2
+    fi
     exit 1
 }
 pass() { echo "windows-check: ok: $*"; }
