@@ -64,9 +64,12 @@ install(FILES ${LRF_WINDOWS_RUNTIME_DLLS} DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${CPORT_CATALOGUE_DIR}/ DESTINATION ${CMAKE_INSTALL_BINDIR}/locale)
 # The faces the windows are laid out for (src/ui/shell/Fonts.h), loaded from
 # "fonts" beside the program, with their licence (Debian's fonts-liberation).
+# The test programs in the build folder find them there too.
 set(liberation /usr/share/fonts/truetype/liberation)
-install(FILES ${liberation}/LiberationSansNarrow-Regular.ttf ${liberation}/LiberationSansNarrow-Bold.ttf
-    ${liberation}/LiberationSans-Regular.ttf ${liberation}/LiberationSans-Bold.ttf DESTINATION ${CMAKE_INSTALL_BINDIR}/fonts)
+set(faces ${liberation}/LiberationSansNarrow-Regular.ttf ${liberation}/LiberationSansNarrow-Bold.ttf
+    ${liberation}/LiberationSans-Regular.ttf ${liberation}/LiberationSans-Bold.ttf)
+install(FILES ${faces} DESTINATION ${CMAKE_INSTALL_BINDIR}/fonts)
+file(COPY ${faces} DESTINATION ${CMAKE_BINARY_DIR}/fonts)
 install(FILES /usr/share/doc/fonts-liberation/copyright
     DESTINATION ${CMAKE_INSTALL_BINDIR}/fonts RENAME LICENSE-fonts-liberation.txt)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
