@@ -166,7 +166,8 @@ TEST(SessionWatchdog, ReportsAMissingReplyAndAnUnfinishedOneWhenToldTo) {
         {"lrfmeasure, no reply", true, SimFault::DropReply, true},
         {"lrfmeasure, unfinished reply", true, SimFault::Garbage, true},
     };
-    constexpr int kWatchdogMs = 200;
+    // Long enough for a loaded machine's replies, set once the run goes.
+    constexpr int kWatchdogMs = 1000;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         sim::RangefinderSimulator instrument;
@@ -175,7 +176,6 @@ TEST(SessionWatchdog, ReportsAMissingReplyAndAnUnfinishedOneWhenToldTo) {
         instrument.SetSettings(settings);
         instrument.Start();
         MeasurementSession session(SessionOptions{c.waitsForCompleteReply});
-        session.setWatchdogInterval(kWatchdogMs);
         int reports = 0;
         int handled = 0;
         QObject::connect(&session, &MeasurementSession::noReply, &session, [&] { ++reports; });
@@ -184,6 +184,7 @@ TEST(SessionWatchdog, ReportsAMissingReplyAndAnUnfinishedOneWhenToldTo) {
         ASSERT_FALSE(session.open(instrument.DevicePath(), cport::br19200));
         session.startRun(RunMode::Distance, 0);
         ASSERT_TRUE(RunUntil([&] { return handled >= 2; }));
+        session.setWatchdogInterval(kWatchdogMs);
         instrument.SetFault(c.fault, -1);
         if (c.reports) {
             ASSERT_TRUE(RunUntil([&] { return reports == 1; }));
