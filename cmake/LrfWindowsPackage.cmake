@@ -60,6 +60,13 @@ find_file(LRF_WINPTHREAD_DLL libwinpthread-1.dll
 set(LRF_WINDOWS_RUNTIME_DLLS ${libstdcxx} ${libgcc} ${LRF_WINPTHREAD_DLL}
     CACHE INTERNAL "The mingw runtime DLLs the programs load")
 install(FILES ${LRF_WINDOWS_RUNTIME_DLLS} DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The compiler's runtime comes with its debugging symbols (libstdc++ alone is 23 MB):
+# the installed DLLs are stripped, as the programs are.
+install(CODE "
+    file(GLOB_RECURSE dlls \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/*.dll\")
+    foreach(dll IN LISTS dlls)
+        execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded \"\${dll}\" COMMAND_ERROR_IS_FATAL ANY)
+    endforeach()")
 
 install(DIRECTORY ${CPORT_CATALOGUE_DIR}/ DESTINATION ${CMAKE_INSTALL_BINDIR}/locale)
 # The faces the windows are laid out for (src/ui/shell/Fonts.h), loaded from

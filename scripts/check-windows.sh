@@ -23,6 +23,11 @@ mkdir -p "$work"
 
 fail() {
     echo "windows-check: FAILED: $*" >&2
+    # What the screen showed then (a message box, a window that stopped).
+    if [[ -n "${DISPLAY:-}" ]] && command -v import >/dev/null; then
+        import -window root "$work/failed.png" 2>/dev/null &&
+            echo "windows-check: the screen at the failure: $work/failed.png" >&2
+    fi
     exit 1
 }
 pass() { echo "windows-check: ok: $*"; }
@@ -73,7 +78,10 @@ for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.05; done
 export DISPLAY=:$(cat "$work/display")
 
 start_instrument() {
-    coproc SIM { exec "$linux/src/sim/lrfsim" 2>"$work/sim.log"; }
+    # A real instrument sends its bytes at the line's pace whatever the computer
+    # does; on a loaded machine the simulated one must not be the part that is
+    # late, so it runs ahead of the programs (where the user may raise priorities).
+    coproc SIM { exec nice -n -10 "$linux/src/sim/lrfsim" 2>"$work/sim.log"; }
     read -r device <&"${SIM[0]}"
     sim=$SIM_PID
     ln -sfn "$device" "$work/com5"
