@@ -238,13 +238,15 @@ WaitOutcome Win32Backend::WaitForEvents(TComEvents& events) {
             ok = GetOverlappedResult(handle_, &waitOverlapped_, &ignored, FALSE);
             err = ok ? 0 : GetLastError();
             if (!ok && err == ERROR_IO_INCOMPLETE) {
-                // Signalled while still pending: clear the event, then look once
-                // more so that a completion in between is not missed.
-                ResetEvent(waitEvent_);
-                ok = GetOverlappedResult(handle_, &waitOverlapped_, &ignored, FALSE);
-                err = ok ? 0 : GetLastError();
-                if (!ok && err == ERROR_IO_INCOMPLETE)
-                    continue;
+                // The event is set only once the wait has ended, yet the block still
+                // reads pending: the end was lost. Wine's serial driver does this on
+                // a busy machine: its poller ends the wait and signals, then the
+                // thread that armed the wait writes "pending" over the result on its
+                // way back. Nothing would signal again, so the wait is taken as over
+                // with the events the driver wrote; the next wait sees bytes that
+                // are already waiting.
+                ok = TRUE;
+                err = 0;
             }
             waitPending_ = false;
         } else if (WaitForSingleObject(stopSignal_, 0) == WAIT_OBJECT_0) {
