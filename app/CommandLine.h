@@ -16,7 +16,7 @@ class QComboBox;
 namespace lrf {
 
 struct CommandLine {
-    bool simulate = false;            // --simulate: the embedded simulator, listed first
+    bool simulate = false; // --simulate: the embedded simulator, listed first
     // File names as ArgumentText holds them: ArgumentBytes gives their bytes.
     std::optional<QString> checkPort; // --check-port PORT: try the port, tell, no windows
     std::optional<QString> port;      // --port PATH: picked or typed into the port box

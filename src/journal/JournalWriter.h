@@ -169,7 +169,7 @@ private:
     bool failing = false;
     bool reopen = false;    // the journal must be opened again before the next write
     bool replacing = false; // within a replacement: damage found again is a failure
-    bool dirty = false; // committed, not yet durable
+    bool dirty = false;     // committed, not yet durable
     Clock::time_point durableAt{};
     Clock::time_point retryAt{};
     std::chrono::milliseconds retryPause{};

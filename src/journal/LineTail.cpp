@@ -128,7 +128,7 @@ std::vector<JournalOp> LineTail::Read(const QString& path) {
 }
 
 std::optional<LineTail::Part> LineTail::ReadPart(const QString& path, qint64 begin, qint64 end,
-                                                std::size_t maxOps) {
+                                                 std::size_t maxOps) {
     QFile file(path);
     if (end < begin || !file.open(QIODevice::ReadOnly) || !file.seek(begin))
         return std::nullopt;

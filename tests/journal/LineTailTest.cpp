@@ -184,9 +184,10 @@ TEST(LineTail, LinesHeldWhileTheJournalFailsComeBackInOrder) {
             // Every tenth line rewrites the one before it, as a rotation pair does.
             const bool rewrite = i % 10 == 0;
             const std::string first = "v" + std::to_string(i);
-            journal.LineWritten(i, std::vector<std::string>{first, "1", "M", "2", "KPH", "a\tb",
-                                                            "c", "d", "e", "f"},
-                                rewrite);
+            journal.LineWritten(
+                i,
+                std::vector<std::string>{first, "1", "M", "2", "KPH", "a\tb", "c", "d", "e", "f"},
+                rewrite);
             expected[rewrite ? last : ++last] = first;
         }
         clock.restart();

@@ -111,7 +111,7 @@ TEST(MeasureOptions, ArgumentsKeepTheirBytes) {
     for (const std::string& b : bytes)
         EXPECT_EQ(lrf::ArgumentBytes(lrf::ArgumentText(b)), b);
     EXPECT_EQ(lrf::ArgumentText("Br\xc3\xbc"
-                                         "cke"),
+                                "cke"),
               QString::fromUtf8("Brücke"));
 
     char* argv[] = {const_cast<char*>("lrfmeasure"),   const_cast<char*>("--simulate"),
