@@ -82,7 +82,19 @@ bool JournalWriter::Push(JournalOp op, LineTail::Spot spot) {
         return false;
     {
         const std::lock_guard guard(mutex);
-        queue.emplace_back(Pushed{std::move(op), spot});
+        // While the writer is busy (a try that waits for another program's
+        // lock), what comes beyond the bound waits where the tail holds it.
+        if (spot.IsValid() && queue.size() >= InMemory() && IsLine(op)) {
+            if (auto* range = std::get_if<InTail>(&queue.back());
+                range && range->end == spot.begin) {
+                range->end = spot.end;
+                ++range->ops;
+            } else {
+                queue.emplace_back(InTail{spot.begin, spot.end, 1});
+            }
+        } else {
+            queue.emplace_back(Pushed{std::move(op), spot});
+        }
     }
     wake.notify_one();
     return true;
@@ -125,6 +137,10 @@ void JournalWriter::TakeIncoming(std::vector<Item>& incoming) {
             barriers.push_back(std::move(*barrier));
             continue;
         }
+        if (const auto* lines = std::get_if<InTail>(&item)) {
+            WaitInTail(*lines);
+            continue;
+        }
         auto& [op, spot] = std::get<Pushed>(item);
         // A file that is not on the disk may not count: its lines stay unsaved.
         if (const auto* mark = std::get_if<MarkTaken>(&op);
@@ -132,25 +148,31 @@ void JournalWriter::TakeIncoming(std::vector<Item>& incoming) {
             settledOps.fetch_add(1, std::memory_order_release);
             continue;
         }
-        ++laterOps;
-        if (later.empty() && held.size() < kInMemory) {
-            --laterOps;
+        if (later.empty() && held.size() < InMemory()) {
             held.push_back(std::move(op));
-        } else if (!spot.IsValid() || !IsLine(op)) {
-            later.emplace_back(std::move(op));
-        } else if (auto* range = later.empty() ? nullptr : std::get_if<InTail>(&later.back());
-                   range && range->end == spot.begin) {
-            range->end = spot.end;
-            ++range->ops;
+        } else if (spot.IsValid() && IsLine(op)) {
+            WaitInTail({spot.begin, spot.end, 1});
         } else {
-            later.emplace_back(InTail{spot.begin, spot.end, 1});
+            later.emplace_back(std::move(op));
+            ++laterOps;
         }
     }
     incoming.clear();
 }
 
+void JournalWriter::WaitInTail(const InTail& lines) {
+    laterOps += lines.ops;
+    if (auto* range = later.empty() ? nullptr : std::get_if<InTail>(&later.back());
+        range && range->end == lines.begin) {
+        range->end = lines.end;
+        range->ops += lines.ops;
+        return;
+    }
+    later.emplace_back(lines);
+}
+
 void JournalWriter::Refill() {
-    while (held.size() < kInMemory && !later.empty()) {
+    while (held.size() < InMemory() && !later.empty()) {
         if (auto* op = std::get_if<JournalOp>(&later.front())) {
             held.push_back(std::move(*op));
             later.pop_front();
@@ -159,7 +181,7 @@ void JournalWriter::Refill() {
         }
         InTail& range = std::get<InTail>(later.front());
         std::optional<LineTail::Part> part = LineTail::ReadPart(
-            TailPath(), range.begin, range.end, std::min(range.ops, kInMemory - held.size()));
+            TailPath(), range.begin, range.end, std::min(range.ops, InMemory() - held.size()));
         if (!part || part->ops.empty())
             throw JournalError(JournalError::Kind::WriteFailed,
                                "its line tail " + TailPath().toStdString() + " cannot be read");

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -49,6 +50,9 @@ struct WriterSettings {
     // keep failing, up to retryAtMost.
     std::chrono::milliseconds retryAfter{1000};
     std::chrono::milliseconds retryAtMost{30000};
+    // Operations kept in memory while they wait; the lines beyond them wait
+    // only in the run's line tail.
+    std::size_t heldInMemory = 512;
     // Retention: the lines that files (and the record store) took more than
     // keepDays days ago are removed at the start and then every retentionEvery.
     int keepDays = 30;
@@ -108,7 +112,6 @@ private:
         JournalOp op;
         LineTail::Spot spot;
     };
-    using Item = std::variant<Pushed, Barrier>;
     // Consecutive lines that wait in the line tail only: its bytes from begin
     // to end, ops lines.
     struct InTail {
@@ -116,6 +119,8 @@ private:
         qint64 end = 0;
         std::size_t ops = 0;
     };
+    // InTail: lines that came while the writer was busy, beyond the bound.
+    using Item = std::variant<Pushed, InTail, Barrier>;
     using Later = std::variant<JournalOp, InTail>;
     using Clock = std::chrono::steady_clock;
 
@@ -126,7 +131,9 @@ private:
     // Writes held and later; true on success.
     bool WriteHeld(bool durable);
     void TakeIncoming(std::vector<Item>& incoming);
-    // Moves what waits in later into held, up to kInMemory operations.
+    // Lines that wait in the line tail, after everything else.
+    void WaitInTail(const InTail& lines);
+    // Moves what waits in later into held, up to heldInMemory operations.
     void Refill();
     // The first n operations of held are in the journal.
     void Settle(std::size_t n);
@@ -137,6 +144,7 @@ private:
     std::string Reopen(const std::string& damage);
     QString TailPath() const;
     std::size_t Waiting() const { return held.size() + laterOps; }
+    std::size_t InMemory() const { return std::max(settings.heldInMemory, kTryFirst); }
     // Retention's pass; a failure waits for the next one.
     void Prune();
 
@@ -156,8 +164,7 @@ private:
     std::thread thread;
 
     // Writer thread only.
-    static constexpr std::size_t kTryFirst = 64;  // operations of a try while failing
-    static constexpr std::size_t kInMemory = 512; // operations held in memory, at most
+    static constexpr std::size_t kTryFirst = 64; // operations of a try while failing
     // Not yet written, in order: held, then later (once held is full).
     std::vector<JournalOp> held;
     std::deque<Later> later;
