@@ -1,5 +1,5 @@
 # Set-up, build and test in two commands: `make run` and `make test`.
-.PHONY: all deps deps-run deps-package configure build build-app run test wine-test windows windows-check asan-test tsan-test fuzz bench deb package-check journal-check format clean
+.PHONY: all deps deps-run deps-package configure build build-app run test wine-test windows windows-check asan-test tsan-test fuzz bench flake-hunt deb package-check journal-check format clean
 
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
@@ -66,6 +66,12 @@ fuzz: deps
 
 bench: build
 	scripts/run-benchmarks.sh build
+
+# The whole suite RUNS times, every second run beside a load on every core, and
+# each test that failed with how often.
+RUNS ?= 20
+flake-hunt: build
+	JOBS=$(JOBS) scripts/flake-hunt.sh $(RUNS) build
 
 # The Debian package of the programs, in build/packages (cpack -G DEB in build/).
 # Installs only what building the package needs; what else is installed (the

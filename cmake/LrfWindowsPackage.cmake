@@ -60,13 +60,23 @@ find_file(LRF_WINPTHREAD_DLL libwinpthread-1.dll
 set(LRF_WINDOWS_RUNTIME_DLLS ${libstdcxx} ${libgcc} ${LRF_WINPTHREAD_DLL}
     CACHE INTERNAL "The mingw runtime DLLs the programs load")
 install(FILES ${LRF_WINDOWS_RUNTIME_DLLS} DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The compiler's runtime comes with its debugging symbols (libstdc++ alone is 23 MB):
+# the installed DLLs are stripped, as the programs are.
+install(CODE "
+    file(GLOB_RECURSE dlls \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/*.dll\")
+    foreach(dll IN LISTS dlls)
+        execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded \"\${dll}\" COMMAND_ERROR_IS_FATAL ANY)
+    endforeach()")
 
 install(DIRECTORY ${CPORT_CATALOGUE_DIR}/ DESTINATION ${CMAKE_INSTALL_BINDIR}/locale)
 # The faces the windows are laid out for (src/ui/shell/Fonts.h), loaded from
 # "fonts" beside the program, with their licence (Debian's fonts-liberation).
+# The test programs in the build folder find them there too.
 set(liberation /usr/share/fonts/truetype/liberation)
-install(FILES ${liberation}/LiberationSansNarrow-Regular.ttf ${liberation}/LiberationSansNarrow-Bold.ttf
-    ${liberation}/LiberationSans-Regular.ttf ${liberation}/LiberationSans-Bold.ttf DESTINATION ${CMAKE_INSTALL_BINDIR}/fonts)
+set(faces ${liberation}/LiberationSansNarrow-Regular.ttf ${liberation}/LiberationSansNarrow-Bold.ttf
+    ${liberation}/LiberationSans-Regular.ttf ${liberation}/LiberationSans-Bold.ttf)
+install(FILES ${faces} DESTINATION ${CMAKE_INSTALL_BINDIR}/fonts)
+file(COPY ${faces} DESTINATION ${CMAKE_BINARY_DIR}/fonts)
 install(FILES /usr/share/doc/fonts-liberation/copyright
     DESTINATION ${CMAKE_INSTALL_BINDIR}/fonts RENAME LICENSE-fonts-liberation.txt)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)

@@ -21,14 +21,7 @@ fi
 start=$(date +%s)
 cmake --preset mingw-core >/dev/null
 cmake --build --preset mingw-core -j "$jobs"
-# A test that fails is run once more on its own and must pass then; the first
-# failure stays in the output above. (Under load a hand-over wait of the MinGW
-# runtime's threads layer used to stall now and then; the component waits with
-# the system's address waits now, and the rerun stays as a guard.)
-if ! ctest --preset mingw-core -j "$jobs" --timeout 120; then
-    echo "wine-test: running the failed tests once more, one at a time"
-    ctest --preset mingw-core --rerun-failed --output-on-failure --timeout 120
-fi
+ctest --preset mingw-core -j "$jobs" --timeout 120 --output-on-failure
 
 # The same benchmark on both sides of the port, against the same pty instrument.
 build=build-mingw-core

@@ -15,6 +15,7 @@
 #include "PortControl.h"
 #include "RangefinderSimulator.h"
 #include "ShowDataFrm.h"
+#include "SimPace.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -39,25 +40,13 @@ struct Figures {
 };
 
 Figures FromHistory(const std::vector<SimExchange>& history, double seconds) {
+    const lrf::sim::SimPace pace = lrf::sim::PaceOf(history);
     Figures f;
-    f.shots = history.size();
+    f.shots = pace.shots;
     f.seconds = seconds;
-    if (history.size() < 2)
-        return f;
-    const double span =
-        std::chrono::duration<double>(history.back().received - history.front().received).count();
-    f.shotsPerSecond = static_cast<double>(history.size() - 1) / span;
-    std::vector<double> pauses;
-    for (std::size_t i = 1; i < history.size(); ++i)
-        if (history[i - 1].replied)
-            pauses.push_back(std::chrono::duration<double, std::milli>(history[i].received -
-                                                                       history[i - 1].written)
-                                 .count());
-    std::sort(pauses.begin(), pauses.end());
-    if (!pauses.empty()) {
-        f.minPauseMs = pauses.front();
-        f.medianPauseMs = pauses[pauses.size() / 2];
-    }
+    f.shotsPerSecond = pace.shotsPerSecond;
+    f.minPauseMs = pace.PauseMs(0.0);
+    f.medianPauseMs = pace.PauseMs(0.5);
     return f;
 }
 

@@ -3,6 +3,7 @@
 
 #include "LrfVersion.h"
 #include "RangefinderSimulator.h"
+#include "SimPace.h"
 
 #include <csignal>
 #include <cstdio>
@@ -104,5 +105,7 @@ int main(int argc, char* argv[]) {
     const auto c = simulator.Counters();
     std::cerr << "lrfsim: " << c.distanceCommands << " distance and " << c.speedCommands
               << " speed commands, " << c.repliesSent << " replies\n";
+    std::cerr << "lrfsim: pace: " << lrf::sim::PaceText(lrf::sim::PaceOf(simulator.History()))
+              << "\n";
     return 0;
 }

@@ -1,6 +1,7 @@
 // The simulated rangefinder, driven through a plain pseudo-terminal client.
 
 #include "RangefinderSimulator.h"
+#include "SimPace.h"
 
 #include <gtest/gtest.h>
 
@@ -252,6 +253,27 @@ TEST(SimProgram, PrintsTheDevicePathFirst) {
     ASSERT_NE(std::fgets(line, sizeof line, out), nullptr);
     pclose(out);
     EXPECT_EQ(std::string(line).rfind("/dev/pts/", 0), 0u) << line;
+}
+
+// The pace counts pauses only after replies that went out: a command that got
+// no reply has no pause after it, however long the program then waited.
+TEST(SimPace, PausesFollowOnlyRepliesThatWentOut) {
+    using std::chrono::milliseconds;
+    const auto t0 = std::chrono::steady_clock::now();
+    std::vector<SimExchange> history(3);
+    for (int i = 0; i < 3; ++i) {
+        history[static_cast<std::size_t>(i)].received = t0 + milliseconds(20 * i);
+        history[static_cast<std::size_t>(i)].written = t0 + milliseconds(20 * i + 5);
+        history[static_cast<std::size_t>(i)].replied = i != 1;
+    }
+    const SimPace pace = PaceOf(history);
+    EXPECT_EQ(pace.shots, 3u);
+    EXPECT_DOUBLE_EQ(pace.shotsPerSecond, 50.0);
+    ASSERT_EQ(pace.pausesMs.size(), 1u);
+    EXPECT_DOUBLE_EQ(pace.PauseMs(0.0), 15.0);
+    EXPECT_EQ(PaceText(pace),
+              "3 shots, 50.0 per s, pause after a reply min 15.00 ms, median 15.00 ms");
+    EXPECT_EQ(PaceOf({}).shots, 0u);
 }
 
 } // namespace

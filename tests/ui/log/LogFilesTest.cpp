@@ -113,7 +113,9 @@ TEST_F(LogFilesTest, FailedSavesAreShownAndLoseNothing) {
     } cases[] = {
         {ToQ(dir / "missing" / "log.csv"), "Invalid filename"},
         {ToQ(dir / "plain" / "log.csv"), "Invalid filename"},
+#ifndef _WIN32
         {"/dev/full", "Disk full"},
+#endif
     };
     for (const auto& c : cases) {
         dialogs.messages.clear();
@@ -133,7 +135,15 @@ TEST_F(LogFilesTest, FailedSavesAreShownAndLoseNothing) {
     QCoreApplication::processEvents();
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_TRUE(dialogs.messages[0].text.startsWith("Cannot create file \""));
-    EXPECT_TRUE(dialogs.messages[0].text.endsWith("\". Not a directory"));
+    // The C library's reason follows: POSIX names the plain file in the path, Windows
+    // only finds no such folder.
+#ifdef _WIN32
+    const QString reason = QStringLiteral("\". No such file or directory");
+#else
+    const QString reason = QStringLiteral("\". Not a directory");
+#endif
+    EXPECT_TRUE(dialogs.messages[0].text.endsWith(reason))
+        << dialogs.messages[0].text.toStdString();
     EXPECT_EQ(dialogs.foldersAsked, 1); // cancelled
     EXPECT_EQ(window.Mirror().Lines(), mirrorBefore);
 }

@@ -130,8 +130,14 @@ TEST_F(WindowLook, EveryTextFitsItsControl) {
                   ComboTextRoom(*c.cbbBaudRate))
             << c.cbbBaudRate->itemText(i).toStdString();
 
-    // Port paths as the machines name them: the box's text shrinks to show them whole.
-    for (const char* path : {"/dev/ttyS0", "/dev/pts/2", "/dev/pts/12", "/dev/ttyUSB0", "COM12"}) {
+        // Port paths as the machines name them: the box's text shrinks to show them whole.
+#ifdef _WIN32
+    const char* const paths[] = {"COM1", "COM12", "COM256", "SIM1"};
+#else
+    const char* const paths[] = {"/dev/ttyS0", "/dev/pts/2", "/dev/pts/12", "/dev/ttyUSB0",
+                                 "COM12"};
+#endif
+    for (const char* path : paths) {
         c.cbbComPort->setEditText(QString::fromLatin1(path));
         const QFont shown = c.cbbComPort->lineEdit()->font();
         EXPECT_LE(Advance(shown, QString::fromLatin1(path)), ComboTextRoom(*c.cbbComPort)) << path;

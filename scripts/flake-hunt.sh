@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Hunts tests that fail by chance: runs the whole ctest suite N times in a row, in
+# a random order each time, every second run beside a processor load on every core
+# (stress-ng), and prints each test that failed with how often, quiet and loaded.
+#   flake-hunt.sh N [build-dir]
+# The logs of runs with failures stay in <build-dir>/flake-hunt/. Exits 1 when any
+# test failed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:?usage: flake-hunt.sh N [build-dir]}
+build=$(realpath "${2:-build}")
+jobs=${JOBS:-$(nproc)}
+logs=$build/flake-hunt
+rm -rf "$logs"
+mkdir -p "$logs"
+command -v stress-ng >/dev/null || { echo "flake-hunt: stress-ng is missing (scripts/packages/test.txt)" >&2; exit 2; }
+
+load=
+trap '[[ -n "$load" ]] && kill "$load" 2>/dev/null; true' EXIT
+declare -A quiet loaded
+started=$(date +%s)
+for ((run = 1; run <= runs; run++)); do
+    kind=quiet
+    if ((run % 2 == 0)); then
+        kind=loaded
+        stress-ng --cpu "$(nproc)" --cpu-load 100 --quiet &
+        load=$!
+    fi
+    log=$logs/run-$run-$kind.log
+    t0=$(date +%s)
+    status=passed
+    ctest --test-dir "$build" -j "$jobs" --schedule-random --timeout 600 --output-on-failure \
+        >"$log" 2>&1 || status=failed
+    if [[ -n "$load" ]]; then
+        kill "$load" 2>/dev/null || true
+        wait "$load" 2>/dev/null || true
+        load=
+    fi
+    failed=$(sed -n '/The following tests FAILED:/,$p' "$log" | sed -n 's/^[[:space:]]*[0-9]* - \(.*\) ([^)]*)$/\1/p')
+    for name in $failed; do
+        if [[ $kind == quiet ]]; then quiet[$name]=$((${quiet[$name]:-0} + 1)); else loaded[$name]=$((${loaded[$name]:-0} + 1)); fi
+    done
+    printf 'flake-hunt: run %d/%d (%s): %s in %d s, %s; load average %s\n' "$run" "$runs" "$kind" \
+        "$status" $(($(date +%s) - t0)) "$(grep -E 'tests passed' "$log" | tail -1)" \
+        "$(cut -d' ' -f1-3 /proc/loadavg)"
+    [[ $status == passed ]] && rm -f "$log"
+done
+
+echo "flake-hunt: $runs runs ($(((runs + 1) / 2)) quiet, $((runs / 2)) loaded with stress-ng on $(nproc) cores) in $(($(date +%s) - started)) s, ctest -j $jobs --schedule-random"
+names=$(printf '%s\n' "${!quiet[@]}" "${!loaded[@]}" | sort -u | sed '/^$/d')
+if [[ -z "$names" ]]; then
+    echo "flake-hunt: no test failed"
+    exit 0
+fi
+echo "flake-hunt: tests that failed (quiet runs, loaded runs):"
+for name in $names; do
+    printf '  %-80s %d %d\n' "$name" "${quiet[$name]:-0}" "${loaded[$name]:-0}"
+done
+echo "flake-hunt: logs of the failed runs in $logs"
+exit 1
