@@ -215,10 +215,8 @@ void JournalWriter::Settle(std::size_t n) {
 
 bool JournalWriter::WriteHeld(bool durable) {
     try {
-        if (reopen) {
-            if (const std::string why = Reopen({}); !why.empty())
-                throw JournalError(JournalError::Kind::WriteFailed, why);
-        }
+        if (reopen)
+            Reopen({});
         Refill();
         if (held.empty()) {
             store->Sync(run);
@@ -243,11 +241,17 @@ bool JournalWriter::WriteHeld(bool durable) {
         std::string reason = e.what();
         if (e.kind == JournalError::Kind::Damaged && !replacing) {
             replacing = true;
-            reason = Reopen(reason);
-            // The try in the new journal counts its own failure.
-            const bool wrote = reason.empty() && WriteHeld(durable);
+            bool replaced = false;
+            bool wrote = false;
+            try {
+                Reopen(reason);
+                replaced = true;
+                wrote = WriteHeld(durable); // counts its own failure
+            } catch (const JournalError& again) {
+                reason = again.what();
+            }
             replacing = false;
-            if (reason.empty())
+            if (replaced)
                 return wrote;
         }
         if (!failing && events.writeFailed)
@@ -267,7 +271,7 @@ bool JournalWriter::WriteHeld(bool durable) {
     return true;
 }
 
-std::string JournalWriter::Reopen(const std::string& damage) {
+void JournalWriter::Reopen(const std::string& damage) {
     JournalStore::OpenResult result;
     try {
         result = damage.empty() ? store->Open() : store->ReplaceDamaged(damage);
@@ -280,12 +284,11 @@ std::string JournalWriter::Reopen(const std::string& damage) {
         // closed until a later try opens it again.
         store->Close();
         reopen = true;
-        return e.what();
+        throw;
     }
     reopen = false;
     if (!result.movedAsideTo.empty() && events.replaced)
         events.replaced(result);
-    return {};
 }
 
 void JournalWriter::Run() {

@@ -139,9 +139,9 @@ private:
     void Settle(std::size_t n);
     // Opens the journal again during the run: after damage was found (reason)
     // it is moved aside and salvaged into a new one first. Then the run goes
-    // on there with what its line tail and its marks hold put back. Empty on
-    // success, else why not; the next try opens it again.
-    std::string Reopen(const std::string& damage);
+    // on there with what its line tail and its marks hold put back. Throws
+    // JournalError; the next try then opens it again.
+    void Reopen(const std::string& damage);
     QString TailPath() const;
     std::size_t Waiting() const { return held.size() + laterOps; }
     std::size_t InMemory() const { return std::max(settings.heldInMemory, kTryFirst); }
