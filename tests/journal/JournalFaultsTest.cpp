@@ -1,3 +1,4 @@
+#include "JournalOutbox.h"
 #include "JournalTestSupport.h"
 #include "SqliteJournalStore.h"
 #include "TempDir.h"
@@ -359,4 +360,31 @@ TEST(JournalFaults, FullDiskAtExitRecoversNothingTheExitFileHolds) {
         ASSERT_EQ(CsvFilesIn(work).size(), 1u);
         EXPECT_EQ(FileBytes(CsvFilesIn(work)[0]), exitFile);
     }
+}
+
+// The record store's reader follows a journal that was replaced under it (moved
+// aside as damaged during the run), and never makes one itself meanwhile.
+TEST(JournalOutbox, FollowsAJournalReplacedUnderIt) {
+    TempDir dir;
+    const fs::path journal = dir / "journal.sqlite";
+    lrf::journal::SqliteJournalStore store(Q(journal));
+    store.Open();
+    lrf::journal::JournalOutbox outbox(Q(journal));
+    outbox.Open();
+    const std::string firstId = outbox.JournalId();
+    EXPECT_TRUE(outbox.IsStillAtPath());
+    store.Close();
+    fs::rename(journal, dir / "journal.sqlite.damaged-1");
+    EXPECT_FALSE(outbox.IsStillAtPath());
+    outbox.Close();
+    EXPECT_THROW(outbox.Open(), lrf::journal::JournalError);
+    EXPECT_FALSE(fs::exists(journal));
+
+    lrf::journal::SqliteJournalStore replaced(Q(journal));
+    replaced.Open();
+    outbox.Open();
+    EXPECT_TRUE(outbox.IsStillAtPath());
+    EXPECT_NE(outbox.JournalId(), firstId);
+    outbox.Close();
+    replaced.Close();
 }
