@@ -199,7 +199,7 @@ LineTail::Spot LineTail::Append(const JournalOp& op) {
 }
 
 void LineTail::Truncate() {
-    if (file.isOpen() && file.resize(0)) // appends go on at the new end
+    if (file.isOpen() && size > 0 && file.resize(0)) // appends go on at the new end
         size = 0;
 }
 
