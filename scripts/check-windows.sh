@@ -78,7 +78,10 @@ for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.05; done
 export DISPLAY=:$(cat "$work/display")
 
 start_instrument() {
-    coproc SIM { exec "$linux/src/sim/lrfsim" 2>"$work/sim.log"; }
+    # A real instrument sends its bytes at the line's pace whatever the computer
+    # does; on a loaded machine the simulated one must not be the part that is
+    # late, so it runs ahead of the programs (where the user may raise priorities).
+    coproc SIM { exec nice -n -10 "$linux/src/sim/lrfsim" 2>"$work/sim.log"; }
     read -r device <&"${SIM[0]}"
     sim=$SIM_PID
     ln -sfn "$device" "$work/com5"

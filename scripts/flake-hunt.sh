@@ -3,8 +3,9 @@
 # a random order each time, every second run beside a processor load on every core
 # (stress-ng), and prints each test that failed with how often, quiet and loaded.
 #   flake-hunt.sh N [build-dir]
-# The logs of runs with failures stay in <build-dir>/flake-hunt/. Exits 1 when any
-# test failed.
+# Where the Windows suite is built (build-mingw-core, `make wine-test`), each run
+# also runs it under Wine, as `make test` does. The logs of runs with failures stay
+# in <build-dir>/flake-hunt/. Exits 1 when any test failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:?usage: flake-hunt.sh N [build-dir]}
@@ -31,17 +32,23 @@ for ((run = 1; run <= runs; run++)); do
     status=passed
     ctest --test-dir "$build" -j "$jobs" --schedule-random --timeout 600 --output-on-failure \
         >"$log" 2>&1 || status=failed
+    if [[ -f build-mingw-core/CTestTestfile.cmake ]]; then
+        ctest --test-dir build-mingw-core -j "$jobs" --schedule-random --timeout 120 \
+            --output-on-failure >>"$log" 2>&1 || status=failed
+    fi
     if [[ -n "$load" ]]; then
         kill "$load" 2>/dev/null || true
         wait "$load" 2>/dev/null || true
         load=
     fi
-    failed=$(sed -n '/The following tests FAILED:/,$p' "$log" | sed -n 's/^[[:space:]]*[0-9]* - \(.*\) ([^)]*)$/\1/p')
+    failed=$(awk '/^The following tests FAILED:/ { on = 1; next }
+                  on && /^[[:space:]]+[0-9]+ - / { sub(/^[[:space:]]+[0-9]+ - /, ""); sub(/ \([^)]*\)$/, ""); print; next }
+                  { on = 0 }' "$log")
     for name in $failed; do
         if [[ $kind == quiet ]]; then quiet[$name]=$((${quiet[$name]:-0} + 1)); else loaded[$name]=$((${loaded[$name]:-0} + 1)); fi
     done
     printf 'flake-hunt: run %d/%d (%s): %s in %d s, %s; load average %s\n' "$run" "$runs" "$kind" \
-        "$status" $(($(date +%s) - t0)) "$(grep -E 'tests passed' "$log" | tail -1)" \
+        "$status" $(($(date +%s) - t0)) "$(grep -E 'tests passed' "$log" | paste -sd';')" \
         "$(cut -d' ' -f1-3 /proc/loadavg)"
     [[ $status == passed ]] && rm -f "$log"
 done

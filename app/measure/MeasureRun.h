@@ -1,39 +1,28 @@
 #pragma once
 
-#include "CPort.h"
-#include "DeadlineTimer.h"
+#include "ComTypes.h"
 #include "LocalTime.h"
 #include "MeasureOptions.h"
+#include "MeasurementSession.h"
 #include "Recorder.h"
-#include "ReplyDecoder.h"
-#include "ReplyGathering.h"
 
 #include <QObject>
-#include <QTimer>
 
-#include <chrono>
-#include <cstdint>
 #include <functional>
-#include <span>
 #include <string>
 
 namespace lrf::measure {
 
-// One measurement run without windows, with the window program's rules: a
-// continuous run sends its next command the shot pause after the reply's
-// arrival, the rotation run its next one a rotation period after the reply
-// was handled; a reply the line delivers in pieces is gathered into one;
-// every handled batch is decoded, brought into metres and km/h and recorded
-// as the log window records it; a watchdog ends the run when no reply comes
-// for 10 seconds. It ends by itself once the reply to its last shot has been
+// One measurement run without windows: the measurement session with the window
+// program's pacing, gathering and decoding, and every reply recorded in metres
+// and km/h as the log window records it. Nobody can stop it by hand, so the
+// session's watchdog waits for a complete reply: a run that gets none for 10
+// seconds ends. It ends by itself once the reply to its last shot has been
 // handled, and tells how it ended with finished().
 class MeasureRun : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr std::chrono::milliseconds kShotPause{10};
-    static constexpr int kWatchdogMs = 10000;
-
     struct Settings {
         std::string port;
         cport::TBaudRate baudRate = cport::br19200;
@@ -44,10 +33,9 @@ public:
     };
 
     MeasureRun(Settings settings, LogSink& log, Separators separators, QObject* parent = nullptr);
-    ~MeasureRun() override;
 
-    // Opens the port and sends the first shot (the rotation run: arms its
-    // first period). False with the reason in `error` when the port did not open.
+    // Opens the port and starts the run. False with the reason in `error` when
+    // the port did not open.
     bool Start(std::string& error);
     // Ends the run now with `exitCode` (a signal, a failed output).
     void Stop(int exitCode);
@@ -62,7 +50,7 @@ public:
     void setOutputGone(std::function<bool()> gone) { outputGone_ = std::move(gone); }
 
     // Test hook: a shorter watchdog.
-    void setWatchdogInterval(int ms) { watchdog_.setInterval(ms); }
+    void setWatchdogInterval(int ms) { session_.setWatchdogInterval(ms); }
 
 signals:
     // A record went to the log; rowComplete is false for the distance half of
@@ -72,26 +60,13 @@ signals:
     void finished(int exitCode, const QString& message);
 
 private:
-    void received(int count);
-    void handle(std::span<const std::uint8_t> batch, std::chrono::steady_clock::time_point arrived);
-    void sendShot();
-    void rotationTick();
+    void record(const Measurement& m);
     void finish(int exitCode, const QString& message = {});
-    bool allSent() const;
 
     Settings settings_;
+    MeasurementSession session_;
     Recorder recorder_;
     Separators separators_;
-    cport::TComPort port_;
-    ReplyGathering gathering_;
-    MeasurementState measurement_;
-    DisplayUnits units_;
-    DeadlineTimer shotTimer_;
-    QTimer rotationTimer_;
-    QTimer watchdog_;
-    bool rotationDistancePhase_ = false;
-    std::int64_t shots_ = 0; // commands to send in all; 0 without end
-    std::int64_t sent_ = 0;
     int records_ = 0;
     bool finished_ = false;
     std::function<bool()> outputGone_;

@@ -1,0 +1,205 @@
+#include "MeasurementSession.h"
+#include "RangefinderSimulator.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <vector>
+
+namespace lrf {
+namespace {
+
+using namespace std::chrono_literals;
+using sim::SimFault;
+
+// Runs the event loop until `done()` holds, at most `limitMs`.
+template <typename Pred> bool RunUntil(Pred done, int limitMs = 10000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > limitMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    }
+    return true;
+}
+
+// A session on the simulator's pseudo-terminal with everything it announces
+// written down.
+class SessionTest : public ::testing::Test {
+protected:
+    explicit SessionTest(SessionOptions options = {})
+        : session(options) {}
+
+    void SetUp() override {
+        sim::SimSettings settings;
+        settings.linePace = false;
+        instrument.SetSettings(settings);
+        instrument.Start();
+        QObject::connect(&session, &MeasurementSession::measured, &session,
+                         [this](const Measurement& m) { measured.push_back(m); });
+        QObject::connect(&session, &MeasurementSession::runChanged, &session,
+                         [this](RunMode mode) { runs.push_back(mode); });
+        QObject::connect(&session, &MeasurementSession::runCompleted, &session,
+                         [this] { ++completed; });
+        QObject::connect(&session, &MeasurementSession::noReply, &session, [this] { ++noReply; });
+        ASSERT_FALSE(session.open(instrument.DevicePath(), cport::br19200));
+    }
+
+    std::vector<std::uint8_t> commands() const {
+        std::vector<std::uint8_t> sent;
+        for (const sim::SimExchange& e : instrument.History())
+            sent.push_back(e.command);
+        return sent;
+    }
+
+    sim::RangefinderSimulator instrument; // declared first: outlives the port
+    MeasurementSession session;
+    std::vector<Measurement> measured;
+    std::vector<RunMode> runs;
+    int completed = 0;
+    int noReply = 0;
+};
+
+// Each run sends its commands in its order, paces them from the reply's
+// arrival, gathers split replies into one, and completes with the reply to
+// its last shot.
+TEST_F(SessionTest, RunsSendTheirShotsAndCompleteWithTheLastReply) {
+    struct Case {
+        const char* what;
+        RunMode mode;
+        int shots;
+        SimFault fault;
+        std::vector<std::uint8_t> commands;
+    };
+    const Case cases[] = {
+        {"distance", RunMode::Distance, 3, SimFault::None, {0x0F, 0x0F, 0x0F}},
+        {"speed, split replies", RunMode::Speed, 3, SimFault::SplitFrame, {0x0D, 0x0D, 0x0D}},
+        {"rotation, two pairs", RunMode::Rotation, 4, SimFault::None, {0x0F, 0x0D, 0x0F, 0x0D}},
+        {"one shot", RunMode::Distance, 1, SimFault::None, {0x0F}},
+    };
+    session.setRotationPeriod(15);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        instrument.ClearHistory();
+        instrument.SetFault(c.fault, -1);
+        measured.clear();
+        runs.clear();
+        completed = 0;
+        session.startRun(c.mode, c.shots);
+        ASSERT_TRUE(RunUntil([&] { return completed == 1; }));
+        EXPECT_EQ(commands(), c.commands);
+        EXPECT_EQ(runs, (std::vector<RunMode>{c.mode, RunMode::None}));
+        EXPECT_FALSE(session.busy());
+        ASSERT_EQ(measured.size(), c.commands.size());
+        for (std::size_t i = 0; i < measured.size(); ++i) {
+            const Measurement& m = measured[i];
+            EXPECT_TRUE(m.complete);
+            EXPECT_EQ(m.frame.size(), 8u);
+            const bool distance = c.commands[i] == 0x0F;
+            EXPECT_EQ(m.distance.has_value(), distance) << i;
+            EXPECT_EQ(m.speed.has_value(), !distance) << i;
+            EXPECT_EQ(m.rotation, c.mode == RunMode::Rotation) << i;
+            EXPECT_EQ(m.rotationDistanceHalf, m.rotation && distance) << i;
+        }
+        // Seen from the instrument, no command comes sooner than the shot pause
+        // after the reply before it.
+        const std::vector<sim::SimExchange> history = instrument.History();
+        for (std::size_t i = 1; i < history.size(); ++i)
+            EXPECT_GE(history[i].received - history[i - 1].written, MeasurementSession::kShotPause)
+                << i;
+        instrument.SetFault(SimFault::None);
+    }
+}
+
+TEST_F(SessionTest, AStoppedRunSendsNothingMore) {
+    session.startRun(RunMode::Distance, 0);
+    ASSERT_TRUE(RunUntil([&] { return measured.size() >= 3; }));
+    session.stopRun();
+    EXPECT_EQ(session.run(), RunMode::None);
+    EXPECT_FALSE(session.busy());
+    const auto sent = instrument.Counters().distanceCommands;
+    // The answer already on its way is still handled; then the line stays quiet.
+    ASSERT_TRUE(RunUntil([&] { return instrument.Counters().repliesSent == sent; }));
+    QElapsedTimer quiet;
+    quiet.start();
+    RunUntil([&] { return quiet.elapsed() > 100; });
+    EXPECT_EQ(instrument.Counters().distanceCommands, sent);
+    EXPECT_EQ(runs.back(), RunMode::None);
+    EXPECT_EQ(completed, 0);
+}
+
+// The shot whose reply the vanished device took with it is sent again once
+// the device is back; the run then goes on.
+TEST_F(SessionTest, TheOwedShotGoesOutAgainOnResume) {
+    session.startRun(RunMode::Speed, 0);
+    ASSERT_TRUE(RunUntil([&] { return measured.size() >= 2; }));
+    instrument.SetFault(SimFault::DropReply);
+    ASSERT_TRUE(RunUntil([&] { return instrument.Counters().repliesDropped == 1; }));
+    session.suspend();
+    EXPECT_TRUE(session.busy());
+    const auto before = measured.size();
+    const auto sent = instrument.Counters().speedCommands;
+    session.resume();
+    ASSERT_TRUE(RunUntil([&] { return measured.size() >= before + 3; }));
+    EXPECT_GE(instrument.Counters().speedCommands, sent + 3);
+    EXPECT_EQ(noReply, 0);
+    session.stopRun();
+}
+
+// The one difference between the programs: the window's run stops waiting at
+// any reply (an unfinished one leaves it standing, for the operator to stop),
+// lrfmeasure's waits for a complete one and ends without it.
+TEST(SessionWatchdog, ReportsAMissingReplyAndAnUnfinishedOneWhenToldTo) {
+    struct Case {
+        const char* what;
+        bool waitsForCompleteReply;
+        SimFault fault;
+        bool reports;
+    };
+    const Case cases[] = {
+        {"window, no reply", false, SimFault::DropReply, true},
+        {"window, unfinished reply", false, SimFault::Garbage, false},
+        {"lrfmeasure, no reply", true, SimFault::DropReply, true},
+        {"lrfmeasure, unfinished reply", true, SimFault::Garbage, true},
+    };
+    // Long enough for a loaded machine's replies, set once the run goes.
+    constexpr int kWatchdogMs = 1000;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sim::RangefinderSimulator instrument;
+        sim::SimSettings settings;
+        settings.linePace = false;
+        instrument.SetSettings(settings);
+        instrument.Start();
+        MeasurementSession session(SessionOptions{c.waitsForCompleteReply});
+        int reports = 0;
+        int handled = 0;
+        QObject::connect(&session, &MeasurementSession::noReply, &session, [&] { ++reports; });
+        QObject::connect(&session, &MeasurementSession::measured, &session,
+                         [&](const Measurement&) { ++handled; });
+        ASSERT_FALSE(session.open(instrument.DevicePath(), cport::br19200));
+        session.startRun(RunMode::Distance, 0);
+        ASSERT_TRUE(RunUntil([&] { return handled >= 2; }));
+        session.setWatchdogInterval(kWatchdogMs);
+        instrument.SetFault(c.fault, -1);
+        if (c.reports) {
+            ASSERT_TRUE(RunUntil([&] { return reports == 1; }));
+            EXPECT_EQ(session.run(), RunMode::None);
+            EXPECT_FALSE(session.busy());
+        } else {
+            // Three watchdog intervals without a report.
+            QElapsedTimer wait;
+            wait.start();
+            RunUntil([&] { return reports > 0 || wait.elapsed() > 3 * kWatchdogMs; });
+            EXPECT_EQ(reports, 0);
+            EXPECT_EQ(session.run(), RunMode::Distance);
+        }
+    }
+}
+
+} // namespace
+} // namespace lrf
