@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "ArgumentText.h"
 #include "ComTypes.h"
 #include "LrfVersion.h"
 #include "PortCheck.h"
@@ -62,6 +63,17 @@ struct Options {
         return parser.isSet(help) || parser.isSet(version) || parser.isSet(checkPort);
     }
 };
+
+// An argument before the application object exists. A file name keeps its
+// bytes, UTF-8 or not; on Windows the system's code page applies, as it does
+// to argv there.
+QString RawArgument(const char* argument) {
+#ifdef _WIN32
+    return QString::fromLocal8Bit(argument);
+#else
+    return ArgumentText(argument);
+#endif
+}
 
 QString VersionText() {
     return QCoreApplication::applicationName() + QLatin1Char(' ') + QString::fromUtf8(LRF_VERSION) +
@@ -153,7 +165,7 @@ QStringList WithoutQtOptions(int argc, char** argv) {
                                         QStringLiteral("qmljsdebugger=")};
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
-        const QString argument = QString::fromLocal8Bit(argv[i]);
+        const QString argument = RawArgument(argv[i]);
         if (i == 0 || !argument.startsWith(QLatin1Char('-'))) {
             arguments << argument;
             continue;
@@ -181,7 +193,7 @@ std::optional<int> RefuseBadArguments(int argc, char** argv) {
 bool AsksForNoWindow(int argc, char** argv) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << RawArgument(argv[i]);
     const Options options;
     QCommandLineParser parser;
     options.addTo(parser);
@@ -213,7 +225,7 @@ std::optional<int> RunWithoutWindows(const CommandLine& commandLine) {
         return commandLine.exitStatus;
     }
     if (commandLine.checkPort) {
-        const std::string port = commandLine.checkPort->toStdString();
+        const std::string port = ArgumentBytes(*commandLine.checkPort);
         const PortCheckResult check = CheckPort(port);
         (check.opened ? std::cout : std::cerr) << port << ": " << check.text << std::endl;
         return check.opened ? 0 : 1;

@@ -16,7 +16,8 @@ class QComboBox;
 namespace lrf {
 
 struct CommandLine {
-    bool simulate = false;            // --simulate: the embedded simulator, listed first
+    bool simulate = false; // --simulate: the embedded simulator, listed first
+    // File names as ArgumentText holds them: ArgumentBytes gives their bytes.
     std::optional<QString> checkPort; // --check-port PORT: try the port, tell, no windows
     std::optional<QString> port;      // --port PATH: picked or typed into the port box
     std::optional<int> baudIndex;     // --baud N: the baud list's index of that rate
@@ -29,7 +30,7 @@ struct CommandLine {
     QString message;
 };
 
-// Reads the arguments, the program's name first as in QCoreApplication::arguments(),
+// Reads the arguments, the program's name first as ArgumentTexts gives them,
 // and LRF_STORE and LRF_STATION where the options do not say. Needs the
 // application object (the help names the program).
 CommandLine ReadCommandLine(const QStringList& arguments);

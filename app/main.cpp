@@ -1,4 +1,5 @@
 #include "Application.h"
+#include "ArgumentText.h"
 #include "CommandLine.h"
 #include "Dialogs.h"
 #include "LogJournal.h"
@@ -47,7 +48,8 @@ int main(int argc, char* argv[]) {
         return *status;
     lrf::PrepareWindowlessRun(argc, argv);
     lrf::Application app(argc, argv);
-    const lrf::CommandLine commandLine = lrf::ReadCommandLine(QCoreApplication::arguments());
+    // The application took its own options out of argv; file names keep their bytes.
+    const lrf::CommandLine commandLine = lrf::ReadCommandLine(lrf::ArgumentTexts(argc, argv));
     if (const std::optional<int> status = lrf::RunWithoutWindows(commandLine))
         return *status;
     // The main window's close ends the program, whether or not the log is shown.

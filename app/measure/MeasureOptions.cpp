@@ -160,7 +160,7 @@ MeasureCommandLine ReadMeasureCommandLine(const QStringList& arguments) {
                             ? QStringLiteral("--port and --simulate exclude each other.")
                             : QStringLiteral("name the port with --port PATH, or "
                                              "use --simulate."));
-    options.port = parser.value(o.port).toStdString();
+    options.port = ArgumentBytes(parser.value(o.port));
     if (parser.isSet(o.port) && options.port.empty())
         return complain(QStringLiteral("--port needs a path."));
 

@@ -15,7 +15,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("lrfmeasure"));
     const lrf::measure::MeasureCommandLine commandLine =
-        lrf::measure::ReadMeasureCommandLine(lrf::measure::ArgumentTexts(argc, argv));
+        lrf::measure::ReadMeasureCommandLine(lrf::ArgumentTexts(argc, argv));
     if (!commandLine.options) {
         std::fputs(commandLine.message.toUtf8().constData(),
                    commandLine.exitStatus == 0 ? stdout : stderr);

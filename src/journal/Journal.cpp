@@ -37,6 +37,11 @@ Journal::Journal(JournalOptions journalOptions, QObject* parent)
         QMetaObject::invokeMethod(
             this, [this, report] { Started(report); }, Qt::QueuedConnection);
     };
+    events.replaced = [this](const JournalStore::OpenResult& replaced) {
+        QMetaObject::invokeMethod(
+            this, [this, replaced] { emit notice(ReplacedText(options.path, replaced)); },
+            Qt::QueuedConnection);
+    };
     events.writeFailed = [this](const std::string& reason) {
         QMetaObject::invokeMethod(
             this, [this, reason] { emit notice(WriteFailedText(options.path, reason)); },
@@ -97,22 +102,29 @@ void Journal::LineWritten(std::int32_t row, std::span<const std::string> cells, 
 }
 
 void Journal::Hand(JournalOp op) {
+    LineTail::Spot spot;
     if (started) {
-        // Now and then, when the writer has everything handed over so far, the
-        // tail starts afresh: it only has to hold what the writer has not.
-        if (++linesSinceTrim >= kTrimEvery && writer->SettledOps() == pushed) {
-            tail.Truncate();
-            linesSinceTrim = 0;
-        }
-        tail.Append(op);
+        // The tail holds every line that no file holds yet, which a journal
+        // replaced during the run takes back: it starts afresh only after a save.
+        if (tailSaved)
+            TrimTail();
+        tailSaved = false;
+        spot = tail.Append(op);
     } else {
         beforeReady.push_back(op);
     }
-    Push(std::move(op));
+    Push(std::move(op), spot);
 }
 
-void Journal::Push(JournalOp op) {
-    if (writer->Push(std::move(op)))
+// A file holds every line of the tail: once the writer has everything handed
+// over (none of it waits in the tail only), the tail starts afresh.
+void Journal::TrimTail() {
+    if (started && writer->SettledOps() == pushed)
+        tail.Truncate();
+}
+
+void Journal::Push(JournalOp op, LineTail::Spot spot) {
+    if (writer->Push(std::move(op), spot))
         ++pushed;
 }
 
@@ -121,15 +133,19 @@ void Journal::GridCleared() {
 }
 
 void Journal::MirrorSaved(const std::filesystem::path& file) {
+    TrimTail();
     if (last >= mirrorFirst)
         Mark({{mirrorFirst, last}}, file);
     mirrorFirst = last + 1;
+    tailSaved = true;
 }
 
 void Journal::MirrorDelivered(const std::filesystem::path& stream) {
+    TrimTail();
     if (last >= mirrorFirst)
         Mark({{mirrorFirst, last}}, stream, true);
     mirrorFirst = last + 1;
+    tailSaved = true;
 }
 
 void Journal::GridSaved(const std::filesystem::path& file) {

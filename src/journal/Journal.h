@@ -34,7 +34,8 @@ struct JournalOptions {
 // at the next start as a file of their own, exactly like an automatic save.
 //
 // Attach it to the log window as its observer. Its calls only queue work for
-// the writer and append the line to the run's line tail; they never wait for
+// the writer and append the line to the run's line tail, which holds every
+// line since a file last took them all; they never wait for
 // the disk. What the operator should be told comes as
 // notice(), on the thread that made the journal.
 class Journal : public QObject, public LogObserver {
@@ -73,7 +74,8 @@ private:
     void Mark(std::vector<SeqRange> ranges, const std::filesystem::path& file,
               bool delivered = false);
     void Hand(JournalOp op);
-    void Push(JournalOp op);
+    void Push(JournalOp op, LineTail::Spot spot = {});
+    void TrimTail();
 
     JournalOptions options;
     std::string token; // of this run
@@ -85,8 +87,8 @@ private:
     // Set before the notices of the start go out, whose handlers may run an event
     // loop and so hand over lines before ready_ is set.
     bool started = false;
-    static constexpr int kTrimEvery = 500; // lines between two looks at the writer
-    int linesSinceTrim = 0;
+    bool tailSaved = false; // a file took every line of the tail
+
     std::uint64_t pushed = 0; // operations the writer took
     bool ready_ = false;
     bool available_ = false;

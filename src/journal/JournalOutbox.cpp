@@ -1,11 +1,16 @@
 #include "JournalOutbox.h"
 
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
 #include <atomic>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace lrf::journal {
 
@@ -43,8 +48,29 @@ JournalOutbox::~JournalOutbox() {
     Close();
 }
 
+JournalOutbox::FileIdentity JournalOutbox::IdentityOf(const QString& path) {
+#ifdef _WIN32
+    // An open journal cannot be renamed there: it stays where it was opened.
+    (void)path;
+    return {};
+#else
+    struct stat info {};
+    if (stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino), true};
+#endif
+}
+
+bool JournalOutbox::IsStillAtPath() const {
+    return !opened.known || IdentityOf(path) == opened;
+}
+
 void JournalOutbox::Open() {
     Close();
+    // Never made here: between a move aside and the new journal, there is none.
+    if (!QFile::exists(path))
+        throw JournalError(JournalError::Kind::Unavailable, "there is no journal file");
+    opened = IdentityOf(path);
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
         db.setDatabaseName(path);

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <vector>
@@ -42,6 +43,10 @@ public:
     void Close();
     bool IsOpen() const { return connection != nullptr; }
 
+    // Whether the file at the journal's path is still the one opened: a journal
+    // that was moved aside as damaged during the run is to be opened afresh.
+    bool IsStillAtPath() const;
+
     // The journal's own id, the same for every run that writes it.
     const std::string& JournalId() const { return journalId; }
 
@@ -67,6 +72,15 @@ private:
     QString connectionName;
     std::unique_ptr<Connection> connection;
     std::string journalId;
+    // The opened file's device and inode, where the system has them.
+    struct FileIdentity {
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        bool known = false;
+        bool operator==(const FileIdentity&) const = default;
+    };
+    static FileIdentity IdentityOf(const QString& path);
+    FileIdentity opened;
 };
 
 } // namespace lrf::journal

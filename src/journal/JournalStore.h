@@ -37,6 +37,17 @@ public:
     // Registers this run; token names the lock the run holds while it lives.
     virtual RunId BeginRun(const std::string& token, const RunInfo& info) = 0;
 
+    // The run of token, when the journal was replaced during the run: its row
+    // as the salvage brought it over, else registered anew with info.
+    virtual RunId ResumeRun(const std::string& token, const RunInfo& info) = 0;
+
+    // Puts back into run what a replaced journal may have lost of it: the lines
+    // of tail (the last version of each) that the journal lacks or holds with
+    // other cells, then the marks of the files that took lines of the run.
+    // One durable transaction. Returns how many lines were put back.
+    virtual std::size_t RestoreRun(RunId run, std::span<const JournalOp> tail,
+                                   std::span<const MarkTaken> taken) = 0;
+
     // Claims, for this run, the earlier runs that have lines no file holds and
     // that neither live nor are being recovered by a live run; isAlive tells
     // by a run's token. Returns their unsaved lines. One transaction, so two

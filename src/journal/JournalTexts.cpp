@@ -77,6 +77,21 @@ QStringList StartTexts(const QString& journalPath, const StartReport& report) {
     return texts;
 }
 
+QString ReplacedText(const QString& journalPath, const JournalStore::OpenResult& replaced) {
+    QString text = QStringLiteral("The journal %1 was found damaged during the run: %2. It was "
+                                  "moved aside as %3 and the run goes on in a new journal, with "
+                                  "the records of this run that no file holds yet.")
+                       .arg(Native(journalPath), QString::fromStdString(replaced.movedAsideReason),
+                            Native(QString::fromStdString(replaced.movedAsideTo)));
+    if (replaced.salvagedRecords > 0)
+        text += QStringLiteral(" %1 records that no file held were salvaged from it.")
+                    .arg(replaced.salvagedRecords);
+    if (replaced.salvageIncomplete)
+        text += QStringLiteral(" Parts of it could not be read: records of earlier runs that "
+                               "they held may be missing; the file is kept as it was.");
+    return text;
+}
+
 QString WriteFailedText(const QString& journalPath, const std::string& reason) {
     return QStringLiteral("The journal %1 cannot be written (%2). The records are kept and "
                           "written to it as soon as it takes them again; until then they are "

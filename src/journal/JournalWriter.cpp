@@ -10,12 +10,48 @@
 #include <QFileInfo>
 #include <QUuid>
 
+#include <algorithm>
+#include <iterator>
+
 namespace lrf::journal {
 
 namespace {
 
 std::filesystem::path ToPath(const std::string& text) {
     return std::filesystem::path(text);
+}
+
+bool IsLine(const JournalOp& op) {
+    return std::holds_alternative<AppendLine>(op) || std::holds_alternative<ReplaceLine>(op);
+}
+
+void AddRanges(std::vector<SeqRange>& to, const std::vector<SeqRange>& more) {
+    to.insert(to.end(), more.begin(), more.end());
+    std::sort(to.begin(), to.end(),
+              [](const SeqRange& a, const SeqRange& b) { return a.first < b.first; });
+    std::vector<SeqRange> merged;
+    for (const SeqRange& range : to) {
+        if (!merged.empty() && range.first <= merged.back().last + 1)
+            merged.back().last = std::max(merged.back().last, range.last);
+        else
+            merged.push_back(range);
+    }
+    to = std::move(merged);
+}
+
+void RemoveSeq(std::vector<SeqRange>& ranges, std::int64_t seq) {
+    for (std::size_t i = 0; i < ranges.size(); ++i) {
+        SeqRange& range = ranges[i];
+        if (seq < range.first || seq > range.last)
+            continue;
+        const SeqRange after{seq + 1, range.last};
+        range.last = seq - 1;
+        if (after.first <= after.last)
+            ranges.insert(ranges.begin() + static_cast<std::ptrdiff_t>(i) + 1, after);
+        if (ranges[i].first > ranges[i].last)
+            ranges.erase(ranges.begin() + static_cast<std::ptrdiff_t>(i));
+        return;
+    }
 }
 
 } // namespace
@@ -41,12 +77,24 @@ void JournalWriter::Start() {
         thread = std::thread([this] { Run(); });
 }
 
-bool JournalWriter::Push(JournalOp op) {
+bool JournalWriter::Push(JournalOp op, LineTail::Spot spot) {
     if (!accepting.load(std::memory_order_relaxed))
         return false;
     {
         const std::lock_guard guard(mutex);
-        queue.emplace_back(std::move(op));
+        // While the writer is busy (a try that waits for another program's
+        // lock), what comes beyond the bound waits where the tail holds it.
+        if (spot.IsValid() && queue.size() >= InMemory() && IsLine(op)) {
+            if (auto* range = std::get_if<InTail>(&queue.back());
+                range && range->end == spot.begin) {
+                range->end = spot.end;
+                ++range->ops;
+            } else {
+                queue.emplace_back(InTail{spot.begin, spot.end, 1});
+            }
+        } else {
+            queue.emplace_back(Pushed{std::move(op), spot});
+        }
     }
     wake.notify_one();
     return true;
@@ -72,11 +120,15 @@ void JournalWriter::Finish() {
         const std::lock_guard guard(mutex);
         if (!thread.joinable() || stopping)
             return;
-        queue.emplace_back(EndRun{});
+        queue.emplace_back(Pushed{EndRun{}, {}});
         stopping = true;
     }
     wake.notify_one();
     thread.join();
+}
+
+QString JournalWriter::TailPath() const {
+    return LineTail::PathFor(settings.path, settings.token);
 }
 
 void JournalWriter::TakeIncoming(std::vector<Item>& incoming) {
@@ -85,47 +137,130 @@ void JournalWriter::TakeIncoming(std::vector<Item>& incoming) {
             barriers.push_back(std::move(*barrier));
             continue;
         }
-        JournalOp& op = std::get<JournalOp>(item);
+        if (const auto* lines = std::get_if<InTail>(&item)) {
+            WaitInTail(*lines);
+            continue;
+        }
+        auto& [op, spot] = std::get<Pushed>(item);
         // A file that is not on the disk may not count: its lines stay unsaved.
         if (const auto* mark = std::get_if<MarkTaken>(&op);
             mark && !mark->delivered && !SyncFileToDisk(ToPath(mark->file))) {
             settledOps.fetch_add(1, std::memory_order_release);
             continue;
         }
-        held.push_back(std::move(op));
+        if (later.empty() && held.size() < InMemory()) {
+            held.push_back(std::move(op));
+        } else if (spot.IsValid() && IsLine(op)) {
+            WaitInTail({spot.begin, spot.end, 1});
+        } else {
+            later.emplace_back(std::move(op));
+            ++laterOps;
+        }
     }
     incoming.clear();
 }
 
-bool JournalWriter::WriteHeld(bool durable) {
-    for (const JournalOp& op : held) {
-        if (!std::holds_alternative<AppendLine>(op) && !std::holds_alternative<ReplaceLine>(op))
-            durable = true; // marks and the end of the run do not wait
+void JournalWriter::WaitInTail(const InTail& lines) {
+    laterOps += lines.ops;
+    if (auto* range = later.empty() ? nullptr : std::get_if<InTail>(&later.back());
+        range && range->end == lines.begin) {
+        range->end = lines.end;
+        range->ops += lines.ops;
+        return;
     }
-    // While the journal fails, a try writes a few operations first and the
-    // rest only once they went through: a failing try costs little however
-    // much is held, and the pauses between tries grow.
-    const std::size_t first = failing ? std::min(held.size(), kTryFirst) : held.size();
+    later.emplace_back(lines);
+}
+
+void JournalWriter::Refill() {
+    while (held.size() < InMemory() && !later.empty()) {
+        if (auto* op = std::get_if<JournalOp>(&later.front())) {
+            held.push_back(std::move(*op));
+            later.pop_front();
+            --laterOps;
+            continue;
+        }
+        InTail& range = std::get<InTail>(later.front());
+        std::optional<LineTail::Part> part = LineTail::ReadPart(
+            TailPath(), range.begin, range.end, std::min(range.ops, InMemory() - held.size()));
+        if (!part || part->ops.empty())
+            throw JournalError(JournalError::Kind::WriteFailed,
+                               "its line tail " + TailPath().toStdString() + " cannot be read");
+        const std::size_t read = part->ops.size();
+        std::move(part->ops.begin(), part->ops.end(), std::back_inserter(held));
+        range.begin = part->next;
+        range.ops -= std::min(read, range.ops);
+        laterOps -= read;
+        if (range.ops == 0)
+            later.pop_front();
+    }
+}
+
+void JournalWriter::Settle(std::size_t n) {
+    for (const JournalOp& op : std::span(held).first(n)) {
+        if (const auto* mark = std::get_if<MarkTaken>(&op); mark && mark->run == kThisRun) {
+            if (!taken.empty() && taken.back().file == mark->file &&
+                taken.back().delivered == mark->delivered)
+                AddRanges(taken.back().ranges, mark->ranges);
+            else
+                taken.push_back(*mark);
+        } else if (const auto* replace = std::get_if<ReplaceLine>(&op)) {
+            // A rewritten line is held by no file.
+            for (MarkTaken& file : taken)
+                RemoveSeq(file.ranges, replace->line.seq);
+        }
+    }
+    settledOps.fetch_add(n, std::memory_order_release);
+    held.erase(held.begin(), held.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+bool JournalWriter::WriteHeld(bool durable) {
     try {
+        if (reopen)
+            Reopen({});
+        Refill();
         if (held.empty()) {
             store->Sync(run);
-        } else {
-            store->Write(run, std::span(held).first(first), durable);
-            settledOps.fetch_add(first, std::memory_order_release);
-            held.erase(held.begin(), held.begin() + static_cast<std::ptrdiff_t>(first));
-            if (!held.empty())
-                store->Write(run, held, durable);
+            durable = true;
         }
+        // While the journal fails, a try writes a few operations first and the
+        // rest only once they went through: a failing try costs little however
+        // much is held, and the pauses between tries grow. The rest goes in
+        // transactions of what fits in memory.
+        bool lastDurable = durable;
+        for (std::size_t first = failing ? std::min(held.size(), kTryFirst) : held.size();
+             first > 0; first = held.size()) {
+            const std::span<const JournalOp> ops = std::span(held).first(first);
+            // Marks and the end of the run do not wait.
+            lastDurable = durable || !std::all_of(ops.begin(), ops.end(), IsLine);
+            store->Write(run, ops, lastDurable);
+            Settle(first);
+            Refill();
+        }
+        durable = lastDurable;
     } catch (const JournalError& e) {
+        std::string reason = e.what();
+        if (e.kind == JournalError::Kind::Damaged && !replacing) {
+            replacing = true;
+            bool replaced = false;
+            bool wrote = false;
+            try {
+                Reopen(reason);
+                replaced = true;
+                wrote = WriteHeld(durable); // counts its own failure
+            } catch (const JournalError& again) {
+                reason = again.what();
+            }
+            replacing = false;
+            if (replaced)
+                return wrote;
+        }
         if (!failing && events.writeFailed)
-            events.writeFailed(e.what());
+            events.writeFailed(reason);
         retryPause = failing ? std::min(retryPause * 2, settings.retryAtMost) : settings.retryAfter;
         failing = true;
         retryAt = Clock::now() + retryPause;
         return false;
     }
-    settledOps.fetch_add(held.size(), std::memory_order_release);
-    held.clear();
     if (durable) {
         dirty = false;
     } else if (!dirty) {
@@ -134,6 +269,26 @@ bool JournalWriter::WriteHeld(bool durable) {
     }
     failing = false;
     return true;
+}
+
+void JournalWriter::Reopen(const std::string& damage) {
+    JournalStore::OpenResult result;
+    try {
+        result = damage.empty() ? store->Open() : store->ReplaceDamaged(damage);
+        run = store->ResumeRun(settings.token, settings.info);
+        // What the damaged journal lost of this run: the lines the tail holds
+        // (every line since a file last took them all) and which files took them.
+        store->RestoreRun(run, LineTail::Read(TailPath()), taken);
+    } catch (const JournalError& e) {
+        // Never a write to a run that is not this one's: the journal stays
+        // closed until a later try opens it again.
+        store->Close();
+        reopen = true;
+        throw;
+    }
+    reopen = false;
+    if (!result.movedAsideTo.empty() && events.replaced)
+        events.replaced(result);
 }
 
 void JournalWriter::Run() {
@@ -170,9 +325,11 @@ void JournalWriter::Run() {
 
         TakeIncoming(incoming);
         if (!report.available) {
-            settledOps.fetch_add(held.size(), std::memory_order_release);
+            settledOps.fetch_add(Waiting(), std::memory_order_release);
             held.clear(); // no journal this run: nothing to keep
-        } else if (!held.empty() || (dirty && Clock::now() >= durableAt) || (failing && stop)) {
+            later.clear();
+            laterOps = 0;
+        } else if (Waiting() > 0 || (dirty && Clock::now() >= durableAt) || (failing && stop)) {
             WriteHeld(dirty && Clock::now() >= durableAt);
         }
         if (!failing || stop) {
@@ -188,7 +345,7 @@ void JournalWriter::Run() {
     guard.unlock();
     if (report.available && dirty && !failing)
         WriteHeld(true);
-    wroteEverything.store(report.available && held.empty() && !failing && !dirty);
+    wroteEverything.store(report.available && Waiting() == 0 && !failing && !dirty);
     store->Close();
     lock.reset(); // the run is over: its lines may be recovered from now on
 }

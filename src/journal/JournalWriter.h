@@ -1,13 +1,16 @@
 #pragma once
 
 #include "JournalStore.h"
+#include "LineTail.h"
 
 #include <QString>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <future>
@@ -47,6 +50,9 @@ struct WriterSettings {
     // keep failing, up to retryAtMost.
     std::chrono::milliseconds retryAfter{1000};
     std::chrono::milliseconds retryAtMost{30000};
+    // Operations kept in memory while they wait; the lines beyond them wait
+    // only in the run's line tail.
+    std::size_t heldInMemory = 512;
     // Retention: the lines that files (and the record store) took more than
     // keepDays days ago are removed at the start and then every retentionEvery.
     int keepDays = 30;
@@ -61,13 +67,19 @@ struct WriterSettings {
 // once without waiting for the disk (so a killed process loses nothing that
 // was committed), makes the commits durable at least every durableWithin
 // while lines come in, and syncs a saved file before it marks lines taken by
-// it. A failed write keeps its operations and tries them again later.
+// it. A failed write keeps its operations and tries them again later: the
+// first few hundred in memory, the lines beyond them only as the places where
+// the run's line tail holds them, read back in order once the journal takes
+// them again. A journal found damaged during the run is moved aside and
+// salvaged into a new one, and the run goes on there.
 class JournalWriter {
 public:
     // Called on the writer thread.
     struct Events {
         std::function<void(const StartReport&)> started;
         std::function<void(const std::string& reason)> writeFailed; // once per failing spell
+        // The journal was found damaged during the run and replaced by a new one.
+        std::function<void(const JournalStore::OpenResult&)> replaced;
     };
 
     JournalWriter(std::unique_ptr<JournalStore> store, WriterSettings settings, Events events);
@@ -79,7 +91,9 @@ public:
     void Start();
 
     // Queues an operation; false once it is known that there is no journal.
-    bool Push(JournalOp op);
+    // spot: where the run's line tail holds the line, if it does; such a line
+    // need not stay in memory while the journal fails.
+    bool Push(JournalOp op, LineTail::Spot spot = {});
 
     // Ready once everything pushed before it has been written (or dropped).
     std::future<void> Flush();
@@ -94,16 +108,43 @@ public:
 
 private:
     using Barrier = std::shared_ptr<std::promise<void>>;
-    using Item = std::variant<JournalOp, Barrier>;
+    struct Pushed {
+        JournalOp op;
+        LineTail::Spot spot;
+    };
+    // Consecutive lines that wait in the line tail only: its bytes from begin
+    // to end, ops lines.
+    struct InTail {
+        qint64 begin = 0;
+        qint64 end = 0;
+        std::size_t ops = 0;
+    };
+    // InTail: lines that came while the writer was busy, beyond the bound.
+    using Item = std::variant<Pushed, InTail, Barrier>;
+    using Later = std::variant<JournalOp, InTail>;
     using Clock = std::chrono::steady_clock;
 
     void Run();
     StartReport OpenAndRecover();
     void MergeLineTails(StartReport& report);
     void Recover(StartReport& report);
-    // Writes held; true on success.
+    // Writes held and later; true on success.
     bool WriteHeld(bool durable);
     void TakeIncoming(std::vector<Item>& incoming);
+    // Lines that wait in the line tail, after everything else.
+    void WaitInTail(const InTail& lines);
+    // Moves what waits in later into held, up to heldInMemory operations.
+    void Refill();
+    // The first n operations of held are in the journal.
+    void Settle(std::size_t n);
+    // Opens the journal again during the run: after damage was found (reason)
+    // it is moved aside and salvaged into a new one first. Then the run goes
+    // on there with what its line tail and its marks hold put back. Throws
+    // JournalError; the next try then opens it again.
+    void Reopen(const std::string& damage);
+    QString TailPath() const;
+    std::size_t Waiting() const { return held.size() + laterOps; }
+    std::size_t InMemory() const { return std::max(settings.heldInMemory, kTryFirst); }
     // Retention's pass; a failure waits for the next one.
     void Prune();
 
@@ -124,10 +165,18 @@ private:
 
     // Writer thread only.
     static constexpr std::size_t kTryFirst = 64; // operations of a try while failing
-    std::vector<JournalOp> held;                 // not yet written, in order
-    std::vector<Barrier> barriers;               // resolved when held is written
+    // Not yet written, in order: held, then later (once held is full).
+    std::vector<JournalOp> held;
+    std::deque<Later> later;
+    std::size_t laterOps = 0;
+    std::vector<Barrier> barriers; // resolved when held is written
+    // The files that took lines of this run, as written to the journal: what a
+    // replacement of the journal writes again.
+    std::vector<MarkTaken> taken;
     bool failing = false;
-    bool dirty = false; // committed, not yet durable
+    bool reopen = false;    // the journal must be opened again before the next write
+    bool replacing = false; // within a replacement: damage found again is a failure
+    bool dirty = false;     // committed, not yet durable
     Clock::time_point durableAt{};
     Clock::time_point retryAt{};
     std::chrono::milliseconds retryPause{};

@@ -127,26 +127,59 @@ std::vector<JournalOp> LineTail::Read(const QString& path) {
     return ops;
 }
 
+std::optional<LineTail::Part> LineTail::ReadPart(const QString& path, qint64 begin, qint64 end,
+                                                 std::size_t maxOps) {
+    QFile file(path);
+    if (end < begin || !file.open(QIODevice::ReadOnly) || !file.seek(begin))
+        return std::nullopt;
+    Part part{{}, begin};
+    // Lines are short: a few of them at a time, not the whole range.
+    const qint64 want = std::min<qint64>(end - begin, static_cast<qint64>(maxOps) * 512 + 4096);
+    QByteArray bytes = file.read(want);
+    while (part.ops.size() < maxOps && part.next < end) {
+        const qint64 offset = part.next - begin;
+        qint64 lf = bytes.indexOf('\n', offset);
+        if (lf < 0 && bytes.size() < end - begin) {
+            const QByteArray more = file.read(std::min<qint64>(end - begin - bytes.size(), 65536));
+            if (more.isEmpty())
+                return std::nullopt;
+            bytes += more;
+            continue;
+        }
+        if (lf < 0 || begin + lf >= end)
+            return std::nullopt;
+        std::optional<JournalOp> op = ParseLine(
+            std::string_view(bytes.constData() + offset, static_cast<std::size_t>(lf - offset)));
+        if (!op)
+            return std::nullopt;
+        part.ops.push_back(std::move(*op));
+        part.next = begin + lf + 1;
+    }
+    return part;
+}
+
 bool LineTail::Open(const QString& path) {
     file.close();
     file.setFileName(path);
     // Unbuffered: each line goes to the system in the call that appends it.
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        size = file.size();
         return true;
+    }
     file.setFileName(QString());
     return false;
 }
 
-void LineTail::Append(const JournalOp& op) {
+LineTail::Spot LineTail::Append(const JournalOp& op) {
     if (!file.isOpen())
-        return;
+        return {};
     const JournalLine* line = nullptr;
     if (const auto* append = std::get_if<AppendLine>(&op))
         line = &append->line;
     else if (const auto* replace = std::get_if<ReplaceLine>(&op))
         line = &replace->line;
     if (!line)
-        return;
+        return {};
     std::string text = std::holds_alternative<AppendLine>(op) ? "A\t" : "R\t";
     text += std::to_string(line->seq);
     text += '\t';
@@ -156,14 +189,18 @@ void LineTail::Append(const JournalOp& op) {
         AppendEscaped(text, cell);
     }
     text += '\n';
-    if (file.write(text.data(), static_cast<qint64>(text.size())) !=
-        static_cast<qint64>(text.size()))
+    const auto length = static_cast<qint64>(text.size());
+    if (file.write(text.data(), length) != length) {
         file.close(); // a cut line is skipped when read; none follow it
+        return {};
+    }
+    size += length;
+    return {size - length, size};
 }
 
 void LineTail::Truncate() {
-    if (file.isOpen())
-        file.resize(0); // appends go on at the new end
+    if (file.isOpen() && size > 0 && file.resize(0)) // appends go on at the new end
+        size = 0;
 }
 
 void LineTail::Remove() {

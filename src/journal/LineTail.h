@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QString>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,22 @@ public:
     // so that a line the system cut short is not taken for a record.
     static std::vector<JournalOp> Read(const QString& path);
 
+    // Where an appended line is in the file: its bytes from begin to end.
+    struct Spot {
+        qint64 begin = 0;
+        qint64 end = 0;
+        bool IsValid() const { return end > begin; }
+    };
+    // Up to maxOps operations of the bytes from begin to end, which are whole
+    // lines that Append wrote; next is where the ones not read begin. Nothing
+    // when the file cannot be read there or holds something else.
+    struct Part {
+        std::vector<JournalOp> ops;
+        qint64 next = 0;
+    };
+    static std::optional<Part> ReadPart(const QString& path, qint64 begin, qint64 end,
+                                        std::size_t maxOps);
+
     LineTail() = default;
     LineTail(const LineTail&) = delete;
     LineTail& operator=(const LineTail&) = delete;
@@ -44,9 +61,10 @@ public:
     // (the tail then takes nothing).
     bool Open(const QString& path);
     bool IsOpen() const { return file.isOpen(); }
-    // Appends an AppendLine or ReplaceLine; a failed write closes the tail (the
-    // journal reports its own failures).
-    void Append(const JournalOp& op);
+    // Appends an AppendLine or ReplaceLine and says where it went; a failed
+    // write closes the tail and gives no spot (the journal reports its own
+    // failures).
+    Spot Append(const JournalOp& op);
     // Empties the tail; only when the journal holds all it held.
     void Truncate();
     // Closes the tail and deletes its file.
@@ -54,6 +72,7 @@ public:
 
 private:
     QFile file;
+    qint64 size = 0; // where the next line goes
 };
 
 } // namespace lrf::journal

@@ -15,6 +15,7 @@
 #include <QVariant>
 
 #include <atomic>
+#include <map>
 
 namespace lrf::journal {
 
@@ -230,6 +231,7 @@ void SqliteJournalStore::Connect() {
 }
 
 void SqliteJournalStore::Close() {
+    lastFile.clear();
     if (!connection)
         return;
     connection->db.close();
@@ -427,6 +429,61 @@ RunId SqliteJournalStore::BeginRun(const std::string& token, const RunInfo& info
     }
 }
 
+RunId SqliteJournalStore::ResumeRun(const std::string& token, const RunInfo& info) {
+    if (!connection)
+        throw JournalError(JournalError::Kind::WriteFailed, "the journal is not open");
+    QSqlQuery find(connection->db);
+    find.prepare(QStringLiteral("SELECT id FROM runs WHERE token = ?"));
+    find.addBindValue(QString::fromStdString(token));
+    Connection::Run(find);
+    if (!find.next())
+        return BeginRun(token, info);
+    forwardRun = info.toStore;
+    return find.value(0).toLongLong();
+}
+
+std::size_t SqliteJournalStore::RestoreRun(RunId run, std::span<const JournalOp> tail,
+                                           std::span<const MarkTaken> taken) {
+    if (!connection)
+        throw JournalError(JournalError::Kind::WriteFailed, "the journal is not open");
+    std::map<std::int64_t, const JournalLine*> latest;
+    for (const JournalOp& op : tail) {
+        if (const auto* append = std::get_if<AppendLine>(&op))
+            latest[append->line.seq] = &append->line;
+        else if (const auto* replace = std::get_if<ReplaceLine>(&op))
+            latest[replace->line.seq] = &replace->line;
+    }
+    const auto isTaken = [&](std::int64_t seq) {
+        for (const MarkTaken& mark : taken)
+            for (const SeqRange& range : mark.ranges)
+                if (seq >= range.first && seq <= range.last)
+                    return true;
+        return false;
+    };
+    Connection& c = *connection;
+    std::size_t restored = 0;
+    lastFile.clear(); // the rows of the replaced journal are gone
+    c.InDurableTransaction([&] {
+        QSqlQuery find(c.db);
+        find.prepare("SELECT " + kCellColumns + " FROM lines WHERE run_id = ? AND seq = ?");
+        for (const auto& [seq, line] : latest) {
+            find.bindValue(0, qlonglong{run});
+            find.bindValue(1, static_cast<qlonglong>(seq));
+            Connection::Run(find);
+            const bool same = find.next() && ReadCells(find, 0) == line->cells;
+            find.finish();
+            if (same)
+                continue;
+            // A line that a file took went to the record store with it, if at all.
+            c.Upsert(run, *line, isTaken(seq) ? QVariant(0) : ForwardedValue(forwardRun));
+            ++restored;
+        }
+        for (const MarkTaken& mark : taken)
+            Mark(run, mark);
+    });
+    return restored;
+}
+
 std::vector<UnsavedRun>
 SqliteJournalStore::ClaimUnsavedRuns(RunId claimant,
                                      const std::function<bool(const std::string&)>& isAlive) {
@@ -560,14 +617,7 @@ void SqliteJournalStore::Write(RunId run, std::span<const JournalOp> ops, bool d
             } else if (const auto* replace = std::get_if<ReplaceLine>(&op)) {
                 c.Upsert(run, replace->line, forwarded); // a new row: taken by no file
             } else if (const auto* mark = std::get_if<MarkTaken>(&op)) {
-                const QVariant file = FileRow(mark->file);
-                for (const SeqRange& range : mark->ranges) {
-                    c.markRange.bindValue(0, file);
-                    c.markRange.bindValue(1, qlonglong{mark->run == kThisRun ? run : mark->run});
-                    c.markRange.bindValue(2, static_cast<qlonglong>(range.first));
-                    c.markRange.bindValue(3, static_cast<qlonglong>(range.last));
-                    Connection::Run(c.markRange);
-                }
+                Mark(run, *mark);
             } else if (std::holds_alternative<EndRun>(op)) {
                 c.endRun.bindValue(0, QString::fromStdString(JournalNow()));
                 c.endRun.bindValue(1, qlonglong{run});
@@ -590,6 +640,18 @@ void SqliteJournalStore::Write(RunId run, std::span<const JournalOp> ops, bool d
         } catch (const JournalError&) {
         }
         throw;
+    }
+}
+
+void SqliteJournalStore::Mark(RunId run, const MarkTaken& mark) {
+    Connection& c = *connection;
+    const QVariant file = FileRow(mark.file);
+    for (const SeqRange& range : mark.ranges) {
+        c.markRange.bindValue(0, file);
+        c.markRange.bindValue(1, qlonglong{mark.run == kThisRun ? run : mark.run});
+        c.markRange.bindValue(2, static_cast<qlonglong>(range.first));
+        c.markRange.bindValue(3, static_cast<qlonglong>(range.last));
+        Connection::Run(c.markRange);
     }
 }
 

@@ -32,6 +32,9 @@ public:
     OpenResult Open() override;
     OpenResult ReplaceDamaged(const std::string& reason) override;
     RunId BeginRun(const std::string& token, const RunInfo& info) override;
+    RunId ResumeRun(const std::string& token, const RunInfo& info) override;
+    std::size_t RestoreRun(RunId run, std::span<const JournalOp> tail,
+                           std::span<const MarkTaken> taken) override;
     std::vector<UnsavedRun>
     ClaimUnsavedRuns(RunId claimant,
                      const std::function<bool(const std::string&)>& isAlive) override;
@@ -51,6 +54,8 @@ private:
     std::string MoveAside();
     // The row of csv_files for a file that takes lines.
     QVariant FileRow(const std::string& file);
+    // Within a transaction: the lines of mark are taken by its file.
+    void Mark(RunId run, const MarkTaken& mark);
 
     QString path;
     QString connectionName;

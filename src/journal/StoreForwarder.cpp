@@ -66,6 +66,12 @@ void StoreForwarder::Run() {
 }
 
 StoreForwarder::Clock::duration StoreForwarder::Step() {
+    // A journal replaced during the run (moved aside as damaged) is followed
+    // to the new file, which has an id of its own.
+    if (outbox.IsOpen() && !outbox.IsStillAtPath()) {
+        outbox.Close();
+        store.Disconnect();
+    }
     try {
         if (!outbox.IsOpen()) {
             outbox.Open();

@@ -2,13 +2,17 @@
 // built, run without a display the way a script or an installer runs them.
 
 #include "CommandLine.h"
+#include "ArgumentText.h"
 #include "LrfVersion.h"
 #include "RangefinderSimulator.h"
 
+#include <QComboBox>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
 #include <vector>
 
 namespace {
@@ -205,6 +209,40 @@ TEST(CommandLine, QtsOwnOptionsAreSetAsideBeforeTheApplicationExists) {
     }
 }
 
+// Port names that are not UTF-8 keep their bytes, through the port box too,
+// whose text is what the port is opened with.
+TEST(CommandLine, PortNamesKeepTheirBytes) {
+    for (const std::string name : {"/dev/tty\xff",
+                                   "/tmp/Br\xfc"
+                                   "cke",
+                                   "/dev/ttyS\xc3\xbc"}) {
+        SCOPED_TRACE(name);
+        for (const char* option : {"--port", "--check-port"}) {
+            std::vector<std::string> raw{"lrfcontrol", option, name};
+            std::vector<char*> argv;
+            for (std::string& a : raw)
+                argv.push_back(a.data());
+            const lrf::CommandLine line = lrf::ReadCommandLine(
+                lrf::WithoutQtOptions(static_cast<int>(argv.size()), argv.data()));
+            const std::optional<QString>& given =
+                std::string_view(option) == "--port" ? line.port : line.checkPort;
+            ASSERT_TRUE(given.has_value()) << line.message.toStdString();
+            EXPECT_EQ(lrf::ArgumentBytes(*given), name);
+        }
+        std::vector<std::string> raw{"lrfcontrol", "--port", name};
+        std::vector<char*> argv;
+        for (std::string& a : raw)
+            argv.push_back(a.data());
+        const lrf::CommandLine line =
+            lrf::ReadCommandLine(lrf::ArgumentTexts(static_cast<int>(argv.size()), argv.data()));
+        QComboBox portBox, baudBox;
+        portBox.setEditable(true);
+        portBox.addItem(QStringLiteral("/dev/ttyS0"));
+        lrf::ApplyPortChoice(line, portBox, baudBox);
+        EXPECT_EQ(lrf::ArgumentBytes(portBox.currentText()), name);
+    }
+}
+
 struct ProgramRun {
     int status = -1;
     QString out, err;
@@ -298,6 +336,27 @@ TEST(BuiltPrograms, PortCheckTellsTheOutcomeInTheStatusAndTheComponentsText) {
         missing + QStringLiteral(": Die serielle Schnittstelle kann nicht geöffnet werden")))
         << failed.err.toStdString();
     EXPECT_TRUE(failed.out.isEmpty()) << failed.out.toStdString();
+}
+
+// A port whose name is not UTF-8 is the one the check opens: a link to the
+// simulator's terminal named with a byte that no UTF-8 text has.
+TEST(BuiltPrograms, PortCheckOpensANameThatIsNotUtf8) {
+    lrf::sim::RangefinderSimulator sim;
+    sim.Start();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::filesystem::path link =
+        std::filesystem::path(dir.path().toStdString()) / "port-\xff\xfe";
+    std::filesystem::create_symlink(sim.DevicePath(), link);
+    // The bytes are made by the shell: QProcess would pass the arguments as text.
+    const ProgramRun run =
+        RunProgram(QStringLiteral("/bin/sh"),
+                   {QStringLiteral("-c"),
+                    QStringLiteral("exec \"$0\" --check-port \"$1/$(printf 'port-\\377\\376')\""),
+                    QStringLiteral(LRFCONTROL_PROGRAM), dir.path()});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral(": opened\n"))) << run.out.toStdString();
+    EXPECT_EQ(sim.Counters().distanceCommands, 5u);
 }
 
 } // namespace

@@ -8,6 +8,9 @@
 #include <QSqlQuery>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fstream>
+#include <future>
 #include <map>
 #include <random>
 #include <thread>
@@ -205,6 +208,79 @@ TEST(JournalDamage, DamageFoundAtTheClaimIsMovedAsideOnce) {
             EXPECT_EQ(RecordsIn({runFolder}), records);
         }
         EXPECT_TRUE(lrf::journal::LineTail::FindBeside(Q(journal)).empty());
+    }
+}
+
+// Damage that the writer meets during the run: the journal is moved aside with
+// its log at once and salvaged, the run goes on in a new journal with every
+// line that no file holds (its line tail has them), the operator is told once,
+// and after the run every record is in exactly one file.
+TEST(JournalDamage, DamageFoundDuringTheRunIsReplacedAtOnceAndNothingIsLost) {
+    constexpr std::uintmax_t kKept = 8 * 4096; // the first pages: the tables' roots
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path&)> damage;
+    };
+    const Case cases[] = {
+        {"random bytes past the tables' roots",
+         [](const fs::path& j) {
+             std::fstream file(j, std::ios::in | std::ios::out | std::ios::binary);
+             std::mt19937 random(23);
+             std::string bytes(fs::file_size(j) - kKept, '\0');
+             for (char& byte : bytes)
+                 byte = static_cast<char>(random());
+             file.seekp(static_cast<std::streamoff>(kKept));
+             file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+         }},
+        {"cut after the tables' roots", [](const fs::path& j) { fs::resize_file(j, kKept); }},
+    };
+    constexpr int kSteps = 3000;
+    const std::map<std::string, int> script = ScriptRecords(kSteps);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const fs::path journal = dir / "journal.sqlite";
+        const fs::path runFolder = dir / "run";
+        fs::create_directories(runFolder);
+        {
+            NoticeDialogs dialogs;
+            LogUnderTest log(runFolder);
+            lrf::LogJournal lj(log.window, nullptr, QStringLiteral("test"), Q(journal));
+            StartAndWait(lj);
+            log.Play(0, 2600); // the automatic save at record 2000 among them
+            lj.journal().Flush().wait();
+            // Everything into the file itself, which is then damaged; another
+            // program's commit makes the writer read the file again.
+            int busy = -1;
+            ASSERT_TRUE(OnJournal(journal, "PRAGMA wal_checkpoint(TRUNCATE)", &busy));
+            ASSERT_EQ(busy, 0);
+            c.damage(journal);
+            ASSERT_TRUE(OnJournal(journal, "UPDATE journal_info SET value = value"));
+
+            log.Play(2600, kSteps);
+            ASSERT_TRUE(WaitUntil([&] { return !dialogs.messages.isEmpty(); }));
+            ASSERT_EQ(lj.journal().Flush().wait_for(std::chrono::seconds(60)),
+                      std::future_status::ready);
+            WaitUntil([] { return false; }, 50);
+            ASSERT_EQ(dialogs.messages.size(), 1) << dialogs.messages.join('\n').toStdString();
+            EXPECT_TRUE(dialogs.messages[0].contains("was found damaged during the run"))
+                << dialogs.messages[0].toStdString();
+            EXPECT_TRUE(lj.journal().IsAvailable());
+            lj.Finish();
+        }
+        std::vector<fs::path> movedAside;
+        for (const fs::path& entry : Entries(dir.path(), "journal.sqlite.damaged-"))
+            if (!entry.string().ends_with("-wal") && !entry.string().ends_with("-shm"))
+                movedAside.push_back(entry);
+        EXPECT_EQ(movedAside.size(), 1u);
+        EXPECT_TRUE(lrf::journal::LineTail::FindBeside(Q(journal)).empty());
+
+        // The lines since the automatic save come back once, from the new journal.
+        {
+            NextStart next(journal, runFolder);
+            EXPECT_EQ(next.dialogs.messages.size(), 1) << next.Messages();
+        }
+        EXPECT_EQ(RecordsIn({runFolder}), script);
     }
 }
 

@@ -1,3 +1,4 @@
+#include "JournalOutbox.h"
 #include "JournalTestSupport.h"
 #include "SqliteJournalStore.h"
 #include "TempDir.h"
@@ -234,9 +235,11 @@ public:
     explicit SmallDisk(const fs::path& folder)
         : folder(folder) {
         fs::create_directories(folder);
-        mounted = mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=1m") == 0;
+        // 150 KB free; once the filler goes, room for the journal, its
+        // write-ahead log and the run's line tail.
+        mounted = mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=2m") == 0;
         if (mounted) {
-            TempDir::WriteBytes(folder / "filler", std::string(850 * 1024, 'f'));
+            TempDir::WriteBytes(folder / "filler", std::string(1898 * 1024, 'f'));
             return;
         }
         std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead of ending us
@@ -306,7 +309,7 @@ TEST(JournalFaults, FullDiskKeepsTheRecordsUntilThereIsRoom) {
         ASSERT_EQ(dialogs.messages.size(), 1) << dialogs.messages.join('\n').toStdString();
         // Every line since the automatic save at record 2000 is recovered.
         const std::vector<fs::path> files = CsvFilesIn(dir.path());
-        ASSERT_EQ(files.size(), 2u);
+        ASSERT_EQ(files.size(), 2u) << dialogs.messages.join(QChar(10)).toStdString();
         fs::create_directories(dir / "reference");
         LogUnderTest reference(dir / "reference");
         reference.Play(0, kSteps);
@@ -357,4 +360,31 @@ TEST(JournalFaults, FullDiskAtExitRecoversNothingTheExitFileHolds) {
         ASSERT_EQ(CsvFilesIn(work).size(), 1u);
         EXPECT_EQ(FileBytes(CsvFilesIn(work)[0]), exitFile);
     }
+}
+
+// The record store's reader follows a journal that was replaced under it (moved
+// aside as damaged during the run), and never makes one itself meanwhile.
+TEST(JournalOutbox, FollowsAJournalReplacedUnderIt) {
+    TempDir dir;
+    const fs::path journal = dir / "journal.sqlite";
+    lrf::journal::SqliteJournalStore store(Q(journal));
+    store.Open();
+    lrf::journal::JournalOutbox outbox(Q(journal));
+    outbox.Open();
+    const std::string firstId = outbox.JournalId();
+    EXPECT_TRUE(outbox.IsStillAtPath());
+    store.Close();
+    fs::rename(journal, dir / "journal.sqlite.damaged-1");
+    EXPECT_FALSE(outbox.IsStillAtPath());
+    outbox.Close();
+    EXPECT_THROW(outbox.Open(), lrf::journal::JournalError);
+    EXPECT_FALSE(fs::exists(journal));
+
+    lrf::journal::SqliteJournalStore replaced(Q(journal));
+    replaced.Open();
+    outbox.Open();
+    EXPECT_TRUE(outbox.IsStillAtPath());
+    EXPECT_NE(outbox.JournalId(), firstId);
+    outbox.Close();
+    replaced.Close();
 }

@@ -10,6 +10,9 @@
 #include <QSqlQuery>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <map>
+
 using namespace lrf::journal;
 
 namespace {
@@ -123,8 +126,8 @@ TEST(LineTail, MergeAddsWhatTheJournalLacksOnce) {
     }
 }
 
-// A long run's tail holds only what its writer may not have yet: it starts
-// afresh whenever the writer has caught up, and the run's end removes it.
+// A long run's tail holds only what no file holds yet: it starts afresh after
+// a save once the writer has caught up, and the run's end removes it.
 TEST(LineTail, StaysShortWhileTheWriterKeepsUpAndGoesAtTheEnd) {
     TempDir dir;
     const QString path = QString::fromStdString((dir / "j.sqlite").string());
@@ -138,14 +141,79 @@ TEST(LineTail, StaysShortWhileTheWriterKeepsUpAndGoesAtTheEnd) {
     const std::vector<std::string> cells{"1", " 12.3", "M", "---.-", "KPH", "", "", "", "", ""};
     for (int i = 1; i <= 3000; ++i) {
         journal.LineWritten(i, cells, false);
-        if (i % 100 == 0)
+        if (i % 100 == 0) {
+            journal.MirrorDelivered("/dev/stdout");
             journal.Flush().wait();
+        }
     }
     const std::vector<LineTail::Found> tails = LineTail::FindBeside(path);
     ASSERT_EQ(tails.size(), 1u);
     const std::size_t held = LineTail::Read(tails[0].path).size();
     EXPECT_GT(held, 0u);
     EXPECT_LE(held, 600u);
+    journal.Finish();
+    EXPECT_TRUE(LineTail::FindBeside(path).empty());
+}
+
+// While another program holds the journal, the lines wait: beyond the first
+// few hundred only in the run's tail, from which they come back in order, with
+// the rewrites of the rotation pairs, once the journal takes them again.
+TEST(LineTail, LinesHeldWhileTheJournalFailsComeBackInOrder) {
+    TempDir dir;
+    const QString path = QString::fromStdString((dir / "j.sqlite").string());
+    Journal journal(JournalOptions{path, QString::fromStdString(dir.path().string()), "test"});
+    QStringList notices;
+    QObject::connect(&journal, &Journal::notice, &journal,
+                     [&](const QString& text) { notices << text; });
+    journal.Start();
+    QElapsedTimer clock;
+    clock.start();
+    while (!journal.IsReady() && clock.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    ASSERT_TRUE(journal.IsReady());
+
+    std::map<std::int64_t, std::string> expected; // seq: its last first cell
+    {
+        QSqlDatabase holder = QSqlDatabase::addDatabase("QSQLITE", "holder");
+        holder.setDatabaseName(path);
+        ASSERT_TRUE(holder.open());
+        QSqlQuery hold(holder);
+        ASSERT_TRUE(hold.exec("BEGIN IMMEDIATE"));
+        std::int64_t last = 0;
+        for (int i = 1; i <= 3000; ++i) {
+            // Every tenth line rewrites the one before it, as a rotation pair does.
+            const bool rewrite = i % 10 == 0;
+            const std::string first = "v" + std::to_string(i);
+            journal.LineWritten(
+                i,
+                std::vector<std::string>{first, "1", "M", "2", "KPH", "a\tb", "c", "d", "e", "f"},
+                rewrite);
+            expected[rewrite ? last : ++last] = first;
+        }
+        clock.restart();
+        while (notices.isEmpty() && clock.elapsed() < 30000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        ASSERT_EQ(notices.size(), 1);
+        EXPECT_TRUE(notices[0].contains("cannot be written")) << notices[0].toStdString();
+        ASSERT_TRUE(hold.exec("ROLLBACK"));
+    }
+    QSqlDatabase::removeDatabase("holder");
+    ASSERT_EQ(journal.Flush().wait_for(std::chrono::seconds(60)), std::future_status::ready);
+
+    std::vector<std::string> want;
+    for (const auto& [seq, first] : expected)
+        want.push_back(std::to_string(seq) + ":" + first + ":unsaved");
+    // The run's token is the only one in the journal.
+    std::string token;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "token");
+        db.setDatabaseName(path);
+        QSqlQuery q(db);
+        if (db.open() && q.exec("SELECT token FROM runs") && q.next())
+            token = q.value(0).toString().toStdString();
+    }
+    QSqlDatabase::removeDatabase("token");
+    EXPECT_EQ(LinesOf(path, token), want);
     journal.Finish();
     EXPECT_TRUE(LineTail::FindBeside(path).empty());
 }

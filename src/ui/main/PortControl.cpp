@@ -1,5 +1,6 @@
 #include "PortControl.h"
 
+#include "ArgumentText.h"
 #include "CPort.h"
 #include "Dialogs.h"
 #include "ImageButton.h"
@@ -30,7 +31,8 @@ void PortControl::btnOpenComClick(const QString& portName, int baudIndex, QWidge
         return;
     }
     try {
-        port_.SetPort(portName.toStdString());
+        // A name given on the command line keeps its bytes, UTF-8 or not.
+        port_.SetPort(ArgumentBytes(portName));
         if (baudIndex >= cport::brCustom && baudIndex <= cport::br256000)
             port_.SetBaudRate(static_cast<cport::TBaudRate>(baudIndex));
         port_.Parity().SetBits(cport::prNone);

@@ -109,9 +109,9 @@ TEST(MeasureOptions, ArgumentsKeepTheirBytes) {
                                          "\xc3",
                                          "\xf0\x9f\x93\x8f"};
     for (const std::string& b : bytes)
-        EXPECT_EQ(lrf::measure::ArgumentBytes(lrf::measure::ArgumentText(b)), b);
-    EXPECT_EQ(lrf::measure::ArgumentText("Br\xc3\xbc"
-                                         "cke"),
+        EXPECT_EQ(lrf::ArgumentBytes(lrf::ArgumentText(b)), b);
+    EXPECT_EQ(lrf::ArgumentText("Br\xc3\xbc"
+                                "cke"),
               QString::fromUtf8("Brücke"));
 
     char* argv[] = {const_cast<char*>("lrfmeasure"),   const_cast<char*>("--simulate"),
@@ -119,7 +119,7 @@ TEST(MeasureOptions, ArgumentsKeepTheirBytes) {
                     const_cast<char*>("name\xff.csv"), const_cast<char*>("--destination"),
                     const_cast<char*>("Mast\xa4")};
     const lrf::measure::MeasureCommandLine read =
-        lrf::measure::ReadMeasureCommandLine(lrf::measure::ArgumentTexts(7, argv));
+        lrf::measure::ReadMeasureCommandLine(lrf::ArgumentTexts(7, argv));
     ASSERT_TRUE(read.options) << read.message.toStdString();
     EXPECT_EQ(read.options->csvPath, "name\xff.csv");
     EXPECT_EQ(read.options->csvTarget, CsvTarget::File);

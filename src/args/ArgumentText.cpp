@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-namespace lrf::measure {
+namespace lrf {
 
 namespace {
 
@@ -97,4 +97,4 @@ QStringList ArgumentTexts(int argc, char** argv) {
 #endif
 }
 
-} // namespace lrf::measure
+} // namespace lrf
