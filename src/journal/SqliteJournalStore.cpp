@@ -151,6 +151,18 @@ struct SqliteJournalStore::Connection {
         if (!query.exec())
             Fail(query.lastError());
     }
+    // A new row for the run `token`; returns its id.
+    RunId InsertRun(const std::string& token, const RunInfo& info) {
+        QSqlQuery insert(db);
+        insert.prepare(QStringLiteral("INSERT INTO runs (token, started_at, working_dir, "
+                                      "program_version) VALUES (?, ?, ?, ?)"));
+        insert.addBindValue(QString::fromStdString(token));
+        insert.addBindValue(QString::fromStdString(info.startedAt));
+        insert.addBindValue(QString::fromStdString(info.workingDirectory));
+        insert.addBindValue(QString::fromStdString(info.programVersion));
+        Run(insert);
+        return insert.lastInsertId().toLongLong();
+    }
     [[noreturn]] static void Fail(const QSqlError& error) {
         if (MeansDamaged(error))
             throw JournalError(JournalError::Kind::Damaged, DamagedReason(Reason(error)));
@@ -410,15 +422,7 @@ RunId SqliteJournalStore::BeginRun(const std::string& token, const RunInfo& info
     Connection& c = *connection;
     try {
         c.SetDurable(true);
-        QSqlQuery insert(c.db);
-        insert.prepare(QStringLiteral("INSERT INTO runs (token, started_at, working_dir, "
-                                      "program_version) VALUES (?, ?, ?, ?)"));
-        insert.addBindValue(QString::fromStdString(token));
-        insert.addBindValue(QString::fromStdString(info.startedAt));
-        insert.addBindValue(QString::fromStdString(info.workingDirectory));
-        insert.addBindValue(QString::fromStdString(info.programVersion));
-        Connection::Run(insert);
-        const RunId id = insert.lastInsertId().toLongLong();
+        const RunId id = c.InsertRun(token, info);
         c.SetDurable(false);
         forwardRun = info.toStore;
         return id;
@@ -555,15 +559,7 @@ std::size_t SqliteJournalStore::MergeTail(const std::string& token, std::span<co
         } else {
             // The tail outlived its journal (moved aside, replaced): its run
             // comes back with every line the tail holds.
-            QSqlQuery insert(c.db);
-            insert.prepare(QStringLiteral("INSERT INTO runs (token, started_at, working_dir, "
-                                          "program_version) VALUES (?, ?, ?, ?)"));
-            insert.addBindValue(QString::fromStdString(token));
-            insert.addBindValue(QString::fromStdString(orphan.startedAt));
-            insert.addBindValue(QString::fromStdString(orphan.workingDirectory));
-            insert.addBindValue(QString::fromStdString(orphan.programVersion));
-            Connection::Run(insert);
-            run = insert.lastInsertId().toLongLong();
+            run = c.InsertRun(token, orphan);
         }
         find.finish();
         // The journal holds the operations up to some point of the tail, in
