@@ -20,6 +20,7 @@
 #include "RangefinderSimulator.h"
 #include "Recorder.h"
 #include "ShowDataFrm.h"
+#include "SimPace.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -41,10 +42,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using lrf::sim::SimExchange;
 
-double Ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
 double Percentile(std::vector<double> v, double p) {
     if (v.empty())
         return 0.0;
@@ -54,19 +51,12 @@ double Percentile(std::vector<double> v, double p) {
 
 // Seen from the instrument: each reply written to the next command received.
 std::vector<double> ReplyToNextCommand(const std::vector<SimExchange>& history) {
-    std::vector<double> ms;
-    for (std::size_t i = 1; i < history.size(); ++i)
-        if (history[i - 1].replied)
-            ms.push_back(Ms(history[i].received - history[i - 1].written));
-    return ms;
+    return lrf::sim::PaceOf(history).pausesMs;
 }
 
 // Shots per second from the instrument's side: commands received per second.
 double ShotsPerSecond(const std::vector<SimExchange>& history) {
-    if (history.size() < 2)
-        return 0.0;
-    const double seconds = Ms(history.back().received - history.front().received) / 1000.0;
-    return static_cast<double>(history.size() - 1) / seconds;
+    return lrf::sim::PaceOf(history).shotsPerSecond;
 }
 
 void PrintInstrumentSide(const char* what, const std::vector<SimExchange>& history) {
