@@ -41,8 +41,9 @@ protected:
         instrument.Start();
         QObject::connect(&session, &MeasurementSession::measured, &session,
                          [this](const Measurement& m) { measured.push_back(m); });
-        QObject::connect(&session, &MeasurementSession::runChanged, &session,
-                         [this](RunMode mode) { runs.push_back(mode); });
+        QObject::connect(
+            &session, &MeasurementSession::runChanged, &session,
+            [this](RunMode mode, bool running) { runs.push_back(running ? mode : RunMode::None); });
         QObject::connect(&session, &MeasurementSession::runCompleted, &session,
                          [this] { ++completed; });
         QObject::connect(&session, &MeasurementSession::noReply, &session, [this] { ++noReply; });
@@ -92,7 +93,9 @@ TEST_F(SessionTest, RunsSendTheirShotsAndCompleteWithTheLastReply) {
         session.startRun(c.mode, c.shots);
         ASSERT_TRUE(RunUntil([&] { return completed == 1; }));
         EXPECT_EQ(commands(), c.commands);
-        EXPECT_EQ(runs, (std::vector<RunMode>{c.mode, RunMode::None}));
+        // A count of one is a single shot: no run starts.
+        const std::vector<RunMode> started{c.mode, RunMode::None};
+        EXPECT_EQ(runs, c.shots == 1 ? std::vector<RunMode>() : started);
         EXPECT_FALSE(session.busy());
         ASSERT_EQ(measured.size(), c.commands.size());
         for (std::size_t i = 0; i < measured.size(); ++i) {
@@ -113,6 +116,86 @@ TEST_F(SessionTest, RunsSendTheirShotsAndCompleteWithTheLastReply) {
                 << i;
         instrument.SetFault(SimFault::None);
     }
+}
+
+// The shot count: how many commands a continuous run sends, what it shows at
+// each tick (the count before that tick's decrease) and what it counts again
+// at the end.
+TEST_F(SessionTest, ContinuousRunsCountTheirShotsDown) {
+    struct Case {
+        int shots;
+        int stopAfter; // replies, for a run without end
+        std::vector<std::int32_t> shown;
+    };
+    const Case cases[] = {
+        {2, 0, {2}},
+        {4, 0, {4, 3, 2}},
+        {0, 4, {0, 0, 0}},
+        {-3, 4, {-3, -3, -3}},
+    };
+    std::vector<std::int32_t> shown;
+    QObject::connect(&session, &MeasurementSession::shotCounted, &session,
+                     [&](std::int32_t value) { shown.push_back(value); });
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shots);
+        instrument.ClearHistory();
+        measured.clear();
+        runs.clear();
+        shown.clear();
+        session.startRun(RunMode::Distance, c.shots);
+        if (c.stopAfter > 0) {
+            ASSERT_TRUE(RunUntil([&] { return measured.size() >= std::size_t(c.stopAfter); }));
+            session.stopRun(RunMode::Distance);
+            shown.resize(std::min(shown.size(), c.shown.size()));
+        } else {
+            ASSERT_TRUE(RunUntil([&] { return completed > 0; }));
+            completed = 0;
+            EXPECT_EQ(commands().size(), std::size_t(c.shots));
+        }
+        EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(runs, (std::vector<RunMode>{RunMode::Distance, RunMode::None}));
+        EXPECT_EQ(session.control().ContinuousCount, c.shots);
+        EXPECT_FALSE(session.running(RunMode::Distance));
+    }
+}
+
+// Two runs share one flag: the end of one leaves the other running but no
+// longer re-armed, until its own stop.
+TEST_F(SessionTest, TheEndOfOneRunStopsReArmingTheOther) {
+    session.startRun(RunMode::Distance, 0);
+    session.startRun(RunMode::Speed, 3);
+    ASSERT_TRUE(RunUntil([&] { return !session.running(RunMode::Speed); }));
+    const auto quiet = [&] {
+        const std::size_t before = commands().size();
+        QElapsedTimer wait;
+        wait.start();
+        RunUntil([&] { return wait.elapsed() > 150; });
+        return commands().size() == before;
+    };
+    ASSERT_TRUE(RunUntil(quiet));
+    EXPECT_TRUE(session.running(RunMode::Distance));
+    EXPECT_FALSE(session.busy());
+    EXPECT_FALSE(session.distanceTimer().isActive());
+    session.stopRun(RunMode::Distance);
+    EXPECT_EQ(runs.back(), RunMode::None);
+}
+
+// A subscriber that ends a reply's handling (a record refused at the limit)
+// leaves the run without its next shot and the watchdog counting, so that the
+// watchdog ends the run.
+TEST_F(SessionTest, AReplyWhoseHandlingWasEndedDoesNotReArm) {
+    QObject::connect(&session, &MeasurementSession::measured, &session, [&] {
+        if (measured.size() == 3)
+            session.skipReArm();
+    });
+    session.setWatchdogInterval(300);
+    session.startRun(RunMode::Distance, 0);
+    ASSERT_TRUE(RunUntil([&] { return measured.size() == 3; }));
+    EXPECT_TRUE(session.watchdog().isActive());
+    EXPECT_FALSE(session.distanceTimer().isActive());
+    ASSERT_TRUE(RunUntil([&] { return noReply == 1; }));
+    EXPECT_EQ(commands().size(), 3u);
+    EXPECT_FALSE(session.running(RunMode::Distance));
 }
 
 TEST_F(SessionTest, AStoppedRunSendsNothingMore) {
@@ -198,6 +281,36 @@ TEST(SessionWatchdog, ReportsAMissingReplyAndAnUnfinishedOneWhenToldTo) {
             EXPECT_EQ(reports, 0);
             EXPECT_EQ(session.run(), RunMode::Distance);
         }
+    }
+}
+
+// The ticks that let pending events run: a tick that comes again meanwhile sends
+// nothing itself but is put off until the first has returned. With the port
+// closed the commands go nowhere, and the session still counts them as sent.
+TEST(SessionTicks, ATickThatComesAgainWhileTheFirstRunsIsPutOff) {
+    struct Case {
+        RunMode mode;
+        void (MeasurementSession::*tick)();
+        bool (*timerOn)(MeasurementSession&);
+    };
+    const Case cases[] = {
+        {RunMode::Distance, &MeasurementSession::distanceTick,
+         [](MeasurementSession& s) { return s.distanceTimer().isActive(); }},
+        {RunMode::Rotation, &MeasurementSession::rotationTick,
+         [](MeasurementSession& s) { return s.rotationTimer().isActive(); }},
+    };
+    for (const Case& c : cases) {
+        MeasurementSession session;
+        int sent = 0;
+        QObject::connect(&session, &MeasurementSession::commandSent, &session, [&] { ++sent; });
+        session.startRun(c.mode, 0);
+        const int atStart = sent;
+        QMetaObject::invokeMethod(
+            &session, [&] { (session.*c.tick)(); }, Qt::QueuedConnection);
+        (session.*c.tick)();
+        EXPECT_EQ(sent, atStart + 1);
+        EXPECT_TRUE(c.timerOn(session));
+        session.stopRun();
     }
 }
 

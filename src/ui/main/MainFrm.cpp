@@ -3,7 +3,6 @@
 #include "Accessibility.h"
 #include "Application.h"
 #include "CPort.h"
-#include "CommandSender.h"
 #include "Fonts.h"
 #include "ImageButton.h"
 #include "ImageList.h"
@@ -12,12 +11,12 @@
 #include "LogStatusBar.h"
 #include "LogWindowSink.h"
 #include "MeasurementController.h"
+#include "MeasurementSession.h"
 #include "PortControl.h"
 #include "PortListWatcher.h"
 #include "PortReconnect.h"
 #include "RecordingStep.h"
 #include "ReplyGathering.h"
-#include "ReplyHandler.h"
 #include "SelfTest.h"
 #include "SerialPorts.h"
 #include "ShowDataFrm.h"
@@ -43,8 +42,7 @@ namespace lrf {
 
 TForm1::TForm1(QWidget* parent)
     : QWidget(parent)
-    , ui_(std::make_unique<Ui::TForm1>())
-    , ComPort1_(std::make_unique<cport::TComPort>()) {
+    , ui_(std::make_unique<Ui::TForm1>()) {
     ui_->setupUi(this);
     controls_ = {ui_->cbbComPort,     ui_->cbbBaudRate,   ui_->btnOpenCom,  ui_->btnClearData,
                  ui_->btnSaveData,    ui_->btnRecordData, ui_->btnShowData, ui_->btnExit,
@@ -52,30 +50,16 @@ TForm1::TForm1(QWidget* parent)
                  ui_->RzBitBtn7,      ui_->GroupBox1,     ui_->GroupBox3,   ui_->RzEdit1,
                  ui_->RzEdit2,        ui_->RzEdit3,       ui_->RzEdit4,     ui_->RzNumericEdit1,
                  ui_->RzNumericEdit2, ui_->edtTest,       ui_->btnTest};
+    session_ = std::make_unique<MeasurementSession>(SessionOptions{}, &state_.control);
     setUpLook();
-    ConfigureMainPort(*ComPort1_);
-    commands_ = std::make_unique<ComPortCommands>(*ComPort1_);
-    portControl_ = std::make_unique<PortControl>(*ComPort1_, *ui_->btnOpenCom);
+    portControl_ = std::make_unique<PortControl>(session_->port(), *ui_->btnOpenCom);
 
     MeasurementController::Controls controls{ui_->RzBitBtn6, ui_->RzBitBtn9, ui_->RzBitBtn7,
                                              ui_->RzNumericEdit1, ui_->RzNumericEdit2};
-    controller_ = std::make_unique<MeasurementController>(state_.control, controls, this);
-    replyHandler_ = std::make_unique<ReplyHandler>(state_, this);
-    replyGathering_ = std::make_unique<ReplyGathering>(
-        [this](std::span<const std::uint8_t> batch, std::chrono::steady_clock::time_point arrived) {
-            handleReply(batch, arrived);
-        },
-        ReplyGathering::WaitingIn(*ComPort1_), this);
-
-    ComPort1_->OnRxChar = [this](cport::TCustomComPort&, int count) { ComPort1RxChar(count); };
-    ComPort1_->OnDeviceLost = [this](cport::TCustomComPort&) { ComPort1DeviceLost(); };
+    controller_ = std::make_unique<MeasurementController>(*session_, controls, this);
 
     // A device that vanishes mid-run is waited for; the port list follows the machine.
-    reconnect_ = std::make_unique<PortReconnect>(*ComPort1_);
-    ComPort1_->OnAfterOpen = [this](cport::TCustomComPort& port) {
-        reconnect_->remember(cport::IdentifyPort(port.Port()), port.Port());
-        linkOpened(port.Port());
-    };
+    reconnect_ = std::make_unique<PortReconnect>(session_->port());
     connect(reconnect_.get(), &PortReconnect::reopened, this, &TForm1::portReopened);
     connect(reconnect_.get(), &PortReconnect::gaveUp, this, &TForm1::reconnectGaveUp);
     portWatcher_ = new PortListWatcher(this);
@@ -90,18 +74,24 @@ TForm1::TForm1(QWidget* parent)
 }
 
 TForm1::~TForm1() {
-    // The port's handlers use this window: close the port while it still exists.
-    ComPort1_->OnRxChar = nullptr;
-    ComPort1_->OnDeviceLost = nullptr;
-    ComPort1_->OnAfterOpen = nullptr;
-    ComPort1_->ClosePort();
+    // The session's announcements reach this window: close the port while it
+    // still exists.
+    reconnect_.reset();
+    session_.reset();
+}
+
+cport::TComPort& TForm1::comPort() {
+    return session_->port();
+}
+
+ReplyGathering& TForm1::replyGathering() {
+    return session_->gathering();
 }
 
 void TForm1::attachLogWindow(TFrmShowData& logWindow) {
     logWindow_ = &logWindow;
     logSink_ = std::make_unique<LogWindowSink>(logWindow);
     recorder_ = std::make_unique<Recorder>(*logSink_);
-    replyHandler_->setRecording(recorder_.get(), &freeTexts_);
 }
 
 void TForm1::setUpLook() {
@@ -146,7 +136,7 @@ void TForm1::setUpLook() {
     ui_->RzBitBtn8->setGlyph(Glyph::SingleSpeed);
 
     ui_->RzNumericEdit1->setValue(0);
-    ui_->RzNumericEdit2->setValue(MeasurementController::kRotationIntervalMs);
+    ui_->RzNumericEdit2->setValue(MeasurementSession::kRotationPeriodMs);
     setUpAccess();
 }
 
@@ -280,19 +270,25 @@ void TForm1::setUpAccess() {
         label->setBuddy(field);
 }
 
-// The units' announcements, each to the window's handler for it. Direct: the
-// handlers run inside the emit, so a reply is shown, recorded and re-armed in
-// that order, and a run start has switched recording on before the first shot.
+// The session's and the units' announcements, each to the window's handler for
+// it. Direct: the handlers run inside the emit, so a reply is shown and recorded
+// before the session re-arms the run, and a run start has switched recording on
+// before the first shot.
 void TForm1::connectUnits() {
-    const MeasurementController* c = controller_.get();
-    const ReplyHandler* r = replyHandler_.get();
-    connect(c, &MeasurementController::commandToSend, this, &TForm1::sendHexCommand,
+    const MeasurementSession* s = session_.get();
+    connect(controller_.get(), &MeasurementController::runStarting, this, &TForm1::runStarting,
             Qt::DirectConnection);
-    connect(c, &MeasurementController::runStarting, this, &TForm1::runStarting,
+    connect(s, &MeasurementSession::measured, this, &TForm1::ComPort1RxChar, Qt::DirectConnection);
+    connect(s, &MeasurementSession::replyArrived, this, &TForm1::replyArrived,
             Qt::DirectConnection);
-    connect(r, &ReplyHandler::valuesDecoded, this, &TForm1::showValues, Qt::DirectConnection);
-    connect(r, &ReplyHandler::recordRefused, this, &TForm1::showRecordLimit, Qt::DirectConnection);
-    connect(r, &ReplyHandler::replyHandled, c, &MeasurementController::ReArm, Qt::DirectConnection);
+    connect(s, &MeasurementSession::commandSent, this, &TForm1::commandWritten,
+            Qt::DirectConnection);
+    connect(s, &MeasurementSession::deviceGone, this, &TForm1::ComPort1DeviceLost,
+            Qt::DirectConnection);
+    connect(s, &MeasurementSession::portOpened, this, &TForm1::portOpened, Qt::DirectConnection);
+    connect(
+        s, &MeasurementSession::portFailed, this,
+        [](const QString& reason) { Application::showException(reason); }, Qt::DirectConnection);
     connect(ui_->GroupBox1, &ReadoutPanel::unitPicked, this, &TForm1::RzComboBox3Change);
     connect(ui_->GroupBox3, &ReadoutPanel::unitPicked, this, &TForm1::RzComboBox1Change);
     for (QLineEdit* edit : {ui_->RzEdit1, ui_->RzEdit2, ui_->RzEdit3, ui_->RzEdit4})
@@ -437,16 +433,8 @@ void TForm1::RzComboBox1Change(std::uint8_t unit) {
     showSpeed(held, value);
 }
 
-void TForm1::sendHexCommand(std::string_view text) {
-    linkTiming_.commandSent(LinkTiming::Clock::now());
-    try {
-        SendCommand(*commands_, text, true);
-    } catch (const cport::EComPort& e) {
-        // The device went in the moment before: its loss is on its way as
-        // ComPort1DeviceLost, which tells the operator or bridges the run.
-        if (!cport::IsDeviceGone(e))
-            throw;
-    }
+void TForm1::commandWritten(std::chrono::steady_clock::time_point at) {
+    linkTiming_.commandSent(at);
     emit commandSent();
 }
 
@@ -473,7 +461,7 @@ void TForm1::btnOpenComClick() {
         // against a closed port, as after any close.
         reconnect_->cancel();
         showStatusLine({});
-        controller_->ResumeRuns();
+        session_->resume();
     }
     portControl_->btnOpenComClick(ui_->cbbComPort->currentText(), ui_->cbbBaudRate->currentIndex(),
                                   this);
@@ -531,57 +519,57 @@ void TForm1::btnTestClick() {
     if (recorder_->RecordingOn())
         RecordSelfTest(*recorder_, frame->values, freeTexts_);
     if (frame->endedWithEE)
-        controller_->ReArmShotTimers();
+        session_->reArmShotTimers();
 }
 
-// A reply may come in pieces: the gathering holds the beginning of a frame until
-// the rest is in, and hands each complete batch to handleReply.
-void TForm1::ComPort1RxChar(int count) {
-    const auto arrived = ComPort1_->RxTime(); // when the event thread saw the bytes
-    // The serial component swallows what its handlers throw; show it instead.
+// The receive handler's part in the window, for each reply the session
+// handled: the values in the operator's units on both readouts, then the record.
+// A record refused at the limit, or a failure, ends the reply's handling: the
+// session does not re-arm the run.
+void TForm1::ComPort1RxChar(const Measurement& m) {
     try {
-        std::string chunk;
-        ComPort1_->ReadText(chunk, count);
-        const auto* bytes = reinterpret_cast<const std::uint8_t*>(chunk.data());
-        replyGathering_->setLine(*ComPort1_);
-        replyGathering_->receive({bytes, chunk.size()}, arrived);
+        MeasurementState& shown = state_.measurement;
+        shown = InUnits(m, state_.units);
+        showValues(state_.units.DistanceUnit, shown.LinearDistance,
+                   SpeedReadoutUnit(shown, state_.units), shown.SpeedValue);
+        if (recorder_ &&
+            RecordReply(*recorder_, m, state_.units, freeTexts_) == RecordOutcome::RefusedAtLimit) {
+            session_->skipReArm();
+            showRecordLimit();
+        }
     } catch (const std::exception& e) {
+        session_->skipReArm();
         Application::showException(QString::fromUtf8(e.what()));
     }
 }
 
-void TForm1::handleReply(std::span<const std::uint8_t> batch,
-                         std::chrono::steady_clock::time_point arrived) {
-    linkTiming_.replyComplete(arrived);
+// A reply has come whole: the link line shows how long the shots take.
+void TForm1::replyArrived(std::chrono::steady_clock::time_point at) {
+    linkTiming_.replyComplete(at);
     showLinkLine();
-    try {
-        replyHandler_->handle(batch, arrived);
-    } catch (const std::exception& e) {
-        Application::showException(QString::fromUtf8(e.what()));
-    }
 }
 
 void TForm1::ComPort1DeviceLost() {
-    if (controller_->RunInProgress() && ComPort1_->Connected()) {
+    if (session_->busy() && session_->isOpen()) {
         // In the middle of a run: wait for the device, then go on where the run stopped.
-        controller_->PauseRuns();
+        session_->suspend();
         reconnect_->begin(portWatcher_->listening());
         showStatusLine(ReconnectWaitingText(reconnect_->portName(), reconnect_->timeLimit()));
         return;
     }
-    controller_->StopAll();
+    session_->stopRun();
     portControl_->deviceLost(this);
 }
 
 void TForm1::portReopened() {
-    showStatusLine(ReconnectedText(QString::fromStdString(ComPort1_->Port())), 10000);
-    controller_->ResumeRuns();
+    showStatusLine(ReconnectedText(QString::fromStdString(session_->port().Port())), 10000);
+    session_->resume();
 }
 
 // The device did not come back: what a vanished device does without a run.
 void TForm1::reconnectGaveUp() {
     showStatusLine({});
-    controller_->StopAll();
+    session_->stopRun();
     portControl_->reportLost(this);
 }
 
@@ -590,11 +578,12 @@ void TForm1::showStatusLine(const QString& text, int timeoutMs) {
         logWindow_->statusBar()->showMessage(text, timeoutMs);
 }
 
-// A port opened: its link sets how long a reply may take to gather, and a slow
+// A port opened: it is the device a vanished one is waited for as, and a slow
 // adapter latency timer is told once per port while the program runs.
-void TForm1::linkOpened(const std::string& port) {
-    link_ = cport::ReadLinkInfo(port);
-    replyGathering_->setLink(link_);
+void TForm1::portOpened() {
+    const std::string port = session_->port().Port();
+    reconnect_->remember(cport::IdentifyPort(port), port);
+    link_ = session_->link();
     linkTiming_.clear();
     linkWarning_ = cport::LatencyWarning(port, link_).value_or(std::string());
     if (const std::optional<std::string> notice = latencyNotices_.take(port, link_))

@@ -24,23 +24,23 @@ class TComPort;
 
 namespace lrf {
 
-class CommandPort;
 class LogSink;
+struct Measurement;
 class MeasurementController;
+class MeasurementSession;
 class PortControl;
 class PortListWatcher;
 class PortReconnect;
 class Recorder;
 class ReplyGathering;
-class ReplyHandler;
 class TFrmShowData;
 
-// The main window. It owns the measurement state, the serial port and the
-// timers, and wires its controls to the units that do the work: the measurement
-// controller, the reply handler, the recorder and the port button. The units
-// announce what the window is to do with its widgets through signals, connected
-// directly (all of it runs on the GUI thread), so a reply's steps run in the
-// order the reply handler emits them.
+// The main window. It owns the measurement state and the measurement session
+// (the port, the runs and their timers), and wires its controls to the units
+// that do the work: the measurement controller, the recorder and the port
+// button. The session announces what the window is to show through signals,
+// connected directly (all of it runs on the GUI thread), so a reply is shown
+// and recorded before the session re-arms the run.
 class TForm1 : public QWidget {
     Q_OBJECT
 
@@ -65,7 +65,7 @@ public:
     void btnShowDataClick();
     void btnSaveDataClick();
     void btnTestClick();
-    void ComPort1RxChar(int count);
+    void ComPort1RxChar(const Measurement& m);
     void ComPort1DeviceLost();
     // The operator picked a unit on the distance or the speed readout: the held
     // value is converted into it and shown.
@@ -77,12 +77,13 @@ public:
     void refreshPortBox();
 
     // Units and state, for the program entry and the tests.
-    ReplyGathering& replyGathering() { return *replyGathering_; }
+    ReplyGathering& replyGathering();
+    MeasurementSession& session() { return *session_; }
     const MainControls& controls() const { return controls_; }
     MainState& state() { return state_; }
     MeasurementController& controller() { return *controller_; }
     Recorder& recorder() { return *recorder_; }
-    cport::TComPort& comPort() { return *ComPort1_; }
+    cport::TComPort& comPort();
     PortReconnect& portReconnect() { return *reconnect_; }
 
 signals:
@@ -107,27 +108,23 @@ private:
     void showRecordLimit();
     void showRecording(bool on);
     void runStarting();
-    void sendHexCommand(std::string_view text);
-    void handleReply(std::span<const std::uint8_t> batch,
-                     std::chrono::steady_clock::time_point arrived);
+    void commandWritten(std::chrono::steady_clock::time_point at);
+    void replyArrived(std::chrono::steady_clock::time_point at);
     void freeTextEdited();
     void portReopened();
     void reconnectGaveUp();
     void showStatusLine(const QString& text, int timeoutMs = 0);
-    void linkOpened(const std::string& port);
+    void portOpened();
     void showLinkLine();
 
     std::unique_ptr<Ui::TForm1> ui_;
     MainControls controls_;
     MainState state_;
-    std::unique_ptr<cport::TComPort> ComPort1_;
-    std::unique_ptr<CommandPort> commands_;
+    std::unique_ptr<MeasurementSession> session_;
     std::unique_ptr<PortControl> portControl_;
     std::unique_ptr<PortReconnect> reconnect_;
     PortListWatcher* portWatcher_ = nullptr;
     std::unique_ptr<MeasurementController> controller_;
-    std::unique_ptr<ReplyHandler> replyHandler_;
-    std::unique_ptr<ReplyGathering> replyGathering_;
     std::unique_ptr<LogSink> logSink_;
     std::unique_ptr<Recorder> recorder_;
     TFrmShowData* logWindow_ = nullptr;

@@ -81,16 +81,4 @@ void PortControl::reportLost(QWidget* parent) {
     dialogs().showMessage(parent, QStringLiteral("Error"), QString::fromUtf8(kDeviceLostText));
 }
 
-bool ComPortCommands::connected() const {
-    return port_.Connected();
-}
-
-void ComPortCommands::writeBytes(std::span<const std::uint8_t> bytes) {
-    port_.WriteBytes(bytes.data(), static_cast<int>(bytes.size()));
-}
-
-void ComPortCommands::writeText(std::string_view text) {
-    port_.WriteText(text);
-}
-
 } // namespace lrf

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "CommandSender.h"
 #include "MainPort.h"
 
 #include <QString>
@@ -54,19 +53,6 @@ private:
 
     cport::TComPort& port_;
     ImageButton& button_;
-};
-
-// The command sender's view of the serial component.
-class ComPortCommands final : public CommandPort {
-public:
-    explicit ComPortCommands(cport::TComPort& port)
-        : port_(port) {}
-    bool connected() const override;
-    void writeBytes(std::span<const std::uint8_t> bytes) override;
-    void writeText(std::string_view text) override;
-
-private:
-    cport::TComPort& port_;
 };
 
 } // namespace lrf

@@ -6,15 +6,9 @@
 
 namespace lrf {
 
-RecordOutcome RecordReply(Recorder& recorder, const MainState& state, const FreeTexts& texts) {
-    MeasurementInputs inputs;
-    inputs.LinearDistance = state.measurement.LinearDistance;
-    inputs.SpeedValue = state.measurement.SpeedValue;
-    inputs.DistanceUnit = state.units.DistanceUnit;
-    inputs.SpeedUnit = state.units.SpeedUnit;
-    inputs.RotationMode = state.control.RotationMode;
-    inputs.RotationDistancePhase = state.control.RotationDistancePhase;
-    return recorder.Record(inputs, texts, LocalNow(), CurrentSeparators());
+RecordOutcome RecordReply(Recorder& recorder, const Measurement& m, const DisplayUnits& units,
+                          const FreeTexts& texts) {
+    return recorder.Record(RecordInputs(m, units), texts, LocalNow(), CurrentSeparators());
 }
 
 void ShowRecordLimit(QWidget* parent) {

@@ -1,17 +1,18 @@
 #pragma once
 
-#include "MainState.h"
+#include "Measurement.h"
 #include "Recorder.h"
 
 class QWidget;
 
 namespace lrf {
 
-// The recording step of a received reply: builds the record from the values as
-// the readouts got them and hands it to the log, with the time stamp of now and
-// the system locale's separators. RefusedAtLimit ends the handling of the reply
-// before the re-arm step; the owner shows ShowRecordLimit.
-RecordOutcome RecordReply(Recorder& recorder, const MainState& state, const FreeTexts& texts);
+// The recording step of a received reply: the record of the measurement in the
+// operator's units goes to the log, with the time stamp of now and the system
+// locale's separators. RefusedAtLimit ends the handling of the reply before the
+// re-arm step; the owner shows ShowRecordLimit.
+RecordOutcome RecordReply(Recorder& recorder, const Measurement& m, const DisplayUnits& units,
+                          const FreeTexts& texts);
 
 // The record limit's message box.
 void ShowRecordLimit(QWidget* parent);
