@@ -21,7 +21,6 @@ class DataAddEvent;
 class LogGridModel;
 class LogStatusBar;
 class TFrmChart;
-class LogObserver;
 
 // The log window: shows the measurement log (RecordLog: its rows, their
 // numbers and the mirror that the automatic save writes) as a grid of ten
@@ -69,10 +68,7 @@ public:
     // The status bar's message: the announcement of the last automatic save.
     QString StatusText() const;
 
-    // Told of every mirror line and of every save that succeeded (nullptr:
-    // nobody). The observer must outlive the window or be detached first.
-    void SetObserver(LogObserver* newObserver) { log.SetObserver(newObserver); }
-    // The log the window shows.
+    // The log the window shows; the crash journal follows it there.
     RecordLog& Log() { return log; }
 
     // The grid as the log counts it: row 0 is the header row.
