@@ -167,9 +167,9 @@ int main(int argc, char* argv[]) {
             without.push_back(ContinuousRun(form, sim, kShots));
             auto journal =
                 StartedJournal(dir.filePath(QStringLiteral("run%1.sqlite").arg(round)), dir.path());
-            logWindow.SetObserver(journal.get());
+            logWindow.Log().SetObserver(journal.get());
             with.push_back(ContinuousRun(form, sim, kShots));
-            logWindow.SetObserver(nullptr);
+            logWindow.Log().SetObserver(nullptr);
             journal->Finish();
         }
         const auto print = [](const char* name, const std::vector<RunFigures>& runs) {

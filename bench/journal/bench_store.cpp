@@ -179,10 +179,10 @@ int main(int argc, char* argv[]) {
                     forwarding = std::make_unique<Forwarding>(path, server, "continuous");
                     forwarding->forwarder->Start();
                 }
-                logWindow.SetObserver(journal.get());
+                logWindow.Log().SetObserver(journal.get());
                 std::size_t commands = 0;
                 const double rate = ContinuousRun(form, sim, kShots, commands);
-                logWindow.SetObserver(nullptr);
+                logWindow.Log().SetObserver(nullptr);
                 (forward ? with : without) += rate / kRounds;
                 if (forward)
                     ratios.push_back(rate / lastWithout);

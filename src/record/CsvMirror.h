@@ -28,6 +28,8 @@ public:
 
     const std::vector<std::string>& Lines() const { return CsvLines; }
     std::int32_t LastRow() const { return LastCsvRow; }
+    // The record lines it holds, the header line not counted.
+    int RecordLines() const { return CsvLines.empty() ? 0 : static_cast<int>(CsvLines.size()) - 1; }
     // True when the mirror holds at least one record line.
     bool HasRecords() const { return CsvLines.size() > 1; }
 

@@ -42,10 +42,13 @@ RecordOutcome Recorder::Record(const MeasurementInputs& values, const FreeTexts&
 
     // In the rotation run the distance half writes the row and the speed half
     // completes it; the pair counts once.
+    const LogValues numbers{RecordedValue(values.LinearDistance, kRecordDistanceLimit),
+                            RecordedValue(values.SpeedValue, kRecordSpeedLimit)};
     if (values.RotationMode && values.RotationDistancePhase) {
-        sink.Add(record, RowPart::WholeRow);
+        sink.AddWithValues(record, numbers, RowPart::WholeRow);
     } else {
-        sink.Add(record, values.RotationMode ? RowPart::SpeedCells : RowPart::WholeRow);
+        sink.AddWithValues(record, numbers,
+                           values.RotationMode ? RowPart::SpeedCells : RowPart::WholeRow);
         ++recordCount;
     }
 
@@ -75,7 +78,9 @@ RecordOutcome Recorder::RecordSelfTest(const SelfTestInputs& values, const FreeT
     record.DateTimeText = RecordTimeStamp(now, separators);
     FillFreeTexts(record, texts);
 
-    sink.Add(record, RowPart::WholeRow);
+    // The self-test row has no speed cells: its speed is nothing, not a no-value.
+    sink.AddWithValues(record, {RecordedValue(values.LinearDistance, kSelfTestDistanceLimit), {}},
+                       RowPart::WholeRow);
     ++recordCount;
     return RecordOutcome::Recorded;
 }

@@ -2,6 +2,7 @@
 
 #include "LocalTime.h"
 #include "MeasurementRecord.h"
+#include "RecordValue.h"
 #include "StringTable.h"
 #include "Units.h"
 
@@ -24,6 +25,11 @@ public:
     // Writes the record into row Index + 1, as `part` says. The record is
     // valid during the call only.
     virtual void Add(const TAData& record, RowPart part) = 0;
+    // The same with the numbers the record's distance and speed texts show,
+    // for a log that keeps them beside the texts.
+    virtual void AddWithValues(const TAData& record, const LogValues& /*values*/, RowPart part) {
+        Add(record, part);
+    }
     // The log goes back to its header and an empty first row.
     virtual void Clear() = 0;
     // The log's lines are written to a time-stamped file.

@@ -16,10 +16,14 @@ bool IsNoValueRecord(const RecordPoint& point) {
 void LogStatistics::SetRecord(std::int32_t index, std::string_view distanceText,
                               std::string_view distanceUnit, std::string_view speedText,
                               std::string_view speedUnit) {
+    SetRecord(index, ReadRecordCell(distanceText), distanceUnit, ReadRecordCell(speedText),
+              speedUnit);
+}
+
+void LogStatistics::SetRecord(std::int32_t index, CellValue distance, std::string_view distanceUnit,
+                              CellValue speed, std::string_view speedUnit) {
     if (index < 0)
         return;
-    const CellValue distance = ReadRecordCell(distanceText);
-    const CellValue speed = ReadRecordCell(speedText);
     const RecordPoint point{distance.value,    speed.value,   UnitId(distanceUnit),
                             UnitId(speedUnit), distance.kind, speed.kind};
     ++revision;

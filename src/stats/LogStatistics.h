@@ -44,9 +44,9 @@ struct RecordPoint {
 // Statistics of the log as it stands since the last clear, for distances and
 // speeds separately, kept up to date record by record in constant time.
 //
-// The log window feeds it every row as the row stands after a write, so a
+// The log feeds it every row as the row stands after a write, so a
 // rotation pair (the distance half writes the row, the speed half completes
-// it) is one record, and the numbers are those of the cells the operator sees
+// it) is one record, and the numbers are those the cells show to the operator
 // and the files get. Rules:
 //  - a value counts in the group of its unit; a value in another unit than the
 //    one before starts a new group instead of mixing units;
@@ -58,6 +58,9 @@ class LogStatistics {
 public:
     // Record `index` (the row's Index) now holds these cells. Rows skipped
     // over by a larger index stay empty records.
+    void SetRecord(std::int32_t index, CellValue distance, std::string_view distanceUnit,
+                   CellValue speed, std::string_view speedUnit);
+    // The same read from the cells' texts.
     void SetRecord(std::int32_t index, std::string_view distanceText, std::string_view distanceUnit,
                    std::string_view speedText, std::string_view speedUnit);
     void Clear();

@@ -1,37 +1,21 @@
 #pragma once
 
-#include <QAbstractTableModel>
+#include "RecordLog.h"
 
-#include <array>
-#include <span>
-#include <string>
-#include <vector>
+#include <QAbstractTableModel>
 
 namespace lrf {
 
-// The cells of the log grid, counted the way the log counts them: grid row 0
-// is the header row, records start at grid row 1, and there are always at
-// least two grid rows. Cells are kept as UTF-8 text, the form the records and
-// the log files use; the view converts only the cells it shows.
-class LogGridModel : public QAbstractTableModel {
+// The log's rows as the grid shows them: model row r is the log's grid row
+// r + 1, whose header row 0 is the view's header. The cells stay the log's
+// UTF-8 texts; the view converts only the cells it shows. The model follows
+// the log while it is subscribed to it, from construction to destruction.
+class LogGridModel : public QAbstractTableModel, private LogListener {
 public:
     static constexpr int ColumnCount = 10;
-    using Cells = std::array<std::string, ColumnCount>;
 
-    explicit LogGridModel(QObject* parent = nullptr);
-
-    int GridRowCount() const { return static_cast<int>(rows.size()) + 1; }
-    // Grows with empty rows or drops the rows past the new count (at least 2).
-    void SetGridRowCount(int count);
-
-    // Cell text; row 0 gives the header texts.
-    const std::string& Cell(int column, int gridRow) const;
-    std::span<const std::string> RowCells(int gridRow) const;
-    std::span<const std::string> Headers() const { return headers; }
-
-    void SetHeader(int column, std::string text);
-    void SetCell(int column, int gridRow, std::string text);
-    void SetRow(int gridRow, Cells cells);
+    explicit LogGridModel(RecordLog& log, QObject* parent = nullptr);
+    ~LogGridModel() override;
 
     // The model row and grid row of the same record.
     static int ModelRow(int gridRow) { return gridRow - 1; }
@@ -44,10 +28,14 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
-    void RowChanged(int gridRow, int firstColumn, int lastColumn);
+    void RowsChanging(std::int32_t from, std::int32_t to) override;
+    void RowsChanged() override;
+    void LineWritten(const LogLine& line) override;
+    void Cleared() override;
+    void RowChanged(int gridRow, int firstColumn);
 
-    Cells headers;
-    std::vector<Cells> rows; // grid rows 1 and up
+    RecordLog& log;
+    enum class Change { None, Insert, Remove } change = Change::None;
 };
 
 } // namespace lrf

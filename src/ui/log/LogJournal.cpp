@@ -24,7 +24,7 @@ LogJournal::LogJournal(TFrmShowData& logWindow, QWidget* dialogParent,
                        const QString& programVersion, const QString& path, bool toStore)
     : logWindow(logWindow)
     , journal_(OptionsFor(logWindow, programVersion, path, toStore)) {
-    logWindow.SetObserver(&journal_);
+    logWindow.Log().SetObserver(&journal_);
     QPointer<QWidget> parent(dialogParent);
     QObject::connect(&journal_, &journal::Journal::notice, &journal_,
                      [parent](const QString& text) {
@@ -37,7 +37,7 @@ LogJournal::~LogJournal() {
 }
 
 void LogJournal::Finish() {
-    logWindow.SetObserver(nullptr);
+    logWindow.Log().SetObserver(nullptr);
     journal_.Finish();
 }
 

@@ -12,6 +12,11 @@ void LogWindowSink::Add(const TAData& record, RowPart part) {
     QCoreApplication::sendEvent(&logWindow, &event);
 }
 
+void LogWindowSink::AddWithValues(const TAData& record, const LogValues& values, RowPart part) {
+    DataAddEvent event(record, part == RowPart::SpeedCells ? 1 : 0, &values);
+    QCoreApplication::sendEvent(&logWindow, &event);
+}
+
 void LogWindowSink::Clear() {
     QEvent event(WM_DATA_CLEAR);
     QCoreApplication::sendEvent(&logWindow, &event);

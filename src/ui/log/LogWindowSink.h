@@ -16,6 +16,7 @@ public:
         : logWindow(logWindow) {}
 
     void Add(const TAData& record, RowPart part) override;
+    void AddWithValues(const TAData& record, const LogValues& values, RowPart part) override;
     void Clear() override;
     void AutoSave() override;
 

@@ -4,14 +4,12 @@
 #include "ChartFrm.h"
 #endif
 #include "CsvFile.h"
-#include "CsvFormat.h"
 #include "Dialogs.h"
 #include "Fonts.h"
 #include "LocalTime.h"
 #include "LogColumns.h"
 #include "LogEvents.h"
 #include "LogGridModel.h"
-#include "LogObserver.h"
 #include "LogStatusBar.h"
 #include "StringTable.h"
 #include "WindowPlaces.h"
@@ -31,7 +29,6 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
-#include <limits>
 
 namespace lrf {
 
@@ -58,10 +55,6 @@ QString FromPath(const std::filesystem::path& path) {
 #endif
 }
 
-int RecordLines(const CsvMirror& mirror) {
-    return mirror.Lines().empty() ? 0 : static_cast<int>(mirror.Lines().size()) - 1;
-}
-
 const QString kChooseFolder = QStringLiteral("Choose a folder for the log files");
 
 } // namespace
@@ -69,15 +62,19 @@ const QString kChooseFolder = QStringLiteral("Choose a folder for the log files"
 TFrmShowData::TFrmShowData(QWidget* parent)
     : QMainWindow(parent)
     , ui(std::make_unique<Ui::TFrmShowData>())
-    , grid(new LogGridModel(this)) {
+    , grid(std::make_unique<LogGridModel>(log)) {
     ui->setupUi(this);
+    log.Subscribe(*this);
+    log.SetMirrorWriter([this](const std::vector<std::string>& lines) {
+        return WriteAutoSaveFile(ToPath(autoSaveDirectory), LocalNow(), lines);
+    });
     setFont(TextFont(13));
     // A separate window with the system menu only: no minimise or maximise.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QString::fromUtf8(LoadStr(strDataShowWindow)));
 
-    ui->StringGrid1->setModel(grid);
+    ui->StringGrid1->setModel(grid.get());
     QHeaderView* rowsHeader = ui->StringGrid1->verticalHeader();
     rowsHeader->setMinimumSectionSize(0);
     rowsHeader->setDefaultSectionSize(RowHeight);
@@ -97,7 +94,6 @@ void TFrmShowData::InitGrid() {
     for (int column = 0; column < ColumnCount; ++column) {
         const auto i = static_cast<std::size_t>(column);
         const std::string_view header = LoadStr(kLogColumnHeaders[i]);
-        grid->SetHeader(column, std::string(header));
         const int needed = metrics.horizontalAdvance(
                                QString::fromUtf8(header.data(), static_cast<int>(header.size()))) +
                            margins;
@@ -108,17 +104,17 @@ void TFrmShowData::InitGrid() {
 }
 
 void TFrmShowData::GotoLastRow() {
-    SelectRow(grid->GridRowCount() - 1);
+    SelectRow(log.RowCount() - 1);
     ui->StringGrid1->scrollTo(ui->StringGrid1->currentIndex());
 }
 
 bool TFrmShowData::SaveMirrorAtExit() {
-    while (mirror.HasRecords()) {
+    while (Mirror().HasRecords()) {
         const std::optional<QString> error = WriteMirror();
         if (!error)
             break;
-        const QString unsaved =
-            QStringLiteral("%1 records have not been written to a file.").arg(RecordLines(mirror));
+        const QString unsaved = QStringLiteral("%1 records have not been written to a file.")
+                                    .arg(Mirror().RecordLines());
         const int answer = dialogs().ask(
             DialogParent(), QCoreApplication::applicationName(), *error, unsaved,
             {QStringLiteral("Save elsewhere..."), QStringLiteral("End and leave them")});
@@ -164,11 +160,13 @@ void TFrmShowData::ShowChart() {
 }
 
 int TFrmShowData::RowCount() const {
-    return grid->GridRowCount();
+    return log.RowCount();
 }
 
 QString TFrmShowData::Cells(int column, int row) const {
-    return QString::fromStdString(grid->Cell(column, row));
+    if (column < 0 || column >= ColumnCount)
+        throw std::out_of_range("grid column out of range");
+    return QString::fromStdString(log.RowCells(row)[static_cast<std::size_t>(column)]);
 }
 
 int TFrmShowData::Row() const {
@@ -182,16 +180,14 @@ int TFrmShowData::ColWidths(int column) const {
 
 bool TFrmShowData::event(QEvent* event) {
     switch (static_cast<int>(event->type())) {
-    case int{WM_DATA_ADD}: {
-        const auto* add = static_cast<DataAddEvent*>(event);
-        DataAdd(add->record, add->wParam);
+    case int{WM_DATA_ADD}:
+        DataAdd(*static_cast<DataAddEvent*>(event));
         return true;
-    }
     case int{WM_DATA_CLEAR}:
-        DataClear();
+        log.Clear();
         return true;
     case int{WM_DATA_SAVE}:
-        DataSave();
+        log.SaveGrid(ToPath(SaveFileName));
         return true;
     case int{WM_DATA_AUTOSAVE}:
         DataAutoSave();
@@ -205,29 +201,28 @@ void TFrmShowData::closeEvent(QCloseEvent* event) {
     event->accept(); // a top-level window without delete-on-close is only hidden
 }
 
-void TFrmShowData::DataAdd(const TAData& record, int wParam) {
-    if (record.Index < 0 || record.Index > std::numeric_limits<std::int32_t>::max() - 2)
-        return; // no record belongs in the header row or past the last row number
-    const int row = record.Index + 1;
-    if (row >= grid->GridRowCount())
-        grid->SetGridRowCount(record.Index + 2);
+// wParam 1 writes only the speed cells of the row. A record sent with its
+// numbers keeps them; one sent as texts only has them read from its cells.
+void TFrmShowData::DataAdd(const DataAddEvent& add) {
+    const RowPart part = add.wParam != 0 ? RowPart::SpeedCells : RowPart::WholeRow;
+    if (add.values)
+        log.AddWithValues(add.record, *add.values, part);
+    else
+        log.Add(add.record, part);
+}
 
-    if (wParam != 0) {
-        grid->SetCell(3, row, record.SpeedText);
-        grid->SetCell(4, row, record.SpeedUnitName);
-    } else {
-        grid->SetRow(row, LogRowCells(record));
-    }
-    FitColumns(row, wParam != 0 ? 3 : 0);
-    // The statistics follow the grid before anything that might fail.
-    const auto shown = grid->RowCells(row);
-    statistics.SetRecord(record.Index, shown[1], shown[2], shown[3], shown[4]);
+// The statistics follow the row before the journal and the streams see it.
+void TFrmShowData::LineWritten(const LogLine& line) {
+    FitColumns(line.row, line.firstColumn);
+    statistics.SetRecord(line.row - 1, line.values.distance, line.cells[2], line.values.speed,
+                         line.cells[4]);
     StatisticsChanged();
-    const std::vector<std::string> cells = FileCells(row);
-    const bool replaced = mirror.Update(row, cells, grid->Headers());
-    if (observer)
-        observer->LineWritten(row, cells, replaced);
-    SelectRow(row);
+    SelectRow(line.row);
+}
+
+void TFrmShowData::Cleared() {
+    statistics.Clear();
+    StatisticsChanged();
 }
 
 // A column keeps its width unless a text does not fit; then it grows to fit
@@ -240,7 +235,7 @@ void TFrmShowData::FitColumns(int row, int firstColumn) {
         2 * (ui->StringGrid1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1) + 2;
     for (int column = firstColumn; column < ColumnCount; ++column) {
         const auto i = static_cast<std::size_t>(column);
-        const std::string& text = grid->Cell(column, row);
+        const std::string& text = log.RowCells(row)[i];
         const bool freeText = column == 5 || column == 6 || column == 8 || column == 9;
         if (text.size() < longestTexts[i] || (text.size() == longestTexts[i] && !freeText))
             continue;
@@ -251,29 +246,6 @@ void TFrmShowData::FitColumns(int row, int firstColumn) {
             ui->StringGrid1->setColumnWidth(column, needed);
         }
     }
-}
-
-void TFrmShowData::DataClear() {
-    grid->SetGridRowCount(2);
-    for (int column = 1; column < ColumnCount; ++column)
-        grid->SetCell(column, 1, {});
-    // The next record on row 1 is a new one, not a rewrite of the old row 1.
-    mirror.GridCleared();
-    statistics.Clear();
-    StatisticsChanged();
-    if (observer)
-        observer->GridCleared();
-}
-
-void TFrmShowData::DataSave() {
-    std::vector<std::string> lines;
-    lines.reserve(static_cast<std::size_t>(grid->GridRowCount()));
-    for (int row = 0; row < grid->GridRowCount(); ++row)
-        lines.push_back(CsvRecordLine(FileCells(row)));
-    const std::filesystem::path file = ToPath(SaveFileName);
-    WriteCsvFile(file, lines);
-    if (observer)
-        observer->GridSaved(file);
 }
 
 // The save runs inside the receive handler of a measurement run. Its error is
@@ -291,32 +263,19 @@ void TFrmShowData::DataAutoSave() {
     QMetaObject::invokeMethod(this, &TFrmShowData::RecoverFailedSave, Qt::QueuedConnection);
 }
 
-std::vector<std::string> TFrmShowData::FileCells(int gridRow) const {
-    return LogFileCells(grid->RowCells(gridRow), gridRow);
-}
-
 std::optional<QString> TFrmShowData::WriteMirror() {
-    std::filesystem::path file;
-    try {
-        file = WriteAutoSaveFile(ToPath(autoSaveDirectory), LocalNow(), mirror.Lines());
-    } catch (const std::exception& e) {
-        return QString::fromUtf8(e.what());
-    }
-    const int records = RecordLines(mirror);
-    mirror.Empty();
-    MirrorSaved(file, records);
+    if (const std::optional<std::string> error = log.WriteMirror())
+        return QString::fromStdString(*error);
     return std::nullopt;
 }
 
 void TFrmShowData::MirrorSaved(const std::filesystem::path& file, int records) {
     ShowStatusMessage(QStringLiteral("%1 records saved in %2").arg(records).arg(FromPath(file)));
-    if (observer)
-        observer->MirrorSaved(file);
 }
 
 void TFrmShowData::RecoverFailedSave() {
     recoveryQueued = false;
-    if (!mirror.HasRecords())
+    if (!Mirror().HasRecords())
         return; // a later save has written them meanwhile
     recovering = true;
     QString error = failedSaveError;
@@ -324,13 +283,13 @@ void TFrmShowData::RecoverFailedSave() {
         dialogs().showDetailedMessage(
             DialogParent(), QCoreApplication::applicationName(), error,
             QStringLiteral("The %1 records are kept: choose another folder for them.")
-                .arg(RecordLines(mirror)));
+                .arg(Mirror().RecordLines()));
         const QString folder =
             dialogs().getExistingDirectory(DialogParent(), kChooseFolder, QDir::homePath());
         if (folder.isEmpty())
             break; // kept for the next automatic save or the save at exit
         autoSaveDirectory = folder;
-        if (!mirror.HasRecords())
+        if (!Mirror().HasRecords())
             break;
         const std::optional<QString> again = WriteMirror();
         if (!again)

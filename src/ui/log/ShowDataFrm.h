@@ -1,8 +1,7 @@
 #pragma once
 
-#include "CsvMirror.h"
 #include "LogStatistics.h"
-#include "MeasurementRecord.h"
+#include "RecordLog.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -18,13 +17,14 @@ class TFrmShowData;
 
 namespace lrf {
 
+class DataAddEvent;
 class LogGridModel;
 class LogStatusBar;
 class TFrmChart;
-class LogObserver;
 
-// The log window: the measurement log as a grid of ten columns, one row per
-// record, and the mirror of the log that the automatic save writes. The main
+// The log window: shows the measurement log (RecordLog: its rows, their
+// numbers and the mirror that the automatic save writes) as a grid of ten
+// columns, one row per record, with its statistics and chart. The main
 // window changes the log only through the messages of LogEvents.h, sent with
 // QCoreApplication::sendEvent; they are handled also while the window is
 // hidden. A file error of WM_DATA_SAVE is thrown out of the event handler as
@@ -32,7 +32,7 @@ class LogObserver;
 // the sender carries on. A failed WM_DATA_AUTOSAVE keeps its lines in the
 // mirror and, once the sender's handler has returned, shows the error and asks
 // for another folder (see RecoverFailedSave).
-class TFrmShowData : public QMainWindow {
+class TFrmShowData : public QMainWindow, private LogListener {
     Q_OBJECT
 public:
     static constexpr int ColumnCount = 10;
@@ -68,9 +68,8 @@ public:
     // The status bar's message: the announcement of the last automatic save.
     QString StatusText() const;
 
-    // Told of every mirror line and of every save that succeeded (nullptr:
-    // nobody). The observer must outlive the window or be detached first.
-    void SetObserver(LogObserver* newObserver) { observer = newObserver; }
+    // The log the window shows; the crash journal follows it there.
+    RecordLog& Log() { return log; }
 
     // The grid as the log counts it: row 0 is the header row.
     int RowCount() const;
@@ -78,7 +77,7 @@ public:
     // The current grid row (the selected one), or -1 when there is none.
     int Row() const;
     int ColWidths(int column) const;
-    const CsvMirror& Mirror() const { return mirror; }
+    const CsvMirror& Mirror() const { return log.Mirror(); }
 
     // Statistics of the log as it stands since the last clear, kept up to date
     // with every record the grid gets.
@@ -100,22 +99,18 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void DataAdd(const TAData& record, int wParam);
-    void DataClear();
-    void DataSave();
+    void DataAdd(const DataAddEvent& add);
     void DataAutoSave();
     void SelectRow(int gridRow);
     void FitColumns(int gridRow, int firstColumn);
-    // A grid row as it goes into a file: the free texts guarded against formulas.
-    std::vector<std::string> FileCells(int gridRow) const;
+
+    void LineWritten(const LogLine& line) override;
+    void Cleared() override;
+    void MirrorSaved(const std::filesystem::path& file, int records) override;
 
     // Writes the mirror into a new file in the automatic saves' folder and
     // empties it. Returns the error text when it could not; the lines stay.
     std::optional<QString> WriteMirror();
-    // Every successful write of the mirror ends here, with the file written and
-    // the records it holds, once the mirror is empty: the status bar tells the
-    // operator and the observer marks the lines as taken.
-    void MirrorSaved(const std::filesystem::path& file, int records);
     // After a failed automatic save, run from the event loop: shows the error,
     // asks for another folder and writes the kept lines there, until they are
     // written or the operator cancels (they then wait for the next save).
@@ -124,8 +119,9 @@ private:
     void StatisticsChanged();
 
     std::unique_ptr<Ui::TFrmShowData> ui;
-    LogGridModel* grid;
-    CsvMirror mirror;
+    RecordLog log;
+    // Declared after the log, so that it goes first and leaves the log's listeners.
+    std::unique_ptr<LogGridModel> grid;
     QString autoSaveDirectory;
     QString failedSaveError; // text of the last failed automatic save
     bool recoveryQueued = false;
@@ -133,7 +129,6 @@ private:
     LogStatistics statistics;
     LogStatusBar* logStatusBar;
     TFrmChart* chart = nullptr;
-    LogObserver* observer = nullptr;
     // The columns' widths as fitted to their texts, and the longest text
     // measured in each column (FitColumns).
     std::array<int, ColumnCount> fittedWidths{};

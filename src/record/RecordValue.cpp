@@ -62,4 +62,29 @@ CellValue ReadRecordCell(std::string_view text) {
     return {CellKind::Value, value};
 }
 
+CellValue RecordedValue(double value, double limit) {
+    if (value >= limit)
+        return {CellKind::NoValue, 0.0};
+    if (!std::isfinite(value))
+        return {};
+    const double scaled = value * 10.0;
+    if (!std::isfinite(scaled) || std::abs(scaled) > 0x1p52)
+        return {CellKind::Value, value}; // no tenths left to round
+    // Rounded as the cell's "%.1f" rounds the exact value: a product that
+    // landed on a half is settled by what the product lost, a true half goes
+    // to the even neighbour.
+    double tenths = std::round(scaled);
+    if (std::abs(scaled - std::trunc(scaled)) == 0.5) {
+        const double lost = std::fma(value, 10.0, -scaled);
+        const double low = std::floor(scaled);
+        const double high = std::ceil(scaled);
+        if (lost != 0.0)
+            tenths = lost < 0.0 ? low : high;
+        else
+            tenths = std::fmod(low, 2.0) == 0.0 ? low : high;
+    }
+    // A whole number of tenths divided by ten is the double nearest to the
+    // cell's decimal text, the same one reading that text gives.
+    return {CellKind::Value, tenths / 10.0};
+}
 } // namespace lrf

@@ -22,4 +22,15 @@ struct CellValue {
 // or one of the no-value texts. Leading and trailing blanks are ignored.
 CellValue ReadRecordCell(std::string_view text);
 
+// The value a record's cell shows for `value`, without making its text: no
+// value at or above `limit` (the dashes), nothing for what is not a number,
+// else the value to the one decimal the cell shows.
+CellValue RecordedValue(double value, double limit);
+
+// The distance and speed of a log row as numbers, kept beside its cells.
+struct LogValues {
+    CellValue distance;
+    CellValue speed;
+};
+
 } // namespace lrf
