@@ -5,6 +5,11 @@
 
 #include <QSysInfo>
 
+#ifndef _WIN32
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 namespace lrf::measure {
 
 namespace {
@@ -17,6 +22,10 @@ QString SystemUser() {
     for (const char* name : {"USER", "USERNAME", "LOGNAME"})
         if (!qEnvironmentVariableIsEmpty(name))
             return qEnvironmentVariable(name);
+#ifndef _WIN32
+    if (const passwd* user = getpwuid(geteuid()))
+        return QString::fromLocal8Bit(user->pw_name);
+#endif
     return {};
 }
 

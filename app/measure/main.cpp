@@ -23,6 +23,17 @@ bool WritesReport(int argc, char* argv[]) {
     return false;
 }
 
+QtMessageHandler previousHandler = nullptr;
+
+void QuietStart(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type != QtCriticalMsg && type != QtFatalMsg)
+        return;
+    if (previousHandler)
+        previousHandler(type, context, text);
+    else
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+}
+
 } // namespace
 
 // lrfmeasure: measures from the command line, without windows, with the window
@@ -32,7 +43,11 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<QCoreApplication> app;
     if (WritesReport(argc, argv)) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Standard error is the verdict's: what the platform notes about its
+        // runtime folder while it starts is of no use there; failures pass.
+        previousHandler = qInstallMessageHandler(QuietStart);
         app = std::make_unique<QGuiApplication>(argc, argv);
+        qInstallMessageHandler(previousHandler);
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
