@@ -142,6 +142,29 @@ TEST(MeasurePlan, UnitsGetTheirVerdictStatusJsonAndReport) {
     }
 }
 
+// An instrument whose every shot lies within the tolerance but spreads too
+// widely for the plan's limit on the standard deviation.
+TEST(MeasurePlan, ASpreadBeyondItsLimitFails) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(WriteFile(dir.filePath(QStringLiteral("p.plan")),
+                          "reference = 50 m\nshots = 30\ntolerance = 5\nmax_stddev = 0.1\n"));
+    lrf::sim::RangefinderSimulator instrument;
+    lrf::sim::SimSettings settings;
+    settings.distance = 50.0;
+    settings.distanceNoise = 0.4;
+    settings.linePace = false;
+    instrument.SetSettings(settings);
+    instrument.Start();
+    Child run(dir.path(), {"--port", QString::fromStdString(instrument.DevicePath()), "--plan",
+                           dir.filePath(QStringLiteral("p.plan")), "--code", "SN-5", "--json"});
+    EXPECT_EQ(run.finish(), 8) << run.err.toStdString();
+    EXPECT_TRUE(run.err.startsWith(QStringLiteral("SN-5: FAIL: standard deviation 0.")))
+        << run.err.toStdString();
+    // The values spread: not every shot has the same deviation.
+    EXPECT_GT(run.out.count(QStringLiteral("\"verdict\":\"PASS\"")), 25);
+    EXPECT_NE(run.out.count(QStringLiteral("\"deviation\":0.000,")), 30);
+}
+
 // The README's example: the built-in simulator against the plan made for it.
 TEST(MeasurePlan, TheSimulatorPassesItsExamplePlan) {
     QTemporaryDir dir;
