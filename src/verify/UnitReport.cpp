@@ -289,7 +289,12 @@ ReportFiles WriteReport(const QString& folder, const TestPlan& plan, const UnitR
                         const ReportInfo& info) {
     if (!QDir().mkpath(folder))
         throw ReportError("Cannot make the reports folder \"" + folder.toStdString() + "\".");
-    const QString base = QDir(folder).filePath(ReportBaseName(info));
+    // A unit tested twice within a second keeps both reports.
+    QString base = QDir(folder).filePath(ReportBaseName(info));
+    for (int n = 2; QFile::exists(base + QStringLiteral(".html")) ||
+                    QFile::exists(base + QStringLiteral(".pdf"));
+         ++n)
+        base = QDir(folder).filePath(ReportBaseName(info) + QStringLiteral("-%1").arg(n));
     ReportFiles files{base + QStringLiteral(".html"), base + QStringLiteral(".pdf")};
     const QImage chart = DeviationChart(plan, result);
 

@@ -89,6 +89,11 @@ TEST(UnitReport, FilesAreNamedByCodeAndTimeAndThePdfIsOnePage) {
     const ReportFiles files = WriteReport(folder, kPlan, SixtyShots(), Info());
     EXPECT_EQ(QFileInfo(files.pdf).fileName(), QStringLiteral("SN_0042 _B__20261209-231105.pdf"));
     EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 2); // no partial file left
+    // The same unit again within the same second replaces nothing.
+    const ReportFiles again = WriteReport(folder, kPlan, SixtyShots(), Info());
+    EXPECT_EQ(QFileInfo(again.html).fileName(),
+              QStringLiteral("SN_0042 _B__20261209-231105-2.html"));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 4);
 
     QFile html(files.html);
     ASSERT_TRUE(html.open(QIODevice::ReadOnly));
