@@ -22,11 +22,13 @@ namespace {
 const char* const kPlan = "name = Line 2 at 50 m\nmodel = LRF-900\nreference = 50 m\n"
                           "shots = 5\ntolerance = 0.5\nmarginal = 0.2\n";
 
-// lrfmeasure in a child process with a journal of its own in `folder`.
+// lrfmeasure in a child process with a journal of its own in `folder`; runs
+// at the same time name journals of their own.
 struct Child {
-    Child(const QString& folder, const QStringList& args) {
+    Child(const QString& folder, const QStringList& args,
+          const QString& journal = QStringLiteral("journal.sqlite")) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("LRF_JOURNAL"), folder + QStringLiteral("/journal.sqlite"));
+        env.insert(QStringLiteral("LRF_JOURNAL"), folder + QLatin1Char('/') + journal);
         env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
         env.insert(QStringLiteral("USER"), QStringLiteral("line-operator"));
         process.setProcessEnvironment(env);
@@ -88,9 +90,11 @@ TEST(MeasurePlan, UnitsGetTheirVerdictStatusJsonAndReport) {
         instruments[i].Start();
         const QString csv = dir.filePath(QStringLiteral("%1.csv").arg(units[i].code));
         runs[i] = std::make_unique<Child>(
-            dir.path(), QStringList{"--port", QString::fromStdString(instruments[i].DevicePath()),
-                                    "--plan", plan, "--report", reports, "--json", "--csv", csv,
-                                    "--code", units[i].code, "--place", "Line 2"});
+            dir.path(),
+            QStringList{"--port", QString::fromStdString(instruments[i].DevicePath()), "--plan",
+                        plan, "--report", reports, "--json", "--csv", csv, "--code", units[i].code,
+                        "--place", "Line 2"},
+            QStringLiteral("%1.sqlite").arg(units[i].code));
     }
     for (std::size_t i = 0; i < units.size(); ++i) {
         const Unit& unit = units[i];
