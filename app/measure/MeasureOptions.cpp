@@ -21,7 +21,10 @@ const QString kExitStatusHelp =
                    "  3    the port could not be opened\n"
                    "  4    communication failure: no reply within 10 seconds\n"
                    "  5    the device vanished during the run\n"
-                   "  6    records could not be written to their file or folder\n"
+                   "  6    records could not be written to their file or folder (or the\n"
+                   "       report into its folder)\n"
+                   "  7    --plan: the unit is MARGINAL\n"
+                   "  8    --plan: the unit FAILs\n"
                    "  128+N  ended by signal N (130 Ctrl+C, 143 SIGTERM), every record written\n"
                    "  141  the reader of standard output went away (| head): the records it\n"
                    "       did not take stay in the journal for the next start\n");
@@ -78,6 +81,17 @@ struct Options {
                                QStringLiteral("The name of this station in the store (the host "
                                               "name by default). Also LRF_STATION."),
                                QStringLiteral("name")};
+    QCommandLineOption plan{
+        QStringLiteral("plan"),
+        QStringLiteral("Check the unit against the test plan <file>: its shots and mode come "
+                       "from the plan, the unit's verdict goes to standard error and sets the "
+                       "exit status (0 PASS, 7 MARGINAL, 8 FAIL); --json lines carry each "
+                       "shot's deviation and verdict."),
+        QStringLiteral("file")};
+    QCommandLineOption report{QStringLiteral("report"),
+                              QStringLiteral("With --plan: write the unit's report (HTML and "
+                                             "PDF, named by --code and the time) into <folder>."),
+                              QStringLiteral("folder")};
     QCommandLineOption simulate{QStringLiteral("simulate"),
                                 QStringLiteral("Measure with the built-in simulated rangefinder "
                                                "instead of a port.")};
@@ -89,7 +103,8 @@ struct Options {
                            "records as the window program logs them.\n\n") +
             kExitStatusHelp);
         parser.addOptions({help, version, port, baud, distance, speed, rotation, count, csv, json,
-                           model, code, place, destination, store, station, simulate});
+                           model, code, place, destination, store, station, plan, report,
+                           simulate});
     }
 };
 
@@ -140,8 +155,26 @@ MeasureCommandLine ReadMeasureCommandLine(const QStringList& arguments) {
     MeasureOptions options;
     const int modes =
         int{parser.isSet(o.distance)} + int{parser.isSet(o.speed)} + int{parser.isSet(o.rotation)};
-    if (modes != 1)
+    if (parser.isSet(o.plan)) {
+        if (modes > 0 || parser.isSet(o.count))
+            return complain(QStringLiteral("--plan sets the mode and the shots: leave out "
+                                           "--distance, --speed, --rotation and --count."));
+        try {
+            options.plan = verify::LoadTestPlan(ArgumentBytes(parser.value(o.plan)));
+        } catch (const verify::PlanError& e) {
+            result.exitStatus = kExitBadArguments;
+            result.message = QCoreApplication::applicationName() + QStringLiteral(": ") +
+                             QString::fromUtf8(e.what()) + QLatin1Char('\n');
+            return result;
+        }
+        options.reportFolder = ArgumentBytes(parser.value(o.report));
+        if (parser.isSet(o.report) && options.reportFolder.empty())
+            return complain(QStringLiteral("--report needs a folder."));
+    } else if (parser.isSet(o.report)) {
+        return complain(QStringLiteral("--report writes the report of a --plan run."));
+    } else if (modes != 1) {
         return complain(QStringLiteral("name one of --distance, --speed and --rotation."));
+    }
     if (parser.isSet(o.speed))
         options.mode = Mode::Speed;
     if (parser.isSet(o.rotation)) {
@@ -174,6 +207,11 @@ MeasureCommandLine ReadMeasureCommandLine(const QStringList& arguments) {
         return complain(QStringLiteral("--count takes a number of records, 0 or more, not '%1'.")
                             .arg(parser.value(o.count)));
     options.count = *count;
+    if (options.plan) {
+        options.mode =
+            options.plan->quantity == verify::Quantity::Speed ? Mode::Speed : Mode::Distance;
+        options.count = options.plan->shots;
+    }
 
     options.json = parser.isSet(o.json);
     const QString csv = parser.isSet(o.csv) ? parser.value(o.csv) : QStringLiteral("-");
@@ -210,7 +248,10 @@ MeasureCommandLine ReadMeasureCommandLine(const QStringList& arguments) {
         (parser.isSet(o.station) ? parser.value(o.station) : qEnvironmentVariable("LRF_STATION"))
             .toStdString();
 
-    options.texts.Model = ArgumentBytes(parser.value(o.model));
+    // A plan's run records its model unless the command line names another.
+    options.texts.Model = parser.isSet(o.model) || !options.plan
+                              ? ArgumentBytes(parser.value(o.model))
+                              : options.plan->model;
     options.texts.InstrumentCode = ArgumentBytes(parser.value(o.code));
     options.texts.Place = ArgumentBytes(parser.value(o.place));
     options.texts.Destination = ArgumentBytes(parser.value(o.destination));

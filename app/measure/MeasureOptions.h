@@ -5,6 +5,7 @@
 #include "ComTypes.h"
 #include "Recorder.h"
 #include "StoreTarget.h"
+#include "TestPlan.h"
 
 #include <QString>
 #include <QStringList>
@@ -23,6 +24,8 @@ enum ExitCode : int {
     kExitCommunication = 4, // no reply within the watchdog's 10 seconds
     kExitDeviceGone = 5,    // the device vanished during the run
     kExitOutputFailed = 6,  // records could not be written to their file or folder
+    kExitMarginal = 7,      // a test plan's run: the unit is MARGINAL
+    kExitFail = 8,          // a test plan's run: the unit FAILs
     kExitBrokenPipe = 141,  // the reader of standard output went away (128 + SIGPIPE)
 };
 
@@ -47,6 +50,10 @@ struct MeasureOptions {
     // program forwards them, and this station's name there (the host name when empty).
     std::optional<journal::StoreTarget> store;
     std::string station;
+    // A test plan's run: the plan sets the mode and the shots, and the unit's
+    // verdict the exit status; its report goes into reportFolder when set.
+    std::optional<verify::TestPlan> plan;
+    std::string reportFolder;
 };
 
 struct MeasureCommandLine {

@@ -5,6 +5,7 @@
 #include "LrfVersion.h"
 #include "MeasureRun.h"
 #include "MeasureStore.h"
+#include "PlanRun.h"
 #include "ProgressLine.h"
 #include "QuitSignals.h"
 #include "RangefinderSimulator.h"
@@ -165,6 +166,16 @@ int RunMeasure(const MeasureOptions& options, std::FILE* out, std::FILE* err) {
     ProgressLine progress(isatty(fileno(err)) && !recordsOnTerminal ? err : nullptr, options.count);
 
     MeasureRun run(settings, log, separators);
+    // A plan's run judges each reply before the log writes its line.
+    std::optional<PlanRun> planRun;
+    if (options.plan) {
+        planRun.emplace(options);
+        QObject::connect(&run, &MeasureRun::measuring, &run, [&](const Measurement& m) {
+            const std::string fields = planRun->Judge(m);
+            if (json)
+                json->SetJsonExtra(fields);
+        });
+    }
     int exitCode = kExitDone;
     QString message;
     QObject::connect(&run, &MeasureRun::recorded, &run, [&](bool rowComplete) {
@@ -198,7 +209,8 @@ int RunMeasure(const MeasureOptions& options, std::FILE* out, std::FILE* err) {
         [&csv, &json] { return (csv && csv->ReaderGone()) || (json && json->ReaderGone()); });
 
     std::string openError;
-    if (!run.Start(openError)) {
+    const bool started = run.Start(openError);
+    if (!started) {
         exitCode = kExitPortNotOpened;
         message = QString::fromStdString(openError);
     } else if (options.csvTarget == CsvTarget::File &&
@@ -237,9 +249,12 @@ int RunMeasure(const MeasureOptions& options, std::FILE* out, std::FILE* err) {
     if (store)
         store->Finish();
     if (!written || (saveFailed && log.Mirror().HasRecords() && !pipeBroken()))
-        return kExitOutputFailed;
-    if (exitCode == kExitDone && pipeBroken())
-        return kExitBrokenPipe;
+        exitCode = kExitOutputFailed;
+    else if (exitCode == kExitDone && pipeBroken())
+        exitCode = kExitBrokenPipe;
+    // Every unit whose run started gets its verdict, also one cut short.
+    if (planRun && started)
+        exitCode = planRun->Finish(exitCode, err);
     return exitCode;
 }
 

@@ -65,6 +65,7 @@ void MeasureRun::record(const Measurement& m) {
         finish(kExitBrokenPipe);
         return;
     }
+    emit measuring(m);
     const MeasurementInputs inputs = RecordInputs(m, DisplayUnits{});
     if (recorder_.Record(inputs, settings_.texts, LocalNow(), separators_) ==
         RecordOutcome::RefusedAtLimit) {

@@ -53,6 +53,9 @@ public:
     void setWatchdogInterval(int ms) { session_.setWatchdogInterval(ms); }
 
 signals:
+    // A reply is about to be recorded: its typed values, before the log has
+    // its line.
+    void measuring(const lrf::Measurement& m);
     // A record went to the log; rowComplete is false for the distance half of
     // a rotation pair, whose speed half completes the same row.
     void recorded(bool rowComplete);

@@ -163,8 +163,12 @@ std::string RecordStream::JsonLine(std::span<const std::string> cells, const std
 }
 
 std::string RecordStream::Render(const LogLine& line) const {
-    if (format == Format::Json)
-        return JsonLine(line.cells, separators.decimal) + '\n';
+    if (format == Format::Json) {
+        std::string json = JsonLine(line.cells, separators.decimal);
+        if (!jsonExtra.empty())
+            json.insert(json.size() - 1, "," + jsonExtra);
+        return json + '\n';
+    }
     return CsvRecordLine(line.fileCells) + std::string(kCsvLineEnd);
 }
 

@@ -34,6 +34,9 @@ public:
 
     // A line the log wrote (RecordLog's line listener).
     void Line(const LogLine& line);
+    // JSON fields ("key":value,...) that the next JSON lines carry after the
+    // log's columns; empty for none.
+    void SetJsonExtra(std::string fields) { jsonExtra = std::move(fields); }
     // The row of the last line is complete: write it.
     void Commit();
     // Writes what waits, flushes and syncs to the disk. False on an error.
@@ -74,6 +77,7 @@ private:
     bool headerWritten = false;
     std::optional<std::string> waiting;
     std::string headerLine;
+    std::string jsonExtra;
     std::string error;
     bool brokenPipe = false;
 };

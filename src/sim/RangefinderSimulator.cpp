@@ -141,6 +141,8 @@ void RangefinderSimulator::answer(std::uint8_t command,
     std::optional<double> distance = s.distance;
     if (command == kDistanceCommand && distance)
         *distance += s.distanceStep * static_cast<double>(distanceReplies_++ % 1000);
+    if (command == kDistanceCommand && distance && s.distanceNoise > 0.0)
+        *distance += std::normal_distribution<double>(0.0, s.distanceNoise)(noise_);
     Frame frame = command == kDistanceCommand
                       ? DistanceFrame(distance, s.inclination, s.distanceUnitLetter, s.quantity)
                       : SpeedFrame(s.speed, s.speedUnitLetter);

@@ -43,6 +43,10 @@ struct SimSettings {
     // Each distance reply measures `distanceStep` more than the one before; the
     // steps start again after 1000 replies.
     double distanceStep = 0.0;
+    // The spread of a real instrument: each distance reply is off by a normally
+    // distributed amount with this standard deviation, from a fixed seed, so
+    // that a run's values repeat from one start to the next.
+    double distanceNoise = 0.0;
     std::chrono::milliseconds replyDelay{0};
     // The pace of a real line: each reply byte leaves one character time after the
     // one before, at the rate the program on the other end has set. Off, a reply
@@ -166,6 +170,7 @@ private:
     std::atomic<bool> hungUp_{false};
     std::uint64_t distanceReplies_ = 0; // the simulator thread's own
     std::minstd_rand random_{std::random_device{}()};
+    std::mt19937 noise_{20261209};                         // the simulator thread's own
     std::chrono::steady_clock::time_point adapterEpoch_{}; // the free-running timer's start
 
     mutable std::mutex historyMutex_;

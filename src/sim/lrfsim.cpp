@@ -17,13 +17,15 @@
 namespace {
 
 void usage() {
-    std::cerr << "usage: lrfsim [--distance M|none] [--speed V|none] [--inclination DEG|none]\n"
+    std::cerr << "usage: lrfsim [--distance M|none] [--noise SD] [--speed V|none]\n"
+                 "              [--inclination DEG|none]\n"
                  "              [--unit LETTER] [--speed-unit LETTER] [--quantity 1|2|3]\n"
                  "              [--delay MS] [--at-once] [--latency-timer MS]\n"
                  "       lrfsim --version\n"
                  "Replies go out at the pace of the line the program has set; --at-once\n"
                  "writes each reply in one piece. --latency-timer puts a USB-serial adapter\n"
-                 "with that latency timer (1 to 255 ms) between the instrument and the port.\n";
+                 "with that latency timer (1 to 255 ms) between the instrument and the port.\n"
+                 "--noise spreads the distances normally with that standard deviation.\n";
 }
 
 std::optional<double> optionalNumber(const std::string& text) {
@@ -56,7 +58,11 @@ int main(int argc, char* argv[]) {
             const std::string value = argv[++i];
             if (arg == "--distance")
                 settings.distance = optionalNumber(value);
-            else if (arg == "--speed")
+            else if (arg == "--noise") {
+                settings.distanceNoise = std::stod(value);
+                if (!(settings.distanceNoise >= 0.0))
+                    throw std::invalid_argument(arg + " " + value);
+            } else if (arg == "--speed")
                 settings.speed = optionalNumber(value);
             else if (arg == "--inclination")
                 settings.inclination = optionalNumber(value);

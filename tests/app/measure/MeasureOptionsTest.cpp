@@ -2,6 +2,7 @@
 #include "ArgumentText.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -93,6 +94,50 @@ TEST(MeasureOptions, ARunAndItsDefaults) {
     read = lrf::measure::ReadMeasureCommandLine(Args({"--simulate", "--distance", "--json"}));
     ASSERT_TRUE(read.options);
     EXPECT_EQ(read.options->csvTarget, CsvTarget::None);
+}
+
+// A plan sets the mode, the shots and the model; what contradicts it, and a
+// plan file that cannot be used, end with status 2 and say why.
+TEST(MeasureOptions, APlansRun) {
+    QTemporaryDir folder;
+    const QString speed = folder.filePath("radar.plan");
+    const QString bad = folder.filePath("bad.plan");
+    {
+        QFile file(speed);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("model = R-2\nreference = 60 km/h\nshots = 12\ntolerance = 1\n");
+        QFile broken(bad);
+        ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+        broken.write("reference = 60 km/h\nshots = 12\ntolerance = wide\n");
+    }
+    auto read = lrf::measure::ReadMeasureCommandLine(
+        Args({"--simulate", "--plan", speed, "--report", folder.path()}));
+    ASSERT_TRUE(read.options) << read.message.toStdString();
+    EXPECT_EQ(read.options->mode, Mode::Speed);
+    EXPECT_EQ(read.options->count, 12);
+    EXPECT_EQ(read.options->texts.Model, "R-2");
+    EXPECT_EQ(read.options->reportFolder, folder.path().toStdString());
+    read = lrf::measure::ReadMeasureCommandLine(
+        Args({"--simulate", "--plan", speed, "--model", "R-2b"}));
+    ASSERT_TRUE(read.options);
+    EXPECT_EQ(read.options->texts.Model, "R-2b");
+
+    const std::vector<std::pair<std::vector<QString>, QString>> cases{
+        {{"--simulate", "--plan", speed, "--distance"}, "--plan sets the mode"},
+        {{"--simulate", "--plan", speed, "--count", "3"}, "--plan sets the mode"},
+        {{"--simulate", "--plan", bad}, "bad.plan, line 3: 'tolerance'"},
+        {{"--simulate", "--plan", folder.filePath("none.plan")}, "none.plan"},
+        {{"--simulate", "--distance", "--report", folder.path()}, "--report"},
+        {{"--simulate", "--plan", speed, "--report", ""}, "--report needs a folder"},
+    };
+    for (const auto& [args, named] : cases) {
+        const QStringList line = Args(args);
+        SCOPED_TRACE(line.join(' ').toStdString());
+        read = lrf::measure::ReadMeasureCommandLine(line);
+        EXPECT_FALSE(read.options);
+        EXPECT_EQ(read.exitStatus, 2);
+        EXPECT_TRUE(read.message.contains(named)) << read.message.toStdString();
+    }
 }
 
 } // namespace

@@ -1,0 +1,101 @@
+#include "PlanRun.h"
+
+#include "LrfVersion.h"
+#include "UnitReport.h"
+
+#include <QSysInfo>
+
+#ifndef _WIN32
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
+namespace lrf::measure {
+
+namespace {
+
+QString FromBytes(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString SystemUser() {
+    for (const char* name : {"USER", "USERNAME", "LOGNAME"})
+        if (!qEnvironmentVariableIsEmpty(name))
+            return qEnvironmentVariable(name);
+#ifndef _WIN32
+    if (const passwd* user = getpwuid(geteuid()))
+        return QString::fromLocal8Bit(user->pw_name);
+#endif
+    return {};
+}
+
+} // namespace
+
+int VerdictExitStatus(verify::Verdict verdict) {
+    switch (verdict) {
+    case verify::Verdict::Pass:
+        return kExitDone;
+    case verify::Verdict::Marginal:
+        return kExitMarginal;
+    case verify::Verdict::Fail:
+    case verify::Verdict::NoValue:
+        break;
+    }
+    return kExitFail;
+}
+
+PlanRun::PlanRun(const MeasureOptions& options)
+    : options_(options)
+    , judge_(*options.plan)
+    , start_(QDateTime::currentDateTime()) {}
+
+std::string PlanRun::Judge(const Measurement& m) {
+    const verify::ShotResult shot = judge_.Add(m);
+    return "\"deviation\":" +
+           (shot.deviation ? verify::NumberText(*shot.deviation, 3) : std::string("null")) +
+           ",\"deviation_unit\":\"" + std::string(verify::PlanUnitName(judge_.plan().unit)) +
+           "\",\"verdict\":\"" + std::string(verify::VerdictText(shot.verdict)) + '"';
+}
+
+int PlanRun::Finish(int runStatus, std::FILE* err) {
+    const verify::UnitResult result = judge_.Result();
+    const verify::TestPlan& plan = judge_.plan();
+    const verify::UnitStatistics& s = result.statistics;
+    const std::string unit(verify::PlanUnitName(plan.unit));
+    const std::string& code = options_.texts.InstrumentCode;
+    std::string line = (code.empty() ? std::string("unit") : code) + ": " +
+                       verify::VerdictLine(result) + " (" + std::to_string(s.replies) + " of " +
+                       std::to_string(plan.shots) + " shots";
+    if (s.values > 0)
+        line += ", mean deviation " + verify::NumberText(s.meanDeviation, 3, true) + " " + unit +
+                ", standard deviation " + verify::NumberText(s.stdDev, 3) + " " + unit;
+    line += ")";
+
+    int status = runStatus == kExitDone ? VerdictExitStatus(result.verdict) : runStatus;
+    if (!options_.reportFolder.empty()) {
+        verify::ReportInfo info;
+        info.station =
+            options_.station.empty() ? QSysInfo::machineHostName() : FromBytes(options_.station);
+        info.operatorName = SystemUser();
+        info.version = QString::fromUtf8(LRF_VERSION);
+        info.model = FromBytes(options_.texts.Model);
+        info.instrumentCode = FromBytes(code);
+        info.place = FromBytes(options_.texts.Place);
+        info.destination = FromBytes(options_.texts.Destination);
+        info.start = start_;
+        info.end = QDateTime::currentDateTime();
+        try {
+            const verify::ReportFiles files =
+                verify::WriteReport(FromBytes(options_.reportFolder), plan, result, info);
+            line += ", report " + files.pdf.toStdString();
+        } catch (const verify::ReportError& e) {
+            std::fprintf(err, "lrfmeasure: %s\n", e.what());
+            status = kExitOutputFailed;
+        }
+    }
+    std::fprintf(err, "%s\n", line.c_str());
+    std::fflush(err);
+    return status;
+}
+
+} // namespace lrf::measure
