@@ -1,0 +1,33 @@
+#pragma once
+
+// One unit's finished check as the window and lrfmeasure hand it on to those
+// that keep it (the crash journal, the store), whoever ran it.
+
+#include "TestPlan.h"
+#include "Verdict.h"
+
+#include <chrono>
+#include <string>
+
+namespace lrf::verify {
+
+struct UnitRecord {
+    std::string station;      // the machine the unit was checked on
+    std::string operatorName; // the system user
+    std::string instrumentCode;
+    std::string model;
+    std::string place;
+    TestPlan plan; // with its limits
+    UnitResult result;
+    std::chrono::system_clock::time_point start;
+    std::chrono::system_clock::time_point end;
+};
+
+// Told once per unit, when its run is over (also when it ended early).
+class UnitResultSink {
+public:
+    virtual ~UnitResultSink() = default;
+    virtual void UnitFinished(const UnitRecord& unit) = 0;
+};
+
+} // namespace lrf::verify
