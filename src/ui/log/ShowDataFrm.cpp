@@ -62,10 +62,11 @@ const QString kChooseFolder = QStringLiteral("Choose a folder for the log files"
 
 TFrmShowData::TFrmShowData(QWidget* parent)
     : QMainWindow(parent)
-    , ui(std::make_unique<Ui::TFrmShowData>())
-    , grid(std::make_unique<LogGridModel>(log)) {
+    , ui(std::make_unique<Ui::TFrmShowData>()) {
     ui->setupUi(this);
+    // The window hears of rows about to go before the grid does (RowsChanging).
     log.Subscribe(*this);
+    grid = std::make_unique<LogGridModel>(log);
     log.SetMirrorWriter([this](const std::vector<std::string>& lines) {
         return WriteAutoSaveFile(ToPath(autoSaveDirectory), LocalNow(), lines);
     });
@@ -333,8 +334,14 @@ void TFrmShowData::SelectRowSoon(int gridRow) {
 
 void TFrmShowData::SelectPendingRow() {
     const int row = std::exchange(pendingRow, -1);
-    if (row > 0 && row < log.RowCount())
-        SelectRow(row);
+    if (row <= 0 || row >= log.RowCount())
+        return;
+    SelectRow(row);
+    // The view scrolls to a new current row itself, but lays out the rows
+    // added since its last layout only afterwards: the first row selected
+    // after many records would stay out of sight.
+    if (ui->StringGrid1->isVisible())
+        ui->StringGrid1->scrollTo(ui->StringGrid1->currentIndex());
 }
 
 void TFrmShowData::SelectRow(int gridRow) {
