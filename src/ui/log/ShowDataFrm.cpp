@@ -29,6 +29,7 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <utility>
 
 namespace lrf {
 
@@ -61,10 +62,11 @@ const QString kChooseFolder = QStringLiteral("Choose a folder for the log files"
 
 TFrmShowData::TFrmShowData(QWidget* parent)
     : QMainWindow(parent)
-    , ui(std::make_unique<Ui::TFrmShowData>())
-    , grid(std::make_unique<LogGridModel>(log)) {
+    , ui(std::make_unique<Ui::TFrmShowData>()) {
     ui->setupUi(this);
+    // The window hears of rows about to go before the grid does (RowsChanging).
     log.Subscribe(*this);
+    grid = std::make_unique<LogGridModel>(log);
     log.SetMirrorWriter([this](const std::vector<std::string>& lines) {
         return WriteAutoSaveFile(ToPath(autoSaveDirectory), LocalNow(), lines);
     });
@@ -104,6 +106,7 @@ void TFrmShowData::InitGrid() {
 }
 
 void TFrmShowData::GotoLastRow() {
+    pendingRow = -1;
     SelectRow(log.RowCount() - 1);
     ui->StringGrid1->scrollTo(ui->StringGrid1->currentIndex());
 }
@@ -170,6 +173,8 @@ QString TFrmShowData::Cells(int column, int row) const {
 }
 
 int TFrmShowData::Row() const {
+    if (pendingRow >= 0)
+        return pendingRow;
     const QModelIndex current = ui->StringGrid1->currentIndex();
     return current.isValid() ? LogGridModel::GridRow(current.row()) : -1;
 }
@@ -217,7 +222,14 @@ void TFrmShowData::LineWritten(const LogLine& line) {
     statistics.SetRecord(line.row - 1, line.values.distance, line.cells[2], line.values.speed,
                          line.cells[4]);
     StatisticsChanged();
-    SelectRow(line.row);
+    SelectRowSoon(line.row);
+}
+
+// Rows about to go: the selected row is settled first, so that the grid moves
+// its current row off the removed rows as it did with it selected at once.
+void TFrmShowData::RowsChanging(std::int32_t from, std::int32_t to) {
+    if (to < from)
+        SelectPendingRow();
 }
 
 void TFrmShowData::Cleared() {
@@ -311,6 +323,25 @@ void TFrmShowData::StatisticsChanged() {
     if (chart)
         chart->DataChanged();
 #endif
+}
+
+void TFrmShowData::SelectRowSoon(int gridRow) {
+    const bool queued = pendingRow >= 0;
+    pendingRow = gridRow;
+    if (!queued)
+        QMetaObject::invokeMethod(this, &TFrmShowData::SelectPendingRow, Qt::QueuedConnection);
+}
+
+void TFrmShowData::SelectPendingRow() {
+    const int row = std::exchange(pendingRow, -1);
+    if (row <= 0 || row >= log.RowCount())
+        return;
+    SelectRow(row);
+    // The view scrolls to a new current row itself, but lays out the rows
+    // added since its last layout only afterwards: the first row selected
+    // after many records would stay out of sight.
+    if (ui->StringGrid1->isVisible())
+        ui->StringGrid1->scrollTo(ui->StringGrid1->currentIndex());
 }
 
 void TFrmShowData::SelectRow(int gridRow) {

@@ -102,8 +102,14 @@ private:
     void DataAdd(const DataAddEvent& add);
     void DataAutoSave();
     void SelectRow(int gridRow);
+    // The row a record selects, applied once the handler has returned: the
+    // grid then lays out, moves its current row and scrolls once however many
+    // records came. Nothing is painted in between, so the screen is the same.
+    void SelectRowSoon(int gridRow);
+    void SelectPendingRow();
     void FitColumns(int gridRow, int firstColumn);
 
+    void RowsChanging(std::int32_t from, std::int32_t to) override;
     void LineWritten(const LogLine& line) override;
     void Cleared() override;
     void MirrorSaved(const std::filesystem::path& file, int records) override;
@@ -126,6 +132,7 @@ private:
     QString failedSaveError; // text of the last failed automatic save
     bool recoveryQueued = false;
     bool recovering = false;
+    int pendingRow = -1; // a grid row to select, or -1
     LogStatistics statistics;
     LogStatusBar* logStatusBar;
     TFrmChart* chart = nullptr;

@@ -108,6 +108,30 @@ void DrawDigit(QPainter& canvas, int code, const QColor& outline, const QColor& 
         FillPoint(canvas, PointCenter, fill);
 }
 
+const QImage& DigitPictures::Picture(int code, const QColor& outline, const QColor& fill) {
+    if (outline != outline_ || fill != fill_) {
+        pictures = {};
+        outline_ = outline;
+        fill_ = fill;
+    }
+    // Codes outside the table light nothing: the blank cell's picture.
+    if (code < kFirstCode || code > kLastCode)
+        code = DIGIT_BLANK;
+    QImage& picture = pictures[static_cast<std::size_t>(code - kFirstCode)];
+    if (picture.isNull()) {
+        QImage cell(kCellWidth, kCellHeight, QImage::Format_RGB32);
+        cell.fill(Qt::white);
+        QPainter canvas(&cell);
+        if (!canvas.isActive())
+            return picture;
+        SetUpCellPainter(canvas);
+        DrawDigit(canvas, code, outline, fill);
+        canvas.end();
+        picture = std::move(cell);
+    }
+    return picture;
+}
+
 void SetUpCellPainter(QPainter& canvas) {
     canvas.setRenderHint(QPainter::Antialiasing, false);
     QPen pen(Qt::black, 1, Qt::SolidLine);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
 #include <QPoint>
 
 #include <array>
@@ -73,5 +74,23 @@ std::uint64_t DrawDigitCalls();
 // Prepares a painter on a cell image the way the renderer expects: aliased, a
 // cosmetic solid pen of width 1 and a solid white brush as the background.
 void SetUpCellPainter(QPainter& canvas);
+
+// Finished cells, one per digit code in one pair of colours. DrawDigit runs
+// once per code; later cells share the picture's pixels, so showing a value
+// costs five copies instead of forty polygons. New colours start afresh.
+class DigitPictures {
+public:
+    // The cell for `code` on a white background, drawn on first use; a null
+    // image when no picture could be made.
+    const QImage& Picture(int code, const QColor& outline, const QColor& fill);
+
+private:
+    static constexpr int kFirstCode = -13; // DIGIT_ZERO_POINT
+    static constexpr int kLastCode = 9;
+
+    std::array<QImage, kLastCode - kFirstCode + 1> pictures;
+    QColor outline_;
+    QColor fill_;
+};
 
 } // namespace lrf

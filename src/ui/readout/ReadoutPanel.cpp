@@ -123,6 +123,10 @@ DigitCell* ReadoutPanel::cell(int index) const {
     return cells_.at(static_cast<std::size_t>(index));
 }
 
+QRect ReadoutPanel::cellsRect() const {
+    return cells_.front()->geometry().united(cells_.back()->geometry());
+}
+
 const QImage& ReadoutPanel::cellImage(int index) const {
     return cell(index)->image();
 }
@@ -130,12 +134,11 @@ const QImage& ReadoutPanel::cellImage(int index) const {
 void ReadoutPanel::drawCell(int index, int code, const QColor& outline) {
     // A cell that fails to draw keeps what it had; the other cells still draw.
     try {
-        QPainter canvas(&cell(index)->image());
-        if (!canvas.isActive())
+        const QImage& picture = pictures_.Picture(code, outline, Qt::black);
+        if (picture.isNull())
             return;
-        SetUpCellPainter(canvas);
+        cell(index)->image() = picture; // shares the finished picture's pixels
         ++renderCount_;
-        DrawDigit(canvas, code, outline, Qt::black);
     } catch (const std::exception&) {
     }
 }
@@ -145,8 +148,10 @@ void ReadoutPanel::showValue(std::uint8_t unit, double value) {
     const std::array<int, kReadoutCells> codes = ReadoutCodes(value, layout_.noValueThreshold);
     for (int i = 0; i < kCellCount; ++i)
         drawCell(i, codes[static_cast<std::size_t>(i)], outline);
-    for (DigitCell* cell : cells_)
-        cell->repaint();
+    // The five cells in one synchronous pass, left to right: they are on the
+    // screen before the show returns. The cells are opaque, so the panel's own
+    // background under them is not painted.
+    repaint(cellsRect());
 
     // A unit the selector doesn't list leaves it showing no item rather than a
     // wrong one.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DigitRenderer.h"
+
 #include <QGroupBox>
 #include <QStringList>
 
@@ -38,7 +40,8 @@ public:
     QString spokenText() const { return spoken_; }
     static constexpr int kSpokenPerSecond = 4;
 
-    // How often the digit renderer has run for this panel.
+    // How many cells the panel has drawn into its images (five per shown
+    // value), whether the renderer ran or a finished picture was copied.
     std::uint64_t renderCount() const { return renderCount_; }
 
 signals:
@@ -71,6 +74,7 @@ protected:
 private:
     void selectorActivated(int index);
     void drawCell(int index, int code, const QColor& outline);
+    QRect cellsRect() const;
     void fitSelectorFont();
     void speak();
 
@@ -79,6 +83,7 @@ private:
     QComboBox* selector_ = nullptr;
     std::array<DigitCell*, kCellCount> cells_{};
     std::uint64_t renderCount_ = 0;
+    DigitPictures pictures_;
     QString spoken_;
     QTimer* speakPacer_ = nullptr;
 };

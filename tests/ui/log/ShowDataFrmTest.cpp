@@ -64,6 +64,29 @@ TEST_F(LogWindowTest, RowsGrowWithRecordsAndFollowTheCurrentRecord) {
     EXPECT_FALSE(window.isVisible()); // all handled while hidden
 }
 
+// The grid's current row follows the records once the sender's handler has
+// returned: Row() tells it at once, the shown grid has it selected and in view
+// after the event loop's pass, and a clear in between leaves row 1 current.
+TEST_F(LogWindowTest, ShownGridSelectsAndShowsTheLastRecordAfterTheHandler) {
+    window.show();
+    auto* grid = window.findChild<QTableView*>("StringGrid1");
+    ASSERT_TRUE(grid);
+    for (int i = 0; i < 200; ++i)
+        SendAdd(window, MakeRecord(i, "   5.0"));
+    EXPECT_EQ(window.Row(), 200);
+    QApplication::processEvents();
+    EXPECT_EQ(grid->currentIndex().row(), LogGridModel::ModelRow(200));
+    EXPECT_TRUE(grid->viewport()->rect().contains(grid->visualRect(grid->currentIndex())));
+
+    for (int i = 200; i < 205; ++i)
+        SendAdd(window, MakeRecord(i, "   6.0"));
+    SendPlain(window, WM_DATA_CLEAR);
+    QApplication::processEvents();
+    EXPECT_EQ(window.RowCount(), 2);
+    EXPECT_EQ(window.Row(), 1);
+    window.hide();
+}
+
 TEST_F(LogWindowTest, SpeedHalfChangesOnlyTheSpeedCells) {
     SendAdd(window, MakeRecord(0, " 100.0"));
     const QStringList before = Row(1);

@@ -257,3 +257,26 @@ TEST(DigitRenderer, BackgroundIsTheCurrentBrush) {
     EXPECT_EQ(cell.pixel(kPointInside), QColor(Qt::yellow).rgb()); // unlit point inside
     EXPECT_EQ(cell.pixel(kInside[1]), kBlack);
 }
+
+// A picture is the cell the renderer draws for its code and colours, made once:
+// asked again it is not drawn again, and other colours get pictures of their own.
+TEST(DigitPictures, AreTheRenderedCellsDrawnOncePerCodeAndColours) {
+    lrf::DigitPictures pictures;
+    const QColor outlines[] = {kButtonFace, QColor(Qt::red), kButtonFace};
+    for (const QColor& outline : outlines) {
+        for (int code = -15; code <= 11; ++code) {
+            SCOPED_TRACE(testing::Message()
+                         << "code " << code << " outline " << outline.name().toStdString());
+            QImage drawn = WhiteCell();
+            {
+                QPainter canvas(&drawn);
+                lrf::SetUpCellPainter(canvas);
+                lrf::DrawDigit(canvas, code, outline, Qt::black);
+            }
+            EXPECT_EQ(pictures.Picture(code, outline, Qt::black), drawn);
+            const auto runs = lrf::DrawDigitCalls();
+            EXPECT_EQ(pictures.Picture(code, outline, Qt::black), drawn);
+            EXPECT_EQ(lrf::DrawDigitCalls(), runs);
+        }
+    }
+}
