@@ -4,6 +4,7 @@
 #include "JournalSalvage.h"
 #include "JournalTime.h"
 #include "LineTail.h"
+#include "UnitRows.h"
 
 #include <QDir>
 #include <QFile>
@@ -95,7 +96,7 @@ const Migration kMigrations[] = {
     {1, kSchemaV1},
     {2, kSchemaV2},
 };
-static_assert(std::size(kMigrations) == SqliteJournalStore::kSchemaVersion);
+static_assert(std::size(kMigrations) + 1 == SqliteJournalStore::kSchemaVersion);
 
 const QString kCellColumns =
     "sn, linear, unit, speed, speed_unit, place, destination, date_time, model, lrf_code";
@@ -387,12 +388,17 @@ void SqliteJournalStore::Migrate(int fromVersion) {
         if (current < fromVersion || current > kSchemaVersion)
             throw JournalError(JournalError::Kind::Unavailable,
                                "another program changed it while it was opened");
+        // Version 3: the units checked against a test plan.
+        const Migration units{3, UnitSchema()};
         for (const Migration& step : kMigrations) {
             if (step.toVersion <= current)
                 continue;
             for (const char* sql : step.statements)
                 c.Exec(QString::fromUtf8(sql));
         }
+        if (current < units.toVersion)
+            for (const char* sql : units.statements)
+                c.Exec(QString::fromUtf8(sql));
         c.Exec(QStringLiteral("PRAGMA application_id = %1").arg(kApplicationId));
         c.Exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
         c.Exec(QStringLiteral("COMMIT"));
@@ -614,6 +620,10 @@ void SqliteJournalStore::Write(RunId run, std::span<const JournalOp> ops, bool d
                 c.Upsert(run, replace->line, forwarded); // a new row: taken by no file
             } else if (const auto* mark = std::get_if<MarkTaken>(&op)) {
                 Mark(run, *mark);
+            } else if (const auto* unit = std::get_if<UnitRow>(&op)) {
+                WriteUnit(c.db, run, *unit, forwarded, &Connection::Fail);
+            } else if (const auto* shot = std::get_if<UnitShot>(&op)) {
+                WriteUnitShot(c.db, run, *shot, &Connection::Fail);
             } else if (std::holds_alternative<EndRun>(op)) {
                 c.endRun.bindValue(0, QString::fromStdString(JournalNow()));
                 c.endRun.bindValue(1, qlonglong{run});
@@ -649,6 +659,22 @@ void SqliteJournalStore::Mark(RunId run, const MarkTaken& mark) {
         c.markRange.bindValue(3, static_cast<qlonglong>(range.last));
         Connection::Run(c.markRange);
     }
+}
+
+std::vector<CutUnit>
+SqliteJournalStore::CloseCutUnits(RunId claimant,
+                                  const std::function<bool(const std::string&)>& isAlive) {
+    if (!connection)
+        throw JournalError(JournalError::Kind::WriteFailed, "the journal is not open");
+    Connection& c = *connection;
+    std::vector<CutUnit> closed;
+    c.InDurableTransaction([&] {
+        for (const JournalUnit& unit : lrf::journal::CloseCutUnits(c.db, claimant, isAlive,
+                                                                   &Connection::Fail))
+            closed.push_back({unit.record.instrumentCode,
+                              verify::VerdictLine(unit.record.result)});
+    });
+    return closed;
 }
 
 void SqliteJournalStore::Sync(RunId run) {
