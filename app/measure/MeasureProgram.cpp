@@ -2,6 +2,7 @@
 
 #include "CsvFile.h"
 #include "Journal.h"
+#include "UnitJournal.h"
 #include "LrfVersion.h"
 #include "MeasureRun.h"
 #include "MeasureStore.h"
@@ -166,7 +167,9 @@ int RunMeasure(const MeasureOptions& options, std::FILE* out, std::FILE* err) {
     ProgressLine progress(isatty(fileno(err)) && !recordsOnTerminal ? err : nullptr, options.count);
 
     MeasureRun run(settings, log, separators);
-    // A plan's run judges each reply before the log writes its line.
+    // A plan's run judges each reply before the log writes its line; the
+    // journal keeps the unit with its records.
+    journal::UnitJournal unitJournal(journal);
     std::optional<PlanRun> planRun;
     if (options.plan) {
         planRun.emplace(options);
@@ -210,6 +213,8 @@ int RunMeasure(const MeasureOptions& options, std::FILE* out, std::FILE* err) {
 
     std::string openError;
     const bool started = run.Start(openError);
+    if (started && planRun)
+        planRun->Attach(&unitJournal);
     if (!started) {
         exitCode = kExitPortNotOpened;
         message = QString::fromStdString(openError);
@@ -241,6 +246,8 @@ int RunMeasure(const MeasureOptions& options, std::FILE* out, std::FILE* err) {
     if (!(takingStream && takingStream->BrokenPipe()) && !log.SaveMirror())
         written = false;
     log.SetObserver(nullptr);
+    if (planRun)
+        planRun->Conclude();
     journal.Finish();
     // What the journal had to tell (records recovered at the start of a short
     // run) may still wait for the event loop that is over now; so may its

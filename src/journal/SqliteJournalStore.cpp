@@ -1,5 +1,6 @@
 #include "SqliteJournalStore.h"
 
+#include "FileSync.h"
 #include "JournalFileCheck.h"
 #include "JournalSalvage.h"
 #include "JournalTime.h"
@@ -267,6 +268,8 @@ JournalStore::OpenResult SqliteJournalStore::Open() {
         throw JournalError(JournalError::Kind::Unavailable, check.reason);
     if (check.kind == JournalFileCheck::Kind::Damaged)
         return ReplaceDamaged(check.reason);
+    if (check.kind == JournalFileCheck::Kind::New && !QFileInfo::exists(path))
+        CreateWhole();
     try {
         try {
             Connect();
@@ -286,6 +289,37 @@ JournalStore::OpenResult SqliteJournalStore::Open() {
         throw;
     }
     return {};
+}
+
+// A new journal is made under a name of its own beside the path and renamed
+// to it complete, never over a file that is there: a program that looks at
+// the path meanwhile finds nothing or a whole journal of ours, never one half
+// made, which it would take for another program's database. Of two programs
+// making it at once, the second to rename opens the first one's.
+void SqliteJournalStore::CreateWhole() {
+    const QString whole = path;
+    const QString made =
+        path + ".new-" + QUuid::createUuid().toString(QUuid::WithoutBraces) + ".tmp";
+    const auto removeMade = [&] {
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+            QFile::remove(made + suffix);
+    };
+    path = made;
+    try {
+        Connect();
+        Inspect();
+        Close(); // the last connection: the write-ahead log goes into the file
+    } catch (...) {
+        Close();
+        path = whole;
+        removeMade();
+        throw;
+    }
+    path = whole;
+    // Synced before it takes the name, so that a crash leaves no empty journal there.
+    SyncFileToDisk(std::filesystem::path(made.toStdString()));
+    if (!QFile::rename(made, path))
+        removeMade(); // another program's journal is there now: that one is opened
 }
 
 JournalStore::OpenResult SqliteJournalStore::ReplaceDamaged(const std::string& reason) {

@@ -50,6 +50,7 @@ public:
 private:
     struct Connection;
     void Connect();
+    void CreateWhole();
     void Inspect();
     void Migrate(int fromVersion);
     void Import(const Salvage& salvage);

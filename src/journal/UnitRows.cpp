@@ -322,14 +322,15 @@ std::vector<JournalUnit> WaitingUnits(const QSqlDatabase& db, std::size_t limit,
     return units;
 }
 
-void MarkUnitsForwarded(const QSqlDatabase& db, const std::vector<JournalUnit>& units,
+void MarkUnitsForwarded(const QSqlDatabase& db, const std::vector<JournalUnit>& units, int mark,
                         SqlFailure fail) {
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("UPDATE unit_results SET forwarded = 1 WHERE run_id = ? AND "
+    q.prepare(QStringLiteral("UPDATE unit_results SET forwarded = ? WHERE run_id = ? AND "
                              "unit = ? AND verdict IS NOT NULL"));
     for (const JournalUnit& u : units) {
-        q.bindValue(0, qlonglong{u.run});
-        q.bindValue(1, qlonglong{u.unit});
+        q.bindValue(0, mark);
+        q.bindValue(1, qlonglong{u.run});
+        q.bindValue(2, qlonglong{u.unit});
         Exec(q, fail);
     }
 }

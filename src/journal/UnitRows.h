@@ -51,8 +51,8 @@ std::vector<JournalUnit> CloseCutUnits(const QSqlDatabase& db, RunId claimant,
 
 // Up to limit units with their verdict that wait for the record store.
 std::vector<JournalUnit> WaitingUnits(const QSqlDatabase& db, std::size_t limit, SqlFailure fail);
-// The store has them.
-void MarkUnitsForwarded(const QSqlDatabase& db, const std::vector<JournalUnit>& units,
+// The store has them (mark 1), or refused them for what they hold (-1).
+void MarkUnitsForwarded(const QSqlDatabase& db, const std::vector<JournalUnit>& units, int mark,
                         SqlFailure fail);
 
 // The reason a cut unit is given first.
