@@ -2,7 +2,6 @@
 
 #include "CsvFile.h"
 #include "Journal.h"
-#include "UnitJournal.h"
 #include "LrfVersion.h"
 #include "MeasureRun.h"
 #include "MeasureStore.h"
@@ -13,6 +12,7 @@
 #include "RecordLog.h"
 #include "RecordStream.h"
 #include "SystemSeparators.h"
+#include "UnitJournal.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -33,8 +33,9 @@ QString RecoveryText(const QString& journalPath, const StartReport& report) {
             text += "\n\n";
         text += QStringLiteral("The unit %1 was being checked when an earlier run of the program "
                                "ended; its verdict is kept in the journal: %2")
-                    .arg(QString::fromStdString(unit.instrumentCode.empty() ? std::string("without a code")
-                                                                              : unit.instrumentCode),
+                    .arg(QString::fromStdString(unit.instrumentCode.empty()
+                                                    ? std::string("without a code")
+                                                    : unit.instrumentCode),
                          QString::fromStdString(unit.verdictLine));
     }
     if (!report.recoveryFailures.empty()) {

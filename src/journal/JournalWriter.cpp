@@ -437,8 +437,9 @@ void JournalWriter::MergeLineTails(StartReport& report) {
 void JournalWriter::Recover(StartReport& report) {
     MergeLineTails(report);
     try {
-        report.cutUnits = store->CloseCutUnits(
-            run, [this](const std::string& token) { return RunLock::IsHeld(settings.path, token); });
+        report.cutUnits = store->CloseCutUnits(run, [this](const std::string& token) {
+            return RunLock::IsHeld(settings.path, token);
+        });
     } catch (const JournalError& e) {
         if (e.kind == JournalError::Kind::Damaged)
             throw;

@@ -254,8 +254,13 @@ QVariant LimitValue(const std::optional<verify::Limit>& limit) {
     return limit ? QVariant(limit->value) : QVariant(QMetaType::fromType<double>());
 }
 
+// A boolean as a literal the server reads as one, whatever the driver makes of a bool.
+QVariant Boolean(bool value) {
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
+
 QVariant LimitPercent(const std::optional<verify::Limit>& limit) {
-    return limit ? QVariant(limit->percent) : QVariant(QMetaType::fromType<bool>());
+    return limit ? Boolean(limit->percent) : QVariant(QMetaType::fromType<QString>());
 }
 
 } // namespace
@@ -463,25 +468,47 @@ void PgRecordStore::PushUnits(const std::vector<JournalUnit>& units,
             const auto deviation = [&](double value) {
                 return values ? QVariant(value) : QVariant(QMetaType::fromType<double>());
             };
-            QString row = c.Row(
-                {stationId, qlonglong{u.run}, static_cast<qlonglong>(u.unit), Text(r.station),
-                 Text(r.operatorName), Text(r.instrumentCode), Text(r.model), Text(r.place),
-                 Text(p.name), Text(p.model),
-                 QString(p.quantity == verify::Quantity::Speed ? "speed" : "distance"),
-                 p.reference, Text(std::string(verify::PlanUnitName(p.unit))), p.shots,
-                 p.tolerance.value, p.tolerance.percent, LimitValue(p.marginal),
-                 LimitPercent(p.marginal), LimitValue(p.meanDeviation),
-                 LimitPercent(p.meanDeviation), LimitValue(p.stdDev), LimitPercent(p.stdDev),
-                 p.maxNoValue, s.replies, s.values, s.noValue, s.pass, s.marginal, s.fail,
-                 deviation(s.meanDeviation), deviation(s.stdDev), deviation(s.minDeviation),
-                 deviation(s.maxDeviation),
-                 Text(std::string(verify::VerdictText(r.result.verdict)))});
+            QString row =
+                c.Row({stationId,
+                       qlonglong{u.run},
+                       static_cast<qlonglong>(u.unit),
+                       Text(r.station),
+                       Text(r.operatorName),
+                       Text(r.instrumentCode),
+                       Text(r.model),
+                       Text(r.place),
+                       Text(p.name),
+                       Text(p.model),
+                       QString(p.quantity == verify::Quantity::Speed ? "speed" : "distance"),
+                       p.reference,
+                       Text(std::string(verify::PlanUnitName(p.unit))),
+                       p.shots,
+                       p.tolerance.value,
+                       Boolean(p.tolerance.percent),
+                       LimitValue(p.marginal),
+                       LimitPercent(p.marginal),
+                       LimitValue(p.meanDeviation),
+                       LimitPercent(p.meanDeviation),
+                       LimitValue(p.stdDev),
+                       LimitPercent(p.stdDev),
+                       p.maxNoValue,
+                       s.replies,
+                       s.values,
+                       s.noValue,
+                       s.pass,
+                       s.marginal,
+                       s.fail,
+                       deviation(s.meanDeviation),
+                       deviation(s.stdDev),
+                       deviation(s.minDeviation),
+                       deviation(s.maxDeviation),
+                       Text(std::string(verify::VerdictText(r.result.verdict)))});
             QStringList reasons;
             for (const std::string& reason : r.result.reasons)
                 reasons << c.Value(Text(reason));
             row.chop(1);
             row += QStringLiteral(",ARRAY[%1]::text[],%2,%3,%4)")
-                       .arg(reasons.join(QLatin1Char(',')), c.Value(u.cutShort),
+                       .arg(reasons.join(QLatin1Char(',')), c.Value(Boolean(u.cutShort)),
                             c.Value(Text(u.startedAt)), c.Value(NullableText(u.endedAt)));
             QString updates;
             for (const QString& column : QString(kUnitColumns).split(QStringLiteral(", ")).mid(3))

@@ -65,8 +65,7 @@ public:
     void Push(const std::vector<OutgoingLine>& lines, const std::map<RunId, OutgoingRun>& runs);
     // Units with their verdict into unit_results, in one transaction; a unit
     // sent again replaces what the store had of it. Throws StoreError.
-    void PushUnits(const std::vector<JournalUnit>& units,
-                   const std::map<RunId, OutgoingRun>& runs);
+    void PushUnits(const std::vector<JournalUnit>& units, const std::map<RunId, OutgoingRun>& runs);
 
 private:
     struct Connection;

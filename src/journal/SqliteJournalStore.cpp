@@ -703,10 +703,9 @@ SqliteJournalStore::CloseCutUnits(RunId claimant,
     Connection& c = *connection;
     std::vector<CutUnit> closed;
     c.InDurableTransaction([&] {
-        for (const JournalUnit& unit : lrf::journal::CloseCutUnits(c.db, claimant, isAlive,
-                                                                   &Connection::Fail))
-            closed.push_back({unit.record.instrumentCode,
-                              verify::VerdictLine(unit.record.result)});
+        for (const JournalUnit& unit :
+             lrf::journal::CloseCutUnits(c.db, claimant, isAlive, &Connection::Fail))
+            closed.push_back({unit.record.instrumentCode, verify::VerdictLine(unit.record.result)});
     });
     return closed;
 }

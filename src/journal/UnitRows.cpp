@@ -69,9 +69,7 @@ QVariant Null() {
 std::string TimeText(Clock::time_point at) {
     const QDateTime local = QDateTime::fromMSecsSinceEpoch(
         std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count());
-    return local.toOffsetFromUtc(local.offsetFromUtc())
-        .toString(Qt::ISODateWithMs)
-        .toStdString();
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODateWithMs).toStdString();
 }
 
 Clock::time_point TimeOf(const std::string& text) {
@@ -190,8 +188,8 @@ void Write(const QSqlDatabase& db, RunId run, std::int64_t unit, const verify::U
     const auto stat = [&](auto value) { return finished ? QVariant(value) : Null(); };
     q.addBindValue(qlonglong{run});
     q.addBindValue(qlonglong{unit});
-    for (const std::string* text : {&r.station, &r.operatorName, &r.instrumentCode, &r.model,
-                                    &r.place, &p.name, &p.model})
+    for (const std::string* text :
+         {&r.station, &r.operatorName, &r.instrumentCode, &r.model, &r.place, &p.name, &p.model})
         q.addBindValue(Text(*text));
     q.addBindValue(p.quantity == verify::Quantity::Speed ? QStringLiteral("speed")
                                                          : QStringLiteral("distance"));
@@ -232,10 +230,10 @@ void WriteUnit(const QSqlDatabase& db, RunId run, const UnitRow& row, const QVar
     if (!row.record)
         return;
     const verify::UnitRecord& r = *row.record;
-    const std::string startedAt =
-        r.start == Clock::time_point{} ? JournalNow() : TimeText(r.start);
+    const std::string startedAt = r.start == Clock::time_point{} ? JournalNow() : TimeText(r.start);
     const std::string endedAt =
-        !row.finished ? std::string() : (r.end == Clock::time_point{} ? JournalNow() : TimeText(r.end));
+        !row.finished ? std::string()
+                      : (r.end == Clock::time_point{} ? JournalNow() : TimeText(r.end));
     Write(db, run, row.unit, r, row.finished, false, startedAt, endedAt, forwarded, fail);
     if (!row.finished)
         return;
@@ -266,7 +264,7 @@ std::vector<JournalUnit> CloseCutUnits(const QSqlDatabase& db, RunId claimant,
                                        const std::function<bool(const std::string&)>& isAlive,
                                        SqlFailure fail) {
     QSqlQuery q(db);
-    q.prepare("SELECT " + QString(kColumns).replace(QLatin1String("run_id,"), "u.run_id,") +
+    q.prepare("SELECT u." + kColumns.split(QStringLiteral(", ")).join(QStringLiteral(", u.")) +
               ", r.token, coalesce(r.ended_at, r.synced_at, u.started_at) "
               "FROM unit_results u JOIN runs r ON r.id = u.run_id "
               "WHERE u.verdict IS NULL AND u.run_id <> ? ORDER BY u.run_id, u.unit");
