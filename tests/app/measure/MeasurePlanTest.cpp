@@ -238,7 +238,8 @@ TEST(MeasurePlan, AUnitKilledDuringItsRunIsClosedWithItsVerdictAtTheNextStart) {
     cut.process.kill();
     ASSERT_TRUE(cut.process.waitForFinished(30000));
 
-    Child next(dir.path(), {"--simulate", "--count", "1", "--csv", dir.filePath("next.csv")});
+    Child next(dir.path(),
+               {"--simulate", "--distance", "--count", "1", "--csv", dir.filePath("next.csv")});
     ASSERT_EQ(next.finish(), 0) << next.err.toStdString();
     EXPECT_TRUE(next.err.contains("The unit SN-CUT was being checked when an earlier run of the "
                                   "program ended; its verdict is kept in the journal: FAIL: cut "

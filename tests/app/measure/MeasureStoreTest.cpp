@@ -201,9 +201,9 @@ TEST(MeasureStore, UnitResultsReachTheStoreOnce) {
                    "SELECT concat_ws(' ', station, instrument_code, model, plan_name, reference, "
                    "unit_name, shots, tolerance, tolerance_percent, marginal, marginal_percent, "
                    "mean_limit, std_limit IS NULL, replies, with_value, mean_deviation, verdict, "
-                   "cardinality(reasons), cut_short, started_at <= ended_at) FROM unit_results"),
-              "Line 3 U-PASS LRF-9 Line 3 123.4 m 3 0.5 false 0.1 false 0.2 true 3 3 0 PASS 0 "
-              "false true");
+                   "cardinality(reasons), cut_short, started_at <= ended_at) FROM unit_results")
+                  .toStdString(),
+              "Line 3 U-PASS LRF-9 Line 3 123.4 m 3 0.5 f 0.1 f 0.2 t 3 3 0 PASS 0 f t");
 
     server.Stop();
     Result fail = Measure(
