@@ -17,6 +17,11 @@
 #include <QVariant>
 
 #include <atomic>
+#include <cerrno>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 #include <map>
 
 namespace lrf::journal {
@@ -318,6 +323,16 @@ void SqliteJournalStore::CreateWhole() {
     path = whole;
     // Synced before it takes the name, so that a crash leaves no empty journal there.
     SyncFileToDisk(std::filesystem::path(made.toStdString()));
+#ifndef _WIN32
+    // A hard link never replaces a file; a rename there may, where the file
+    // system lacks a rename that does not.
+    const QByteArray from = QFile::encodeName(made);
+    const QByteArray to = QFile::encodeName(path);
+    if (::link(from.constData(), to.constData()) == 0 || errno == EEXIST) {
+        removeMade(); // the journal has its name; or another program's is there: that one is opened
+        return;
+    }
+#endif
     if (!QFile::rename(made, path))
         removeMade(); // another program's journal is there now: that one is opened
 }
