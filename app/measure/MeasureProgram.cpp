@@ -12,6 +12,7 @@
 #include "RecordLog.h"
 #include "RecordStream.h"
 #include "SystemSeparators.h"
+#include "UnitJournal.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -171,7 +172,9 @@ int RunMeasure(const MeasureOptions& options, std::FILE* out, std::FILE* err) {
     ProgressLine progress(isatty(fileno(err)) && !recordsOnTerminal ? err : nullptr, options.count);
 
     MeasureRun run(settings, log, separators);
-    // A plan's run judges each reply before the log writes its line.
+    // A plan's run judges each reply before the log writes its line; the
+    // journal keeps the unit with its records.
+    journal::UnitJournal unitJournal(journal);
     std::optional<PlanRun> planRun;
     if (options.plan) {
         planRun.emplace(options);
@@ -215,6 +218,8 @@ int RunMeasure(const MeasureOptions& options, std::FILE* out, std::FILE* err) {
 
     std::string openError;
     const bool started = run.Start(openError);
+    if (started && planRun)
+        planRun->Attach(&unitJournal);
     if (!started) {
         exitCode = kExitPortNotOpened;
         message = QString::fromStdString(openError);
@@ -246,6 +251,8 @@ int RunMeasure(const MeasureOptions& options, std::FILE* out, std::FILE* err) {
     if (!(takingStream && takingStream->BrokenPipe()) && !log.SaveMirror())
         written = false;
     log.SetObserver(nullptr);
+    if (planRun)
+        planRun->Conclude();
     journal.Finish();
     // What the journal had to tell (records recovered at the start of a short
     // run) may still wait for the event loop that is over now; so may its

@@ -49,8 +49,47 @@ PlanRun::PlanRun(const MeasureOptions& options)
     , judge_(*options.plan)
     , start_(QDateTime::currentDateTime()) {}
 
+namespace {
+
+QString Station(const std::string& named) {
+    return named.empty() ? QSysInfo::machineHostName() : FromBytes(named);
+}
+
+} // namespace
+
+verify::UnitRecord PlanRun::Record() const {
+    verify::UnitRecord unit;
+    unit.station = Station(options_.station).toStdString();
+    unit.operatorName = SystemUser().toStdString();
+    unit.instrumentCode = options_.texts.InstrumentCode;
+    unit.model = options_.texts.Model;
+    unit.place = options_.texts.Place;
+    unit.plan = judge_.plan();
+    unit.start = std::chrono::system_clock::time_point(
+        std::chrono::milliseconds(start_.toMSecsSinceEpoch()));
+    return unit;
+}
+
+void PlanRun::Attach(verify::UnitResultSink* sink) {
+    sink_ = sink;
+    if (sink_)
+        sink_->UnitStarted(Record());
+}
+
+void PlanRun::Conclude() {
+    if (!sink_)
+        return;
+    verify::UnitRecord unit = Record();
+    unit.result = judge_.Result();
+    unit.end = std::chrono::system_clock::now();
+    sink_->UnitFinished(unit);
+    sink_ = nullptr;
+}
+
 std::string PlanRun::Judge(const Measurement& m) {
     const verify::ShotResult shot = judge_.Add(m);
+    if (sink_)
+        sink_->ShotJudged(shot);
     return "\"deviation\":" +
            (shot.deviation ? verify::NumberText(*shot.deviation, 3) : std::string("null")) +
            ",\"deviation_unit\":\"" + std::string(verify::PlanUnitName(judge_.plan().unit)) +
@@ -74,8 +113,7 @@ int PlanRun::Finish(int runStatus, std::FILE* err) {
     int status = runStatus == kExitDone ? VerdictExitStatus(result.verdict) : runStatus;
     if (!options_.reportFolder.empty()) {
         verify::ReportInfo info;
-        info.station =
-            options_.station.empty() ? QSysInfo::machineHostName() : FromBytes(options_.station);
+        info.station = Station(options_.station);
         info.operatorName = SystemUser();
         info.version = QString::fromUtf8(LRF_VERSION);
         info.model = FromBytes(options_.texts.Model);

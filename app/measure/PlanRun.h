@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MeasureOptions.h"
+#include "UnitResultSink.h"
 #include "Verdict.h"
 
 #include <QDateTime>
@@ -17,9 +18,15 @@ class PlanRun {
 public:
     explicit PlanRun(const MeasureOptions& options);
 
+    // Tells sink of the unit now (its run has begun), of each reply and of its end.
+    void Attach(verify::UnitResultSink* sink);
+
     // Judges a reply; the JSON fields that its record line carries besides the
     // log's: "deviation", "deviation_unit" and "verdict".
     std::string Judge(const Measurement& m);
+
+    // Hands the unit's verdict to the attached sink; before the journal ends.
+    void Conclude();
 
     // The unit's verdict line on `err`, the report when one was asked for.
     // `runStatus` is how the run ended: a run that ended early keeps its own
@@ -30,9 +37,12 @@ public:
     const verify::UnitJudge& judge() const { return judge_; }
 
 private:
+    verify::UnitRecord Record() const;
+
     const MeasureOptions& options_;
     verify::UnitJudge judge_;
     QDateTime start_;
+    verify::UnitResultSink* sink_ = nullptr;
 };
 
 // The exit status that tells a unit's verdict.

@@ -128,6 +128,10 @@ void Journal::Push(JournalOp op, LineTail::Spot spot) {
         ++pushed;
 }
 
+void Journal::KeepUnit(JournalOp op) {
+    Push(std::move(op));
+}
+
 void Journal::GridCleared() {
     gridLines.clear();
 }

@@ -65,6 +65,10 @@ public:
     void MirrorDelivered(const std::filesystem::path& stream) override;
     void GridSaved(const std::filesystem::path& file) override;
 
+    // A unit checked against a test plan (a UnitRow or a UnitShot), kept
+    // beside the records; see UnitJournal.
+    void KeepUnit(JournalOp op);
+
 signals:
     void notice(const QString& text);
     void ready();

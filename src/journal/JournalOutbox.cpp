@@ -23,6 +23,16 @@ constexpr int kFirstForwardingVersion = 2;
     throw JournalError(kind, text.toStdString());
 }
 
+[[noreturn]] void FailRead(const QSqlError& error) {
+    Fail(JournalError::Kind::Unavailable, error);
+}
+
+[[noreturn]] void FailWrite(const QSqlError& error) {
+    Fail(JournalError::Kind::WriteFailed, error);
+}
+
+constexpr int kFirstUnitsVersion = 3;
+
 void Run(QSqlQuery& query, JournalError::Kind kind = JournalError::Kind::Unavailable) {
     if (!query.exec())
         Fail(kind, query.lastError());
@@ -89,6 +99,7 @@ void JournalOutbox::Open() {
         if (query.value(0).toInt() < kFirstForwardingVersion)
             throw JournalError(JournalError::Kind::Unavailable,
                                "the journal keeps no marks of forwarded lines");
+        keepsUnits = query.value(0).toInt() >= kFirstUnitsVersion;
         if (!query.exec(QStringLiteral("SELECT value FROM journal_info WHERE key = 'id'")) ||
             !query.next())
             Fail(JournalError::Kind::Unavailable, query.lastError());
@@ -220,6 +231,28 @@ std::string JournalOutbox::LastRefusal() {
                                "LIMIT 1")))
         Fail(JournalError::Kind::Unavailable, q.lastError());
     return q.next() ? q.value(0).toString().toStdString() : std::string();
+}
+
+std::vector<JournalUnit> JournalOutbox::WaitingUnits(std::size_t limit) {
+    if (!keepsUnits)
+        return {};
+    return lrf::journal::WaitingUnits(connection->db, limit, &FailRead);
+}
+
+void JournalOutbox::MarkUnits(const std::vector<JournalUnit>& units, bool refused) {
+    Connection& c = *connection;
+    QSqlQuery begin(c.db);
+    if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        FailWrite(begin.lastError());
+    try {
+        MarkUnitsForwarded(c.db, units, refused ? -1 : 1, &FailWrite);
+        QSqlQuery commit(c.db);
+        if (!commit.exec(QStringLiteral("COMMIT")))
+            FailWrite(commit.lastError());
+    } catch (...) {
+        QSqlQuery(c.db).exec(QStringLiteral("ROLLBACK"));
+        throw;
+    }
 }
 
 void JournalOutbox::MarkForwarded(const std::vector<OutgoingLine>& lines) {

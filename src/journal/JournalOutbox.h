@@ -1,6 +1,7 @@
 #pragma once
 
 #include "JournalTypes.h"
+#include "UnitRows.h"
 
 #include <QString>
 
@@ -59,6 +60,12 @@ public:
     // rewritten meanwhile keeps waiting. Throws JournalError (WriteFailed).
     void MarkForwarded(const std::vector<OutgoingLine>& lines);
 
+    // Up to limit units with their verdict that wait for the store (none in
+    // a journal of an earlier version), and the mark that the store has them
+    // or refused them for what they hold. Throw JournalError.
+    std::vector<JournalUnit> WaitingUnits(std::size_t limit);
+    void MarkUnits(const std::vector<JournalUnit>& units, bool refused = false);
+
     // The store refused the line for what it holds: it no longer waits, and
     // the journal keeps the store's reason beside it. Throws JournalError.
     void MarkRefused(const OutgoingLine& line, const std::string& reason);
@@ -72,6 +79,7 @@ private:
     QString connectionName;
     std::unique_ptr<Connection> connection;
     std::string journalId;
+    bool keepsUnits = false; // the journal's version has unit_results
     // The opened file's device and inode, where the system has them.
     struct FileIdentity {
         std::uint64_t device = 0;

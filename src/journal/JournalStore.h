@@ -82,6 +82,12 @@ public:
     };
     virtual Pruned Prune(int keepDays) = 0;
 
+    // Units whose run ended before their verdict, in runs that are over
+    // (isAlive tells by a run's token): each gets its verdict on the replies
+    // it had, FAIL and marked as cut short. One durable transaction.
+    virtual std::vector<CutUnit>
+    CloseCutUnits(RunId claimant, const std::function<bool(const std::string&)>& isAlive) = 0;
+
     virtual void Close() = 0;
 };
 

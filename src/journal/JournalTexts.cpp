@@ -28,6 +28,16 @@ QString RecoveryText(const QString& journalPath, const StartReport& report) {
                               "recovered from the journal into the files:\n%2")
                    .arg(records)
                    .arg(files.join('\n'));
+    for (const CutUnit& unit : report.cutUnits) {
+        if (!text.isEmpty())
+            text += "\n\n";
+        text += QStringLiteral("The unit %1 was being checked when an earlier run of the program "
+                               "ended; its verdict is kept in the journal: %2")
+                    .arg(QString::fromStdString(unit.instrumentCode.empty()
+                                                    ? std::string("without a code")
+                                                    : unit.instrumentCode),
+                         QString::fromStdString(unit.verdictLine));
+    }
     if (!report.recoveryFailures.empty()) {
         QStringList reasons;
         for (const std::string& reason : report.recoveryFailures)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UnitResultSink.h"
+
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -64,7 +66,28 @@ struct MarkTaken {
 // The run ends in order.
 struct EndRun {};
 
-using JournalOp = std::variant<AppendLine, ReplaceLine, MarkTaken, EndRun>;
+// A unit checked against a test plan, by its number in the run: when its run
+// starts (record holds no verdict yet) and when it is over, with its verdict.
+struct UnitRow {
+    std::int64_t unit = 0;
+    std::shared_ptr<const verify::UnitRecord> record;
+    bool finished = false;
+};
+// One judged reply of a unit, as it comes: what a unit cut short by a crash
+// is judged on again at the next start.
+struct UnitShot {
+    std::int64_t unit = 0;
+    std::int32_t index = 0; // from 0, in the order of the replies
+    verify::ShotResult shot;
+};
+
+using JournalOp = std::variant<AppendLine, ReplaceLine, MarkTaken, EndRun, UnitRow, UnitShot>;
+
+// A unit of an earlier run that the run's end cut short, closed at the start.
+struct CutUnit {
+    std::string instrumentCode;
+    std::string verdictLine; // "FAIL: cut short after ..."
+};
 
 // Lines of an earlier run that no file holds, claimed for recovery.
 struct UnsavedRun {

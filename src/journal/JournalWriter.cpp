@@ -25,6 +25,12 @@ bool IsLine(const JournalOp& op) {
     return std::holds_alternative<AppendLine>(op) || std::holds_alternative<ReplaceLine>(op);
 }
 
+// Committed at once but made durable with the lines: a judged reply goes with
+// its record. A unit's start and verdict are synced when written.
+bool WaitsForSync(const JournalOp& op) {
+    return IsLine(op) || std::holds_alternative<UnitShot>(op);
+}
+
 void AddRanges(std::vector<SeqRange>& to, const std::vector<SeqRange>& more) {
     to.insert(to.end(), more.begin(), more.end());
     std::sort(to.begin(), to.end(),
@@ -231,7 +237,7 @@ bool JournalWriter::WriteHeld(bool durable) {
              first > 0; first = held.size()) {
             const std::span<const JournalOp> ops = std::span(held).first(first);
             // Marks and the end of the run do not wait.
-            lastDurable = durable || !std::all_of(ops.begin(), ops.end(), IsLine);
+            lastDurable = durable || !std::all_of(ops.begin(), ops.end(), WaitsForSync);
             store->Write(run, ops, lastDurable);
             Settle(first);
             Refill();
@@ -430,6 +436,15 @@ void JournalWriter::MergeLineTails(StartReport& report) {
 
 void JournalWriter::Recover(StartReport& report) {
     MergeLineTails(report);
+    try {
+        report.cutUnits = store->CloseCutUnits(run, [this](const std::string& token) {
+            return RunLock::IsHeld(settings.path, token);
+        });
+    } catch (const JournalError& e) {
+        if (e.kind == JournalError::Kind::Damaged)
+            throw;
+        report.recoveryFailures.push_back(e.what());
+    }
     std::vector<UnsavedRun> unsaved;
     try {
         unsaved = store->ClaimUnsavedRuns(run, [this](const std::string& token) {

@@ -38,6 +38,8 @@ struct StartReport {
     };
     std::vector<Recovered> recovered;
     std::vector<std::string> recoveryFailures;
+    // Units of earlier runs cut short by their run's end, closed with a verdict.
+    std::vector<CutUnit> cutUnits;
 };
 
 struct WriterSettings {

@@ -93,6 +93,50 @@ const char* const kAdditions[] = {
     " WHEN r.speed IS NOT NULL AND r.distance IS NULL THEN 'speed' END AS shot_kind,"
     " r.place, r.destination, r.model, r.lrf_code, r.forwarded_at"
     " FROM records r JOIN stations s ON s.id = r.station_id",
+    // unit_results: each unit checked against a test plan, with the plan's
+    // limits, the statistics of its replies and its verdict; reasons is empty
+    // for PASS. cut_short: its run ended before its verdict (a crash), which
+    // makes it FAIL. A unit is keyed by the run that checked it.
+    "CREATE TABLE IF NOT EXISTS unit_results ("
+    " station_id bigint NOT NULL,"
+    " run bigint NOT NULL,"
+    " unit integer NOT NULL,"
+    " station text NOT NULL,"
+    " operator text NOT NULL,"
+    " instrument_code text NOT NULL,"
+    " model text NOT NULL,"
+    " place text NOT NULL,"
+    " plan_name text NOT NULL,"
+    " plan_model text NOT NULL,"
+    " quantity text NOT NULL,"
+    " reference double precision NOT NULL,"
+    " unit_name text NOT NULL,"
+    " shots integer NOT NULL,"
+    " tolerance double precision NOT NULL,"
+    " tolerance_percent boolean NOT NULL,"
+    " marginal double precision, marginal_percent boolean,"
+    " mean_limit double precision, mean_limit_percent boolean,"
+    " std_limit double precision, std_limit_percent boolean,"
+    " max_no_value integer NOT NULL,"
+    " replies integer NOT NULL,"
+    " with_value integer NOT NULL,"
+    " no_value integer NOT NULL,"
+    " passed integer NOT NULL,"
+    " marginal_shots integer NOT NULL,"
+    " failed integer NOT NULL,"
+    " mean_deviation double precision,"
+    " std_deviation double precision,"
+    " min_deviation double precision,"
+    " max_deviation double precision,"
+    " verdict text NOT NULL CHECK (verdict IN ('PASS', 'MARGINAL', 'FAIL')),"
+    " reasons text[] NOT NULL,"
+    " cut_short boolean NOT NULL,"
+    " started_at timestamptz NOT NULL,"
+    " ended_at timestamptz,"
+    " forwarded_at timestamptz NOT NULL DEFAULT now(),"
+    " PRIMARY KEY (station_id, run, unit),"
+    " FOREIGN KEY (station_id, run) REFERENCES runs (station_id, run))",
+    "CREATE INDEX IF NOT EXISTS unit_results_by_code ON unit_results (instrument_code, started_at)",
 };
 
 struct Migration {
@@ -196,6 +240,27 @@ QString ConnectOptions(const StoreTarget& target, const StoreLimits& limits) {
 QString ConnectionName() {
     static std::atomic<int> counter{0};
     return QStringLiteral("lrf-store-%1").arg(counter.fetch_add(1));
+}
+
+const char* const kUnitColumns =
+    "station_id, run, unit, station, operator, instrument_code, model, place, plan_name, "
+    "plan_model, quantity, reference, unit_name, shots, tolerance, tolerance_percent, marginal, "
+    "marginal_percent, mean_limit, mean_limit_percent, std_limit, std_limit_percent, "
+    "max_no_value, replies, with_value, no_value, passed, marginal_shots, failed, "
+    "mean_deviation, std_deviation, min_deviation, max_deviation, verdict, reasons, cut_short, "
+    "started_at, ended_at";
+
+QVariant LimitValue(const std::optional<verify::Limit>& limit) {
+    return limit ? QVariant(limit->value) : QVariant(QMetaType::fromType<double>());
+}
+
+// A boolean as a literal the server reads as one, whatever the driver makes of a bool.
+QVariant Boolean(bool value) {
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+QVariant LimitPercent(const std::optional<verify::Limit>& limit) {
+    return limit ? Boolean(limit->percent) : QVariant(QMetaType::fromType<QString>());
 }
 
 } // namespace
@@ -371,6 +436,86 @@ void PgRecordStore::Push(const std::vector<OutgoingLine>& lines,
             sql += QStringLiteral(" ON CONFLICT (station_id, run, line) DO UPDATE SET ");
             sql += QLatin1String(kRecordUpdates);
             c.Exec(sql);
+        }
+        c.Exec(QStringLiteral("COMMIT"));
+    } catch (...) {
+        c.Rollback();
+        throw;
+    }
+}
+
+void PgRecordStore::PushUnits(const std::vector<JournalUnit>& units,
+                              const std::map<RunId, OutgoingRun>& runs) {
+    if (!connection)
+        throw StoreError("not connected");
+    Connection& c = *connection;
+    c.Exec(QStringLiteral("BEGIN"));
+    try {
+        // The run of a unit is in the store once a line of it is; one whose
+        // lines all went before this version forwarded units gets its row here.
+        for (const auto& [id, run] : runs)
+            c.Exec(QStringLiteral("INSERT INTO runs (station_id, run, started_at, ended_at, "
+                                  "working_dir, program_version) VALUES %1 ON CONFLICT "
+                                  "(station_id, run) DO NOTHING")
+                       .arg(c.Row({stationId, qlonglong{id}, Text(run.startedAt),
+                                   NullableText(run.endedAt), Text(run.workingDirectory),
+                                   Text(run.programVersion)})));
+        for (const JournalUnit& u : units) {
+            const verify::UnitRecord& r = u.record;
+            const verify::TestPlan& p = r.plan;
+            const verify::UnitStatistics& s = r.result.statistics;
+            const bool values = s.values > 0;
+            const auto deviation = [&](double value) {
+                return values ? QVariant(value) : QVariant(QMetaType::fromType<double>());
+            };
+            QString row =
+                c.Row({stationId,
+                       qlonglong{u.run},
+                       static_cast<qlonglong>(u.unit),
+                       Text(r.station),
+                       Text(r.operatorName),
+                       Text(r.instrumentCode),
+                       Text(r.model),
+                       Text(r.place),
+                       Text(p.name),
+                       Text(p.model),
+                       QString(p.quantity == verify::Quantity::Speed ? "speed" : "distance"),
+                       p.reference,
+                       Text(std::string(verify::PlanUnitName(p.unit))),
+                       p.shots,
+                       p.tolerance.value,
+                       Boolean(p.tolerance.percent),
+                       LimitValue(p.marginal),
+                       LimitPercent(p.marginal),
+                       LimitValue(p.meanDeviation),
+                       LimitPercent(p.meanDeviation),
+                       LimitValue(p.stdDev),
+                       LimitPercent(p.stdDev),
+                       p.maxNoValue,
+                       s.replies,
+                       s.values,
+                       s.noValue,
+                       s.pass,
+                       s.marginal,
+                       s.fail,
+                       deviation(s.meanDeviation),
+                       deviation(s.stdDev),
+                       deviation(s.minDeviation),
+                       deviation(s.maxDeviation),
+                       Text(std::string(verify::VerdictText(r.result.verdict)))});
+            QStringList reasons;
+            for (const std::string& reason : r.result.reasons)
+                reasons << c.Value(Text(reason));
+            row.chop(1);
+            row += QStringLiteral(",ARRAY[%1]::text[],%2,%3,%4)")
+                       .arg(reasons.join(QLatin1Char(',')), c.Value(Boolean(u.cutShort)),
+                            c.Value(Text(u.startedAt)), c.Value(NullableText(u.endedAt)));
+            QString updates;
+            for (const QString& column : QString(kUnitColumns).split(QStringLiteral(", ")).mid(3))
+                updates += column + QStringLiteral(" = EXCLUDED.") + column + QStringLiteral(", ");
+            c.Exec(QStringLiteral("INSERT INTO unit_results (%1) VALUES %2 ON CONFLICT "
+                                  "(station_id, run, unit) DO UPDATE SET %3forwarded_at = now()")
+                       .arg(QLatin1String(kUnitColumns), row, updates));
         }
         c.Exec(QStringLiteral("COMMIT"));
     } catch (...) {

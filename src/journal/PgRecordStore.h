@@ -2,6 +2,7 @@
 
 #include "JournalOutbox.h"
 #include "StoreTarget.h"
+#include "UnitRows.h"
 
 #include <QString>
 
@@ -62,6 +63,9 @@ public:
 
     // Throws StoreError; nothing of a failed push is kept.
     void Push(const std::vector<OutgoingLine>& lines, const std::map<RunId, OutgoingRun>& runs);
+    // Units with their verdict into unit_results, in one transaction; a unit
+    // sent again replaces what the store had of it. Throws StoreError.
+    void PushUnits(const std::vector<JournalUnit>& units, const std::map<RunId, OutgoingRun>& runs);
 
 private:
     struct Connection;

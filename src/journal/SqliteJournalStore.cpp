@@ -1,9 +1,11 @@
 #include "SqliteJournalStore.h"
 
+#include "FileSync.h"
 #include "JournalFileCheck.h"
 #include "JournalSalvage.h"
 #include "JournalTime.h"
 #include "LineTail.h"
+#include "UnitRows.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,6 +17,11 @@
 #include <QVariant>
 
 #include <atomic>
+#include <cerrno>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 #include <map>
 
 namespace lrf::journal {
@@ -95,7 +102,7 @@ const Migration kMigrations[] = {
     {1, kSchemaV1},
     {2, kSchemaV2},
 };
-static_assert(std::size(kMigrations) == SqliteJournalStore::kSchemaVersion);
+static_assert(std::size(kMigrations) + 1 == SqliteJournalStore::kSchemaVersion);
 
 const QString kCellColumns =
     "sn, linear, unit, speed, speed_unit, place, destination, date_time, model, lrf_code";
@@ -266,6 +273,8 @@ JournalStore::OpenResult SqliteJournalStore::Open() {
         throw JournalError(JournalError::Kind::Unavailable, check.reason);
     if (check.kind == JournalFileCheck::Kind::Damaged)
         return ReplaceDamaged(check.reason);
+    if (check.kind == JournalFileCheck::Kind::New && !QFileInfo::exists(path))
+        CreateWhole();
     try {
         try {
             Connect();
@@ -285,6 +294,47 @@ JournalStore::OpenResult SqliteJournalStore::Open() {
         throw;
     }
     return {};
+}
+
+// A new journal is made under a name of its own beside the path and renamed
+// to it complete, never over a file that is there: a program that looks at
+// the path meanwhile finds nothing or a whole journal of ours, never one half
+// made, which it would take for another program's database. Of two programs
+// making it at once, the second to rename opens the first one's.
+void SqliteJournalStore::CreateWhole() {
+    const QString whole = path;
+    const QString made =
+        path + ".new-" + QUuid::createUuid().toString(QUuid::WithoutBraces) + ".tmp";
+    const auto removeMade = [&] {
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+            QFile::remove(made + suffix);
+    };
+    path = made;
+    try {
+        Connect();
+        Inspect();
+        Close(); // the last connection: the write-ahead log goes into the file
+    } catch (...) {
+        Close();
+        path = whole;
+        removeMade();
+        throw;
+    }
+    path = whole;
+    // Synced before it takes the name, so that a crash leaves no empty journal there.
+    SyncFileToDisk(std::filesystem::path(made.toStdString()));
+#ifndef _WIN32
+    // A hard link never replaces a file; a rename there may, where the file
+    // system lacks a rename that does not.
+    const QByteArray from = QFile::encodeName(made);
+    const QByteArray to = QFile::encodeName(path);
+    if (::link(from.constData(), to.constData()) == 0 || errno == EEXIST) {
+        removeMade(); // the journal has its name; or another program's is there: that one is opened
+        return;
+    }
+#endif
+    if (!QFile::rename(made, path))
+        removeMade(); // another program's journal is there now: that one is opened
 }
 
 JournalStore::OpenResult SqliteJournalStore::ReplaceDamaged(const std::string& reason) {
@@ -387,12 +437,17 @@ void SqliteJournalStore::Migrate(int fromVersion) {
         if (current < fromVersion || current > kSchemaVersion)
             throw JournalError(JournalError::Kind::Unavailable,
                                "another program changed it while it was opened");
+        // Version 3: the units checked against a test plan.
+        const Migration units{3, UnitSchema()};
         for (const Migration& step : kMigrations) {
             if (step.toVersion <= current)
                 continue;
             for (const char* sql : step.statements)
                 c.Exec(QString::fromUtf8(sql));
         }
+        if (current < units.toVersion)
+            for (const char* sql : units.statements)
+                c.Exec(QString::fromUtf8(sql));
         c.Exec(QStringLiteral("PRAGMA application_id = %1").arg(kApplicationId));
         c.Exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
         c.Exec(QStringLiteral("COMMIT"));
@@ -614,6 +669,10 @@ void SqliteJournalStore::Write(RunId run, std::span<const JournalOp> ops, bool d
                 c.Upsert(run, replace->line, forwarded); // a new row: taken by no file
             } else if (const auto* mark = std::get_if<MarkTaken>(&op)) {
                 Mark(run, *mark);
+            } else if (const auto* unit = std::get_if<UnitRow>(&op)) {
+                WriteUnit(c.db, run, *unit, forwarded, &Connection::Fail);
+            } else if (const auto* shot = std::get_if<UnitShot>(&op)) {
+                WriteUnitShot(c.db, run, *shot, &Connection::Fail);
             } else if (std::holds_alternative<EndRun>(op)) {
                 c.endRun.bindValue(0, QString::fromStdString(JournalNow()));
                 c.endRun.bindValue(1, qlonglong{run});
@@ -649,6 +708,21 @@ void SqliteJournalStore::Mark(RunId run, const MarkTaken& mark) {
         c.markRange.bindValue(3, static_cast<qlonglong>(range.last));
         Connection::Run(c.markRange);
     }
+}
+
+std::vector<CutUnit>
+SqliteJournalStore::CloseCutUnits(RunId claimant,
+                                  const std::function<bool(const std::string&)>& isAlive) {
+    if (!connection)
+        throw JournalError(JournalError::Kind::WriteFailed, "the journal is not open");
+    Connection& c = *connection;
+    std::vector<CutUnit> closed;
+    c.InDurableTransaction([&] {
+        for (const JournalUnit& unit :
+             lrf::journal::CloseCutUnits(c.db, claimant, isAlive, &Connection::Fail))
+            closed.push_back({unit.record.instrumentCode, verify::VerdictLine(unit.record.result)});
+    });
+    return closed;
 }
 
 void SqliteJournalStore::Sync(RunId run) {

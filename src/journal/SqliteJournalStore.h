@@ -23,7 +23,7 @@ struct Salvage;
 // into which the lines no file held are salvaged from it.
 class SqliteJournalStore final : public JournalStore {
 public:
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
     static constexpr int kApplicationId = 0x4C524631; // "LRF1"
 
     explicit SqliteJournalStore(QString path);
@@ -43,11 +43,14 @@ public:
     void Write(RunId run, std::span<const JournalOp> ops, bool durable) override;
     void Sync(RunId run) override;
     Pruned Prune(int keepDays) override;
+    std::vector<CutUnit>
+    CloseCutUnits(RunId claimant, const std::function<bool(const std::string&)>& isAlive) override;
     void Close() override;
 
 private:
     struct Connection;
     void Connect();
+    void CreateWhole();
     void Inspect();
     void Migrate(int fromVersion);
     void Import(const Salvage& salvage);

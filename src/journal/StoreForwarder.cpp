@@ -93,10 +93,8 @@ StoreForwarder::Clock::duration StoreForwarder::Step() {
     std::map<RunId, OutgoingRun> runs;
     try {
         lines = outbox.Waiting(settings.batchSize);
-        if (lines.empty()) {
-            Succeeded(0);
-            return settings.pollEvery;
-        }
+        if (lines.empty())
+            return ForwardUnits();
         runs = outbox.Runs(lines);
     } catch (const JournalError& e) {
         outbox.Close();
@@ -140,8 +138,59 @@ StoreForwarder::Clock::duration StoreForwarder::Step() {
         return Failed(std::string("the journal cannot be written: ") + e.what());
     }
     Succeeded(waiting);
-    return lines.size() == settings.batchSize ? Clock::duration::zero()
-                                              : Clock::duration(settings.pollEvery);
+    // A batch short of full took every line: the units follow in the same step.
+    return lines.size() == settings.batchSize ? Clock::duration::zero() : ForwardUnits();
+}
+
+// Once every line is over: the units with their verdict, each run's in one go.
+StoreForwarder::Clock::duration StoreForwarder::ForwardUnits() {
+    std::vector<JournalUnit> units;
+    std::map<RunId, OutgoingRun> runs;
+    try {
+        units = outbox.WaitingUnits(kUnitsPerBatch);
+        if (units.empty()) {
+            Succeeded(0);
+            return settings.pollEvery;
+        }
+        std::vector<OutgoingLine> ofRuns;
+        for (const JournalUnit& unit : units)
+            ofRuns.push_back(OutgoingLine{unit.run, 0, 0, {}});
+        runs = outbox.Runs(ofRuns);
+    } catch (const JournalError& e) {
+        outbox.Close();
+        return Failed(std::string("the journal cannot be read: ") + e.what());
+    }
+    try {
+        try {
+            store.PushUnits(units, runs);
+            outbox.MarkUnits(units);
+        } catch (const StoreError& e) {
+            if (!e.refusesContent)
+                throw;
+            // Each alone: the one the store refuses is kept in the journal only.
+            for (const JournalUnit& unit : units) {
+                try {
+                    store.PushUnits({unit}, runs);
+                    outbox.MarkUnits({unit});
+                } catch (const StoreError& alone) {
+                    if (!alone.refusesContent)
+                        throw;
+                    outbox.MarkUnits({unit}, true);
+                    ++state.refused;
+                    state.refusal = alone.what();
+                }
+            }
+        }
+    } catch (const StoreError& e) {
+        store.Disconnect();
+        return Failed(e.what());
+    } catch (const JournalError& e) {
+        outbox.Close();
+        return Failed(std::string("the journal cannot be written: ") + e.what());
+    }
+    Succeeded(0);
+    return units.size() == kUnitsPerBatch ? Clock::duration::zero()
+                                          : Clock::duration(settings.pollEvery);
 }
 
 std::vector<OutgoingLine> StoreForwarder::PushOneByOne(const std::vector<OutgoingLine>& lines,

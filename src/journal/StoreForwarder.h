@@ -71,6 +71,7 @@ private:
     // One step: connect, or forward a batch. Returns how long to wait before
     // the next, or zero to go on at once.
     Clock::duration Step();
+    Clock::duration ForwardUnits();
     Clock::duration Failed(const std::string& reason);
     void Succeeded(std::int64_t waiting);
     // While it waits to try again: the count of waiting lines and how long it fails.
@@ -83,6 +84,8 @@ private:
     // when the store fails otherwise.
     std::vector<OutgoingLine> PushOneByOne(const std::vector<OutgoingLine>& lines,
                                            const std::map<RunId, OutgoingRun>& runs);
+
+    static constexpr std::size_t kUnitsPerBatch = 50;
 
     ForwarderSettings settings;
     StateChanged changed;

@@ -28,6 +28,10 @@ class UnitResultSink {
 public:
     virtual ~UnitResultSink() = default;
     virtual void UnitFinished(const UnitRecord& unit) = 0;
+    // Optional, for those that keep a unit that a crash cuts short: its run
+    // begins (unit has no result yet), and each reply as it is judged.
+    virtual void UnitStarted(const UnitRecord& unit) { (void)unit; }
+    virtual void ShotJudged(const ShotResult& shot) { (void)shot; }
 };
 
 } // namespace lrf::verify

@@ -6,9 +6,12 @@
 #include "RangefinderSimulator.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -199,6 +202,60 @@ TEST(MeasurePlan, ARunCutShortKeepsItsStatusAndFails) {
     EXPECT_TRUE(status == 4 || status == 5) << status << run.err.toStdString();
     EXPECT_TRUE(run.err.contains(QStringLiteral("SN-9: FAIL: 0 of 5 shots answered")))
         << run.err.toStdString();
+}
+
+// A value of the journal at path, read beside the program that writes it.
+QVariant JournalValue(const QString& path, const QString& sql) {
+    QVariant value;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "plan-reader");
+        db.setDatabaseName(path);
+        QSqlQuery q(db);
+        if (db.open() && q.exec(sql) && q.next())
+            value = q.value(0);
+    }
+    QSqlDatabase::removeDatabase("plan-reader");
+    return value;
+}
+
+// A unit whose run is killed after a few replies: the next start of either
+// program finds it in the journal, judges it on the replies it had, tells the
+// operator and keeps it as FAIL, cut short; the records are recovered as ever.
+TEST(MeasurePlan, AUnitKilledDuringItsRunIsClosedWithItsVerdictAtTheNextStart) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(WriteFile(dir.filePath(QStringLiteral("long.plan")),
+                          "reference = 123.4 m\nshots = 100000\ntolerance = 0.5\n"));
+    const QString journal = dir.filePath(QStringLiteral("journal.sqlite"));
+    Child cut(dir.path(), {"--simulate", "--plan", dir.filePath(QStringLiteral("long.plan")),
+                           "--code", "SN-CUT", "--csv", dir.filePath("cut.csv")});
+    QElapsedTimer waited;
+    waited.start();
+    const QString judged = QStringLiteral("SELECT count(*) FROM unit_shots");
+    while (JournalValue(journal, judged).toInt() < 3 && waited.elapsed() < 60000)
+        cut.process.waitForFinished(50);
+    ASSERT_GE(JournalValue(journal, judged).toInt(), 3)
+        << cut.process.readAllStandardError().toStdString();
+    cut.process.kill();
+    ASSERT_TRUE(cut.process.waitForFinished(30000));
+
+    Child next(dir.path(),
+               {"--simulate", "--distance", "--count", "1", "--csv", dir.filePath("next.csv")});
+    ASSERT_EQ(next.finish(), 0) << next.err.toStdString();
+    EXPECT_TRUE(next.err.contains("The unit SN-CUT was being checked when an earlier run of the "
+                                  "program ended; its verdict is kept in the journal: FAIL: cut "
+                                  "short after"))
+        << next.err.toStdString();
+    const int replies = JournalValue(journal, "SELECT replies FROM unit_results").toInt();
+    EXPECT_GE(replies, 3);
+    EXPECT_EQ(JournalValue(journal, "SELECT verdict || ' ' || cut_short || ' ' || instrument_code "
+                                    "|| ' ' || (ended_at IS NOT NULL) FROM unit_results")
+                  .toString(),
+              "FAIL 1 SN-CUT 1");
+    EXPECT_TRUE(JournalValue(journal, "SELECT reasons FROM unit_results")
+                    .toString()
+                    .startsWith(QStringLiteral("cut short after %1 of 100000 shots").arg(replies)));
+    // The second run's own line has no unit.
+    EXPECT_EQ(JournalValue(journal, "SELECT count(*) FROM unit_results").toInt(), 1);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "PgServer.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -39,6 +40,16 @@ Result Measure(const QString& folder, const QStringList& args) {
 qlonglong Count(const QString& connection, const QString& sql) {
     QSqlQuery q(QSqlDatabase::database(connection));
     return q.exec(sql) && q.next() ? q.value(0).toLongLong() : -1;
+}
+
+QString Text(const QString& connection, const QString& sql) {
+    QSqlQuery q(QSqlDatabase::database(connection));
+    return q.exec(sql) && q.next() ? q.value(0).toString() : QStringLiteral("(none)");
+}
+
+bool WritePlan(const QString& path, const QByteArray& text) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
 }
 
 } // namespace
@@ -160,4 +171,50 @@ TEST(MeasureStore, TheViewHasEveryValueInMetres) {
     EXPECT_EQ(Count(connection, "SELECT count(*) FROM pg_indexes WHERE tablename = 'records' AND "
                                 "indexname IN ('records_by_station', 'records_by_lrf_code')"),
               2);
+}
+
+// lrfmeasure --plan with a store: each unit reaches unit_results with its plan,
+// limits, statistics, verdict and reasons in typed columns; a unit checked
+// while the server is away waits in the journal and goes with a later run,
+// and no unit is there twice.
+TEST(MeasureStore, UnitResultsReachTheStoreOnce) {
+    PgServer server;
+    server.Start();
+    const QString uri = QStringLiteral("postgresql://%1@/postgres?host=%2&port=%3")
+                            .arg(PgServer::kUser)
+                            .arg(QString::fromStdString(server.Folder().string()))
+                            .arg(server.Target().port);
+    QTemporaryDir work;
+    // The simulator answers 123.4 m.
+    ASSERT_TRUE(WritePlan(work.filePath("pass.plan"),
+                          "name = Line 3\nreference = 123.4 m\nshots = 3\ntolerance = 0.5\n"
+                          "marginal = 0.1\nmax_mean_deviation = 0.2\n"));
+    ASSERT_TRUE(
+        WritePlan(work.filePath("fail.plan"), "reference = 120 m\nshots = 2\ntolerance = 1 %\n"));
+    const QStringList store{"--store", uri, "--station", "Line 3"};
+    Result pass = Measure(work.path(), QStringList{"--plan", work.filePath("pass.plan"), "--code",
+                                                   "U-PASS", "--model", "LRF-9"} +
+                                           store);
+    ASSERT_EQ(pass.status, 0) << pass.err.toStdString();
+    const QString connection = server.Connect();
+    EXPECT_EQ(Text(connection,
+                   "SELECT concat_ws(' ', station, instrument_code, model, plan_name, reference, "
+                   "unit_name, shots, tolerance, tolerance_percent, marginal, marginal_percent, "
+                   "mean_limit, std_limit IS NULL, replies, with_value, mean_deviation, verdict, "
+                   "cardinality(reasons), cut_short, started_at <= ended_at) FROM unit_results")
+                  .toStdString(),
+              "Line 3 U-PASS LRF-9 Line 3 123.4 m 3 0.5 f 0.1 f 0.2 t 3 3 0 PASS 0 f t");
+
+    server.Stop();
+    Result fail = Measure(
+        work.path(), QStringList{"--plan", work.filePath("fail.plan"), "--code", "U-FAIL"} + store);
+    EXPECT_EQ(fail.status, 8) << fail.err.toStdString();
+    server.Start();
+    const QString again = server.Connect();
+    ASSERT_EQ(Measure(work.path(), QStringList{"--distance", "--count", "1"} + store).status, 0);
+    EXPECT_EQ(Count(again, "SELECT count(*) FROM unit_results"), 2);
+    const QString failed = Text(again, "SELECT verdict || ' ' || array_to_string(reasons, '|') "
+                                       "FROM unit_results WHERE instrument_code = 'U-FAIL'");
+    EXPECT_TRUE(failed.startsWith("FAIL 2 shots beyond the tolerance of ±1 %"))
+        << failed.toStdString();
 }
