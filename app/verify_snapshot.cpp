@@ -82,7 +82,7 @@ int main(int argc, char* argv[]) {
         lrf::VerificationStation station(form);
         form.show();
         station.applyChoices(planFile, reports);
-        station.window().move(form.frameGeometry().left(), form.frameGeometry().bottom() + 40);
+        station.window().move(20, 20);
         runUntil([] { return false; }, 300);
 
         const lrf::MainControls& ui = form.controls();

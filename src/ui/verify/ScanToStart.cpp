@@ -15,6 +15,8 @@
 #include <QSysInfo>
 
 #include <algorithm>
+#include <string_view>
+#include <utility>
 
 #ifndef _WIN32
 #include <pwd.h>
@@ -43,7 +45,8 @@ std::chrono::system_clock::time_point TimePoint(const QDateTime& t) {
 }
 
 QString Verdict(const verify::UnitResult& result) {
-    return QString::fromLatin1(verify::VerdictText(result.verdict));
+    const std::string_view text = verify::VerdictText(result.verdict);
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 } // namespace
