@@ -2,9 +2,11 @@
 // through the real serial component: the instrument code typed into the LRF
 // Code field with Enter, as a barcode scanner types it.
 
+#include "CPort.h"
 #include "ImageButton.h"
 #include "MainControls.h"
 #include "MainFrm.h"
+#include "MeasurementController.h"
 #include "MeasurementSession.h"
 #include "NumericEdit.h"
 #include "PortReconnect.h"
@@ -189,7 +191,8 @@ TEST_F(ScanToStart, ACodeTestedTodayIsAskedAbout) {
         if (c.reportFromEarlier) {
             QDir().mkpath(reports());
             QFile earlier(QDir(reports()).filePath(
-                code + QDate::currentDate().toString(QStringLiteral("_yyyyMMdd-070000.pdf"))));
+                code + QLatin1Char('_') +
+                QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) + "-070000.pdf"));
             ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
         } else {
             testUnit(code);
@@ -275,9 +278,10 @@ TEST_F(ScanToStart, AnEarlyEndStillGivesAFinalVerdict) {
         EXPECT_NE(unit.result.reasons.front().find("of 6 shots answered"), std::string::npos);
         EXPECT_EQ(station.window().panel().verdictText(), "FAIL");
         EXPECT_FALSE(station.scan().testing());
-        if (*c.message)
+        if (*c.message) {
             EXPECT_TRUE(dialogs.messages.contains(QString::fromUtf8(c.message)))
                 << dialogs.messages.join('|').toStdString();
+        }
         // Later replies of the stopped run change the verdict no more.
         QCoreApplication::processEvents();
         EXPECT_EQ(station.window().panel().verdictText(), "FAIL");
