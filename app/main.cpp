@@ -59,6 +59,11 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<lrf::sim::RangefinderSimulator> simulator;
     if (commandLine.simulate) {
         simulator = std::make_unique<lrf::sim::RangefinderSimulator>();
+        // The simulated instrument keeps its line pace but sends each reply whole,
+        // so that a busy desktop cannot cut one in two.
+        lrf::sim::SimSettings simulated = simulator->Settings();
+        simulated.wholeReplies = true;
+        simulator->SetSettings(simulated);
         try {
             simulator->Start();
         } catch (const std::exception& e) {

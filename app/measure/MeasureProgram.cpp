@@ -58,6 +58,11 @@ int RunMeasure(const MeasureOptions& options, std::FILE* out, std::FILE* err) {
     std::unique_ptr<sim::RangefinderSimulator> simulator;
     if (options.simulate) {
         simulator = std::make_unique<sim::RangefinderSimulator>();
+        // The simulated instrument keeps its line pace but sends each reply whole,
+        // so that a busy desktop cannot cut one in two.
+        sim::SimSettings simulated = simulator->Settings();
+        simulated.wholeReplies = true;
+        simulator->SetSettings(simulated);
         try {
             simulator->Start();
         } catch (const std::exception& e) {

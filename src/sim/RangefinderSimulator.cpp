@@ -171,15 +171,31 @@ void RangefinderSimulator::answer(std::uint8_t command,
     }
     exchange.reply = frame;
     const auto pace = s.linePace ? characterTime() : std::chrono::nanoseconds(0);
-    const bool sent =
-        s.adapter.latencyTimer.count() > 0
-            ? sendThroughAdapter(frame, cut, s.splitGap, pace, s.adapter, exchange.written)
-            : sendFrame(frame, cut, s.splitGap, pace, exchange.written);
-    if (sent) {
-        exchange.replied = true;
-        ++repliesSent_;
-    }
+    const bool sent = s.adapter.latencyTimer.count() > 0
+                          ? sendThroughAdapter(frame, cut, s.splitGap, pace, s.adapter, exchange)
+                          : sendFrame(frame, cut, s.splitGap, pace, exchange);
+    if (!exchange.replied)
+        remember(exchange);
+    else if (!sent)
+        unsendLast();
+}
+
+// Called as the reply's last bytes are about to go out: the exchange is in the
+// history before the far end can see the whole reply, so whoever waits for
+// the reply finds it there.
+void RangefinderSimulator::lastBytesGoing(SimExchange& exchange) {
+    exchange.written = std::chrono::steady_clock::now();
+    exchange.replied = true;
+    ++repliesSent_;
     remember(exchange);
+}
+
+// The last bytes did not go out after all (the line was closed or hung up).
+void RangefinderSimulator::unsendLast() {
+    --repliesSent_;
+    std::lock_guard lock(historyMutex_);
+    if (!history_.empty())
+        history_.back().replied = false;
 }
 
 // One character on the line as the far end has set it: start bit, data bits,
@@ -201,12 +217,12 @@ std::chrono::nanoseconds RangefinderSimulator::characterTime() const {
 bool RangefinderSimulator::sendFrame(const Frame& frame, std::size_t cut,
                                      std::chrono::milliseconds gap,
                                      std::chrono::nanoseconds characterTime,
-                                     std::chrono::steady_clock::time_point& lastWrite) {
+                                     SimExchange& exchange) {
     const bool paced = characterTime.count() > 0;
     // A device that cannot wait single character times (the in-process line: the
     // system's sleeps are coarse on Windows) gets each piece at once, when its
     // last byte would have been through the line.
-    const bool eachByte = paced && transport_->PacesEachByte();
+    const bool eachByte = paced && !Settings().wholeReplies && transport_->PacesEachByte();
     auto due = std::chrono::steady_clock::now();
     std::size_t sent = 0;
     while (sent < frame.size()) {
@@ -216,7 +232,8 @@ bool RangefinderSimulator::sendFrame(const Frame& frame, std::size_t cut,
             return false;
         // Taken before the write: the far end cannot see the bytes any earlier, also
         // when this thread is held up between the write and the clock.
-        lastWrite = std::chrono::steady_clock::now();
+        if (end == frame.size())
+            lastBytesGoing(exchange);
         if (!transport_->Send(frame.data() + sent, end - sent))
             return false;
         sent = end;
@@ -242,8 +259,7 @@ bool RangefinderSimulator::sendFrame(const Frame& frame, std::size_t cut,
 bool RangefinderSimulator::sendThroughAdapter(const Frame& frame, std::size_t cut,
                                               std::chrono::milliseconds gap,
                                               std::chrono::nanoseconds characterTime,
-                                              const SimAdapter& adapter,
-                                              std::chrono::steady_clock::time_point& lastWrite) {
+                                              const SimAdapter& adapter, SimExchange& exchange) {
     using Clock = std::chrono::steady_clock;
     const auto timer = std::chrono::duration_cast<Clock::duration>(adapter.latencyTimer);
     std::array<Clock::time_point, std::tuple_size_v<Frame>> inAdapter{};
@@ -280,7 +296,8 @@ bool RangefinderSimulator::sendThroughAdapter(const Frame& frame, std::size_t cu
             leaves = std::min(leaves, inAdapter[end - 1]);
         if (!sleepUntil(leaves))
             return false;
-        lastWrite = Clock::now();
+        if (end == frame.size())
+            lastBytesGoing(exchange);
         if (!transport_->Send(frame.data() + sent, end - sent))
             return false;
         sent = end;

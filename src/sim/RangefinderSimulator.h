@@ -52,6 +52,11 @@ struct SimSettings {
     // one before, at the rate the program on the other end has set. Off, a reply
     // is written at once, which only a fast benchmark wants.
     bool linePace = true;
+    // With the line's pace, a reply leaves in one write at the moment its last
+    // byte would have been through the line, as from an adapter that hands on
+    // whole frames: a busy machine that holds up the simulator cannot then cut
+    // a reply in two.
+    bool wholeReplies = false;
     std::chrono::milliseconds splitGap{5}; // pause inside a split frame
     int splitAt = 0; // bytes before the pause of a split frame; 0 picks 1 to 7 at random
     SimAdapter adapter;
@@ -147,11 +152,12 @@ private:
     SimFault takeFault();
     std::chrono::nanoseconds characterTime() const;
     bool sendFrame(const Frame& frame, std::size_t cut, std::chrono::milliseconds gap,
-                   std::chrono::nanoseconds characterTime,
-                   std::chrono::steady_clock::time_point& lastWrite);
+                   std::chrono::nanoseconds characterTime, SimExchange& exchange);
     bool sendThroughAdapter(const Frame& frame, std::size_t cut, std::chrono::milliseconds gap,
                             std::chrono::nanoseconds characterTime, const SimAdapter& adapter,
-                            std::chrono::steady_clock::time_point& lastWrite);
+                            SimExchange& exchange);
+    void lastBytesGoing(SimExchange& exchange);
+    void unsendLast();
     bool pause(std::chrono::milliseconds duration);             // false when stopping
     bool sleepUntil(std::chrono::steady_clock::time_point due); // false when stopping
     void remember(const SimExchange& exchange);

@@ -212,6 +212,35 @@ TEST_F(SimClient, AdapterHoldsTheRestOfACutReplyForItsTimer) {
     }
 }
 
+// A whole reply keeps the line's pace but arrives in one piece; either way the
+// exchange is in the history by the time its reply is in, which is what tests
+// that wait for a reply and then read the history rely on.
+TEST_F(SimClient, RepliesAreInTheHistoryOnceTheyArrive) {
+    for (const bool whole : {false, true}) {
+        SCOPED_TRACE(whole ? "whole" : "byte by byte");
+        SimSettings s;
+        s.wholeReplies = whole;
+        sim.SetSettings(s);
+        for (int i = 0; i < 20; ++i) {
+            sim.ClearHistory();
+            Send(kDistanceCommand);
+            const std::vector<Bytes> chunks = Receive(8);
+            ASSERT_EQ(Joined(chunks), ToBytes(DistanceFrame(123.4, std::nullopt, 'A', 1)));
+            if (whole) {
+                EXPECT_EQ(chunks.size(), 1u);
+            }
+            const std::vector<SimExchange> history = sim.History();
+            ASSERT_EQ(history.size(), 1u);
+            EXPECT_TRUE(history[0].replied);
+            const SimLineState line = sim.LineState();
+            const auto sevenCharacters =
+                std::chrono::microseconds(7 * (2 + line.dataBits) * 1'000'000LL /
+                                          std::max<std::uint32_t>(line.bitsPerSecond, 1));
+            EXPECT_GE(history[0].written - history[0].received, sevenCharacters);
+        }
+    }
+}
+
 // A full buffer does not wait for the timer: with three bytes of room and a
 // timer far away, the first six bytes of a reply come at once.
 TEST_F(SimClient, AdapterSendsAFullBufferAtOnce) {
