@@ -194,7 +194,7 @@ void ScanToStart::finish() {
     record.instrumentCode = unit.code.toStdString();
     record.model = c.RzEdit1->text().toStdString();
     record.place = c.RzEdit3->text().toStdString();
-    record.plan = *window_.plan();
+    record.plan = unit.plan;
     record.result = result;
     record.start = TimePoint(unit.start);
     record.end = TimePoint(end);
@@ -219,7 +219,7 @@ QString ScanToStart::writeReport(const verify::UnitResult& result, const Unit& u
     info.start = unit.start;
     info.end = end;
     try {
-        return verify::WriteReport(folder, *window_.plan(), result, info).pdf;
+        return verify::WriteReport(folder, unit.plan, result, info).pdf;
     } catch (const verify::ReportError& e) {
         dialogs().showMessage(&window_, kCaption,
                               tr("The report of %1 was not written.\n%2")

@@ -47,6 +47,7 @@ signals:
 private:
     struct Unit {
         QString code;
+        verify::TestPlan plan;
         QDateTime start;
         RunMode mode;
         int shotField; // the shot-count field's value before the unit's run

@@ -1,14 +1,15 @@
 #include "VerificationStation.h"
 
+#include "MainControls.h"
 #include "MainFrm.h"
 
 #include <QAction>
-#include <QDir>
 
 namespace lrf {
 
 VerificationStation::VerificationStation(TForm1& form)
-    : window_(&form)
+    : form_(form)
+    , window_(&form)
     , scan_(form, window_) {
     auto* open = new QAction(QObject::tr("Verification..."), &form);
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
@@ -22,11 +23,10 @@ VerificationStation::VerificationStation(TForm1& form)
 void VerificationStation::applyChoices(const QString& planFile, const QString& reportsFolder) {
     if (!reportsFolder.isEmpty())
         window_.setReportsFolder(reportsFolder);
-    else if (window_.reportsFolder().isEmpty())
-        window_.setReportsFolder(QDir::current().filePath(QStringLiteral("reports")));
     if (!planFile.isEmpty()) {
         window_.choosePlan(planFile);
-        window_.showBeside();
+        window_.showBeside(false);
+        form_.controls().RzEdit2->setFocus();
     }
 }
 

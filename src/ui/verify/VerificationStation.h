@@ -21,10 +21,12 @@ public:
     ScanToStart& scan() { return scan_; }
 
     // What the command line chose: the plan file (none: none), the reports folder.
-    // A plan that cannot be read is told; the window then opens without it.
+    // A plan that cannot be read is told; the window then opens without it. With
+    // a plan the LRF Code field takes the focus, ready for the first scan.
     void applyChoices(const QString& planFile, const QString& reportsFolder);
 
 private:
+    TForm1& form_;
     VerificationWindow window_;
     ScanToStart scan_;
 };

@@ -39,6 +39,7 @@ VerificationWindow::VerificationWindow(QWidget* parent)
     ui_->reportsFolderEdit->setAccessibleName(tr("Reports folder"));
     ui_->choosePlansButton->setAccessibleName(tr("Choose the plans folder"));
     ui_->chooseReportsButton->setAccessibleName(tr("Choose the reports folder"));
+    setReportsFolder(QDir::current().filePath(QStringLiteral("reports")));
     listPlans();
 }
 
@@ -146,7 +147,7 @@ void VerificationWindow::lockChoices(bool locked) {
 
 // The first time to the right of the main window where the screen has room,
 // else where the window system puts it.
-void VerificationWindow::showBeside() {
+void VerificationWindow::showBeside(bool activate) {
     if (!placed_) {
         placed_ = true;
         if (const QWidget* owner = parentWidget()) {
@@ -158,9 +159,11 @@ void VerificationWindow::showBeside() {
                 move(place);
         }
     }
+    setAttribute(Qt::WA_ShowWithoutActivating, !activate);
     show();
     raise();
-    activateWindow();
+    if (activate)
+        activateWindow();
 }
 
 } // namespace lrf

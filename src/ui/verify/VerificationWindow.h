@@ -18,8 +18,9 @@ class VerificationPanel;
 
 // The window of a test line beside the main window: the plans folder and the
 // plan units are checked against, the reports folder, and the verification
-// panel of the unit under test. Nothing is chosen at start: with no plan the
-// program measures as it always has.
+// panel of the unit under test. No plan is chosen at start, so the program
+// measures as it always has; the reports go into "reports" in the working
+// folder until another folder is chosen.
 class VerificationWindow : public QWidget {
     Q_OBJECT
 
@@ -48,8 +49,9 @@ public:
     // While a unit is tested its plan and folders stay as they are.
     void lockChoices(bool locked);
 
-    // Opens the window beside its owner, or brings it to the front.
-    void showBeside();
+    // Opens the window beside its owner, or brings it to the front; without
+    // `activate` the focus stays where it is (in the field a scanner types into).
+    void showBeside(bool activate = true);
 
 signals:
     void planChanged();
