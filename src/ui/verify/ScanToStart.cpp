@@ -149,8 +149,12 @@ void ScanToStart::start(const QString& code) {
     const verify::TestPlan& plan = *window_.plan();
     const RunMode mode =
         plan.quantity == verify::Quantity::Speed ? RunMode::Speed : RunMode::Distance;
-    unit_ =
-        Unit{code, QDateTime::currentDateTime(), mode, form_.controls().RzNumericEdit1->value()};
+    unit_ = Unit{code, plan, QDateTime::currentDateTime(), mode,
+                 form_.controls().RzNumericEdit1->value()};
+    // The verdict shows also when the window was closed; the focus stays in
+    // the code field for the next scan.
+    if (!window_.isVisible())
+        window_.showBeside(false);
     window_.panel().startUnit(code);
     window_.lockChoices(true);
     window_.showStatus(tr("Testing %1.").arg(code));
