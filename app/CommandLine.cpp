@@ -49,6 +49,16 @@ struct Options {
                                QStringLiteral("The name of this station in the store (the host "
                                               "name by default). Also LRF_STATION."),
                                QStringLiteral("name")};
+    QCommandLineOption plan{QStringLiteral("plan"),
+                            QStringLiteral("Open the verification window with the test plan "
+                                           "<file> chosen: an instrument code typed or scanned "
+                                           "into the LRF Code field with Enter then tests that "
+                                           "unit."),
+                            QStringLiteral("file")};
+    QCommandLineOption report{QStringLiteral("report"),
+                              QStringLiteral("Write the units' reports into <folder> (\"reports\" "
+                                             "in the working folder by default)."),
+                              QStringLiteral("folder")};
 
     void addTo(QCommandLineParser& parser) const {
         // "-reverse" is Qt's option, not -r -e -v...: single-dash words stay whole.
@@ -56,7 +66,8 @@ struct Options {
         parser.setApplicationDescription(
             QStringLiteral("Controls a laser rangefinder on a serial port and logs its "
                            "measurements."));
-        parser.addOptions({help, version, simulate, checkPort, port, baud, store, station});
+        parser.addOptions(
+            {help, version, simulate, checkPort, port, baud, store, station, plan, report});
     }
 
     bool windowless(const QCommandLineParser& parser) const {
@@ -136,6 +147,8 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
     }
     result.station = parser.isSet(options.station) ? parser.value(options.station)
                                                    : qEnvironmentVariable("LRF_STATION");
+    result.plan = parser.value(options.plan);
+    result.reportFolder = parser.value(options.report);
     return result;
 }
 

@@ -23,7 +23,9 @@ struct CommandLine {
     std::optional<int> baudIndex;     // --baud N: the baud list's index of that rate
     // --store URI, or LRF_STORE: the record store the journal's lines go to.
     std::optional<journal::StoreTarget> store;
-    QString station; // --station NAME, or LRF_STATION: the station's name in the store
+    QString station;      // --station NAME, or LRF_STATION: the station's name in the store
+    QString plan;         // --plan FILE: the verification window opens with this plan
+    QString reportFolder; // --report FOLDER: where the units' reports go
     // Set when the program ends at once with `message` (the help, the version or
     // the complaint about a bad argument) and this exit status.
     std::optional<int> exitStatus;

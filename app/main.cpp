@@ -10,6 +10,7 @@
 #include "QuitSignals.h"
 #include "RangefinderSimulator.h"
 #include "ShowDataFrm.h"
+#include "VerificationStation.h"
 
 #include <QSqlDatabase>
 
@@ -98,11 +99,16 @@ int main(int argc, char* argv[]) {
             settings.station = lrf::LogStore::Station(commandLine.station, version);
             store = std::make_unique<lrf::LogStore>(journal, &form, std::move(settings));
         }
+        // The test line's window and scan to start; with no plan chosen the
+        // program measures as it always has.
+        lrf::VerificationStation verification(form);
+        verification.scan().setStation(commandLine.station);
         lrf::QuitSignals quitSignals([&form](int) { form.btnExitClick(); });
         form.show();
         lrf::ApplyPortChoice(commandLine, *form.controls().cbbComPort,
                              *form.controls().cbbBaudRate);
         journal.Start();
+        verification.applyChoices(commandLine.plan, commandLine.reportFolder);
         // The end of the program, once: after the event loop, or inside it when the
         // system asks to end the session (Windows ends the process soon after).
         bool finished = false;

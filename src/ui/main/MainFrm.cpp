@@ -498,6 +498,11 @@ void TForm1::runStarting() {
     btnShowDataClick();
 }
 
+void TForm1::startPlannedRun(RunMode mode, std::int64_t shots) {
+    runStarting();
+    session_->startRun(mode, shots);
+}
+
 void TForm1::showRecordLimit() {
     ShowRecordLimit(this);
 }

@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
@@ -34,6 +35,7 @@ class PortReconnect;
 class Recorder;
 class ReplyGathering;
 class TFrmShowData;
+enum class RunMode;
 
 // The main window. It owns the measurement state and the measurement session
 // (the port, the runs and their timers), and wires its controls to the units
@@ -71,6 +73,11 @@ public:
     // value is converted into it and shown.
     void RzComboBox3Change(std::uint8_t unit);
     void RzComboBox1Change(std::uint8_t unit);
+
+    // A run started by another step than its button (a test plan's unit): as a
+    // press of the button starts it, with recording on and the log window
+    // shown, but with its own shot count (the shot-count field counts it down).
+    void startPlannedRun(RunMode mode, std::int64_t shots);
 
     // Brings the port box up to date with the machine's ports, keeping what the
     // operator picked or typed; runs when the box opens and on hot-plug.
