@@ -10,6 +10,7 @@
 #include "QuitSignals.h"
 #include "RangefinderSimulator.h"
 #include "ShowDataFrm.h"
+#include "UnitJournal.h"
 #include "VerificationStation.h"
 
 #include <QSqlDatabase>
@@ -101,8 +102,11 @@ int main(int argc, char* argv[]) {
         }
         // The test line's window and scan to start; with no plan chosen the
         // program measures as it always has.
+        // Each unit's verdict is kept in the journal beside its records.
+        lrf::journal::UnitJournal unitJournal(journal.journal());
         lrf::VerificationStation verification(form);
         verification.scan().setStation(commandLine.station);
+        verification.scan().attachSink(unitJournal);
         lrf::QuitSignals quitSignals([&form](int) { form.btnExitClick(); });
         form.show();
         lrf::ApplyPortChoice(commandLine, *form.controls().cbbComPort,

@@ -53,7 +53,9 @@ else
 fi
 
 # --- the Wine prefix, the display and the instrument ------------------------------------
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# A program that crashes ends at once: Wine's debugger, started without a
+# terminal, would wait for ever.
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 unset WINEPATH QT_PLUGIN_PATH
 "$wine" wineboot --init >/dev/null 2>&1 || true
 "$wine" reg add 'HKLM\Software\Wine\Ports' /v COM5 /t REG_SZ /d "$work/com5" /f >/dev/null 2>&1
@@ -189,7 +191,7 @@ pass "Exit: the other 100 records saved; 2100 records, 2100 replies"
 
 # --- 4. lrfmeasure.exe beside the Linux lrfmeasure ----------------------------------------
 start_instrument
-LD_PRELOAD=$modem "$wine" "$installed/bin/lrfmeasure.exe" --port COM5 --distance --count 500 \
+LD_PRELOAD=$modem timeout 300 "$wine" "$installed/bin/lrfmeasure.exe" --port COM5 --distance --count 500 \
     --csv "$(winpath "$work/windows.csv")" >"$work/lrfmeasure.log" 2>&1 ||
     fail "lrfmeasure.exe: $(tr -d '\r' <"$work/lrfmeasure.log")"
 stop_instrument "lrfmeasure.exe (Wine)"

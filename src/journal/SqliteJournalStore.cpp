@@ -228,9 +228,27 @@ struct SqliteJournalStore::Connection {
     }
 };
 
+// Qt's SQLite driver is a plugin library with data of its own for each
+// thread. It is loaded once, on the thread that makes the store and before the
+// writer's thread starts, not by the writer while other threads start: Wine's
+// loader can crash when such a library comes in as a thread starts.
+namespace {
+void LoadSqliteDriver() {
+    static const bool loaded = [] {
+        const QString name = QStringLiteral("lrf-load-sqlite-driver");
+        QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        QSqlDatabase::removeDatabase(name);
+        return true;
+    }();
+    (void)loaded;
+}
+} // namespace
+
 SqliteJournalStore::SqliteJournalStore(QString path)
     : path(std::move(path))
-    , connectionName(ConnectionNameFor(this)) {}
+    , connectionName(ConnectionNameFor(this)) {
+    LoadSqliteDriver();
+}
 
 SqliteJournalStore::~SqliteJournalStore() {
     Close();

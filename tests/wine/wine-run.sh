@@ -16,7 +16,7 @@ host="$build/wine-host"
 ports="$build/wine-ports"
 export WINEPREFIX="$build/wineprefix"
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d" # a crash ends the test at once
 # The programs built with Qt load its DLLs and plugins and the compiler's runtime.
 if [[ -n "${LRF_QT_WINDOWS:-}" ]]; then
     runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")

@@ -158,12 +158,18 @@ void ScanToStart::start(const QString& code) {
     window_.panel().startUnit(code);
     window_.lockChoices(true);
     window_.showStatus(tr("Testing %1.").arg(code));
+    // Those that keep units hear of it before its first shot, so that a crash
+    // during its run leaves them what they need to close it.
+    const verify::UnitRecord started = record(*unit_);
+    tell(code, [&](verify::UnitResultSink& sink) { sink.UnitStarted(started); });
     form_.startPlannedRun(mode, plan.shots);
 }
 
 void ScanToStart::measured(const Measurement& m) {
-    if (unit_)
-        window_.panel().add(m);
+    if (!unit_)
+        return;
+    if (const std::optional<verify::ShotResult> shot = window_.panel().add(m))
+        tell(unit_->code, [&](verify::UnitResultSink& sink) { sink.ShotJudged(*shot); });
 }
 
 // A run that stopped with no reply owed is over; one whose last shot is still
@@ -191,19 +197,26 @@ void ScanToStart::finish() {
         report.isEmpty() ? tr("%1: %2, no report.").arg(unit.code, Verdict(result))
                          : tr("%1: %2, report %3")
                                .arg(unit.code, Verdict(result), QDir::toNativeSeparators(report)));
+    verify::UnitRecord finished = record(unit);
+    finished.result = result;
+    finished.end = TimePoint(end);
+    tell(unit.code, [&](verify::UnitResultSink& sink) { sink.UnitFinished(finished); });
+    emit unitFinished(finished);
+}
+
+// The unit as those that keep it see it; its result and end come at its end.
+verify::UnitRecord ScanToStart::record(const Unit& unit) const {
     const MainControls& c = form_.controls();
-    verify::UnitRecord record;
-    record.station = (station_.isEmpty() ? QSysInfo::machineHostName() : station_).toStdString();
-    record.operatorName = SystemUser().toStdString();
-    record.instrumentCode = unit.code.toStdString();
-    record.model = c.RzEdit1->text().toStdString();
-    record.place = c.RzEdit3->text().toStdString();
-    record.plan = unit.plan;
-    record.result = result;
-    record.start = TimePoint(unit.start);
-    record.end = TimePoint(end);
-    tell(record);
-    emit unitFinished(record);
+    verify::UnitRecord r;
+    r.station = (station_.isEmpty() ? QSysInfo::machineHostName() : station_).toStdString();
+    r.operatorName = SystemUser().toStdString();
+    r.instrumentCode = unit.code.toStdString();
+    r.model = c.RzEdit1->text().toStdString();
+    r.place = c.RzEdit3->text().toStdString();
+    r.plan = unit.plan;
+    r.start = TimePoint(unit.start);
+    r.end = r.start;
+    return r;
 }
 
 // The report's PDF, or nothing when it could not be written (told).
@@ -232,16 +245,14 @@ QString ScanToStart::writeReport(const verify::UnitResult& result, const Unit& u
     return {};
 }
 
-// A sink that fails is told to the operator; the others are still told.
-void ScanToStart::tell(const verify::UnitRecord& record) {
+template <typename Call> void ScanToStart::tell(const QString& code, Call call) {
     for (verify::UnitResultSink* sink : std::vector(sinks_)) {
         try {
-            sink->UnitFinished(record);
+            call(*sink);
         } catch (const std::exception& e) {
-            dialogs().showMessage(&window_, kCaption,
-                                  tr("The verdict of %1 was not kept.\n%2")
-                                      .arg(QString::fromStdString(record.instrumentCode),
-                                           QString::fromUtf8(e.what())));
+            dialogs().showMessage(
+                &window_, kCaption,
+                tr("The verdict of %1 was not kept.\n%2").arg(code, QString::fromUtf8(e.what())));
         }
     }
 }

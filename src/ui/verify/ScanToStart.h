@@ -65,7 +65,10 @@ private:
     void runStopped();
     void finish();
     QString writeReport(const verify::UnitResult& result, const Unit& unit, const QDateTime& end);
-    void tell(const verify::UnitRecord& record);
+    verify::UnitRecord record(const Unit& unit) const;
+    // Each sink in turn; one that fails is told to the operator, the others
+    // are still told.
+    template <typename Call> void tell(const QString& code, Call call);
 
     TForm1& form_;
     VerificationWindow& window_;
