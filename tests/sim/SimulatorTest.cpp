@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <poll.h>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -173,6 +174,12 @@ TEST_F(SimClient, LastingFaultHoldsUntilCleared) {
         Send(kSpeedCommand);
         EXPECT_TRUE(Receive(1, 30ms).empty());
     }
+    // The fault is cleared only once the simulator has dropped all three: a
+    // busy machine can hold it up past the reads above.
+    const auto limit = std::chrono::steady_clock::now() + 10s;
+    while (sim.Counters().repliesDropped < 3 && std::chrono::steady_clock::now() < limit)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_EQ(sim.Counters().repliesDropped, 3u);
     sim.SetFault(SimFault::None);
     Send(kSpeedCommand);
     EXPECT_EQ(Joined(Receive(8)).size(), 8u);
