@@ -7,7 +7,8 @@
 #     2100-shot continuous run, the automatic save at 2000 records checked (2000
 #     lines after the header, CR LF), Exit, the other 100 records saved;
 #  4. lrfmeasure.exe, 100 shots to a CSV file, against the Linux lrfmeasure on the
-#     same instrument: the lines equal but for the time stamp;
+#     same instrument: the lines equal but for the time stamp; then a unit checked
+#     against a test plan (--simulate --plan --report): PASS and its report;
 #  5. the end of the user's session (wineboot --end-session) while records wait:
 #     every one of them written.
 #   check-windows.sh [linux-build] [mingw-build]
@@ -209,6 +210,17 @@ cmp -s "$work/windows.cut" "$work/linux.cut" || {
     fail "lrfmeasure.exe and lrfmeasure wrote different lines"
 }
 pass "lrfmeasure.exe: 500 records, the same lines as the Linux build's but for the time stamp"
+
+# --- 4b. lrfmeasure.exe checks a unit against a test plan and writes its report ------------
+status=0
+timeout 300 "$wine" "$installed/bin/lrfmeasure.exe" --simulate \
+    --plan "$(winpath "$PWD/docs/plans/simulator.plan")" --code SN-0042 \
+    --report "$(winpath "$work/reports")" >"$work/plan.log" 2>&1 || status=$?
+verdict=$(tr -d '\r' <"$work/plan.log" | grep -m1 -E 'PASS|MARGINAL|FAIL' || true)
+[[ $status == 0 ]] || fail "lrfmeasure.exe --plan: exit status $status: $(tr -d '\r' <"$work/plan.log")"
+reports=$(ls "$work"/reports/SN-0042_*.pdf "$work"/reports/SN-0042_*.html 2>/dev/null | wc -l)
+[[ $reports == 2 ]] || fail "lrfmeasure.exe --plan: $reports report files, not a PDF and an HTML page"
+pass "lrfmeasure.exe --plan: '$verdict', exit status 0, the report as PDF and HTML"
 
 # --- 5. the end of the session ----------------------------------------------------------------
 rm -f "$work"/cwd/*.csv "$work"/journal.sqlite*

@@ -5,28 +5,12 @@
 
 #include <QSysInfo>
 
-#ifndef _WIN32
-#include <pwd.h>
-#include <unistd.h>
-#endif
-
 namespace lrf::measure {
 
 namespace {
 
 QString FromBytes(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QString SystemUser() {
-    for (const char* name : {"USER", "USERNAME", "LOGNAME"})
-        if (!qEnvironmentVariableIsEmpty(name))
-            return qEnvironmentVariable(name);
-#ifndef _WIN32
-    if (const passwd* user = getpwuid(geteuid()))
-        return QString::fromLocal8Bit(user->pw_name);
-#endif
-    return {};
 }
 
 } // namespace
@@ -60,7 +44,7 @@ QString Station(const std::string& named) {
 verify::UnitRecord PlanRun::Record() const {
     verify::UnitRecord unit;
     unit.station = Station(options_.station).toStdString();
-    unit.operatorName = SystemUser().toStdString();
+    unit.operatorName = verify::SystemUser().toStdString();
     unit.instrumentCode = options_.texts.InstrumentCode;
     unit.model = options_.texts.Model;
     unit.place = options_.texts.Place;
@@ -114,7 +98,7 @@ int PlanRun::Finish(int runStatus, std::FILE* err) {
     if (!options_.reportFolder.empty()) {
         verify::ReportInfo info;
         info.station = Station(options_.station);
-        info.operatorName = SystemUser();
+        info.operatorName = verify::SystemUser();
         info.version = QString::fromUtf8(LRF_VERSION);
         info.model = FromBytes(options_.texts.Model);
         info.instrumentCode = FromBytes(code);

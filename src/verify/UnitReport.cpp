@@ -14,6 +14,11 @@
 #include <algorithm>
 #include <cmath>
 
+#ifndef _WIN32
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 namespace lrf::verify {
 
 namespace {
@@ -270,6 +275,18 @@ QString ReportHtml(const TestPlan& plan, const UnitResult& result, const ReportI
     html += ShotTable(plan, result);
     html += QStringLiteral("\n</body></html>\n");
     return html;
+}
+
+// The name the system knows the user by: the environment's, or the account's.
+QString SystemUser() {
+    for (const char* name : {"USER", "USERNAME", "LOGNAME"})
+        if (!qEnvironmentVariableIsEmpty(name))
+            return qEnvironmentVariable(name);
+#ifndef _WIN32
+    if (const passwd* user = getpwuid(geteuid()))
+        return QString::fromLocal8Bit(user->pw_name);
+#endif
+    return {};
 }
 
 QString ReportBaseName(const ReportInfo& info) {

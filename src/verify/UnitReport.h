@@ -47,6 +47,8 @@ QImage DeviationChart(const TestPlan& plan, const UnitResult& result, QSize size
 // The page as HTML; the chart is the image at `chartSource`.
 QString ReportHtml(const TestPlan& plan, const UnitResult& result, const ReportInfo& info,
                    const QString& chartSource);
+// The user this program runs as, for the report's operator.
+QString SystemUser();
 // The files' base name: the instrument code (characters that no file name may
 // hold replaced) and the end time, "SN-0042_20261209-231500".
 QString ReportBaseName(const ReportInfo& info);

@@ -18,27 +18,11 @@
 #include <string_view>
 #include <utility>
 
-#ifndef _WIN32
-#include <pwd.h>
-#include <unistd.h>
-#endif
-
 namespace lrf {
 
 namespace {
 
 const QString kCaption = QStringLiteral("Verification");
-
-QString SystemUser() {
-    for (const char* name : {"USER", "USERNAME", "LOGNAME"})
-        if (!qEnvironmentVariableIsEmpty(name))
-            return qEnvironmentVariable(name);
-#ifndef _WIN32
-    if (const passwd* user = getpwuid(geteuid()))
-        return QString::fromLocal8Bit(user->pw_name);
-#endif
-    return {};
-}
 
 std::chrono::system_clock::time_point TimePoint(const QDateTime& t) {
     return std::chrono::system_clock::time_point(std::chrono::milliseconds(t.toMSecsSinceEpoch()));
@@ -209,7 +193,7 @@ verify::UnitRecord ScanToStart::record(const Unit& unit) const {
     const MainControls& c = form_.controls();
     verify::UnitRecord r;
     r.station = (station_.isEmpty() ? QSysInfo::machineHostName() : station_).toStdString();
-    r.operatorName = SystemUser().toStdString();
+    r.operatorName = verify::SystemUser().toStdString();
     r.instrumentCode = unit.code.toStdString();
     r.model = c.RzEdit1->text().toStdString();
     r.place = c.RzEdit3->text().toStdString();
@@ -227,7 +211,7 @@ QString ScanToStart::writeReport(const verify::UnitResult& result, const Unit& u
     const MainControls& c = form_.controls();
     verify::ReportInfo info;
     info.station = station_.isEmpty() ? QSysInfo::machineHostName() : station_;
-    info.operatorName = SystemUser();
+    info.operatorName = verify::SystemUser();
     info.version = QString::fromUtf8(LRF_VERSION);
     info.model = c.RzEdit1->text();
     info.instrumentCode = unit.code;
