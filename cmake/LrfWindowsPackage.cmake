@@ -44,9 +44,7 @@ set(qt_plugins ${LRF_QT_WINDOWS}/plugins)
 install(FILES
     ${qt_bin}/Qt6Core.dll ${qt_bin}/Qt6Gui.dll ${qt_bin}/Qt6Widgets.dll ${qt_bin}/Qt6Sql.dll
     DESTINATION ${CMAKE_INSTALL_BINDIR})
-# lrfmeasure draws its reports on the offscreen platform: it has no window.
-install(FILES ${qt_plugins}/platforms/qwindows.dll ${qt_plugins}/platforms/qoffscreen.dll
-        DESTINATION ${CMAKE_INSTALL_BINDIR}/platforms)
+install(FILES ${qt_plugins}/platforms/qwindows.dll DESTINATION ${CMAKE_INSTALL_BINDIR}/platforms)
 install(FILES ${qt_plugins}/styles/qwindowsvistastyle.dll DESTINATION ${CMAKE_INSTALL_BINDIR}/styles)
 install(FILES ${qt_plugins}/sqldrivers/qsqlite.dll DESTINATION ${CMAKE_INSTALL_BINDIR}/sqldrivers)
 file(GLOB image_plugins ${qt_plugins}/imageformats/*.dll)

@@ -220,7 +220,10 @@ verdict=$(tr -d '\r' <"$work/plan.log" | grep -m1 -E 'PASS|MARGINAL|FAIL' || tru
 [[ $status == 0 ]] || fail "lrfmeasure.exe --plan: exit status $status: $(tr -d '\r' <"$work/plan.log")"
 reports=$(ls "$work"/reports/SN-0042_*.pdf "$work"/reports/SN-0042_*.html 2>/dev/null | wc -l)
 [[ $reports == 2 ]] || fail "lrfmeasure.exe --plan: $reports report files, not a PDF and an HTML page"
-pass "lrfmeasure.exe --plan: '$verdict', exit status 0, the report as PDF and HTML"
+# The page's text must be there, not blank glyphs: a platform without fonts draws boxes.
+pdftotext "$(ls "$work"/reports/SN-0042_*.pdf)" - | grep -q 'SN-0042' ||
+    fail "lrfmeasure.exe --plan: the report's PDF has no readable text"
+pass "lrfmeasure.exe --plan: '$verdict', exit status 0, the report as PDF (its text readable) and HTML"
 
 # --- 5. the end of the session ----------------------------------------------------------------
 rm -f "$work"/cwd/*.csv "$work"/journal.sqlite*

@@ -14,7 +14,9 @@
 namespace {
 
 // A report is laid out with fonts and images, which need a GUI application;
-// it draws on no screen, so the offscreen platform serves on any machine.
+// it draws on no screen, so the offscreen platform serves on any machine but
+// Windows, where that platform finds no fonts: there the system's own platform
+// draws the report, also without a window.
 bool WritesReport(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--report") == 0 || std::strcmp(argv[i], "-report") == 0 ||
@@ -42,7 +44,9 @@ int main(int argc, char* argv[]) {
     lrf::PrepareProcess();
     std::unique_ptr<QCoreApplication> app;
     if (WritesReport(argc, argv)) {
+#ifndef _WIN32
         qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
         // Standard error is the verdict's: what the platform notes about its
         // runtime folder while it starts is of no use there; failures pass.
         previousHandler = qInstallMessageHandler(QuietStart);
