@@ -314,11 +314,12 @@ JournalStore::OpenResult SqliteJournalStore::Open() {
     return {};
 }
 
-// A new journal is made under a name of its own beside the path and renamed
-// to it complete, never over a file that is there: a program that looks at
+// A new journal is made under a name of its own beside the path and takes the
+// path's name complete (a hard link, or a rename that does not overwrite),
+// never over a file that is there: a program that looks at
 // the path meanwhile finds nothing or a whole journal of ours, never one half
 // made, which it would take for another program's database. Of two programs
-// making it at once, the second to rename opens the first one's.
+// making it at once, the second to take the name opens the first one's.
 void SqliteJournalStore::CreateWhole() {
     const QString whole = path;
     const QString made =
