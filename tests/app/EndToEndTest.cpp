@@ -540,6 +540,7 @@ TEST_F(ProgramTest, PacedRunRecordsEachFrameOnce) {
     settings.distanceStep = 0.1;
     sim.SetSettings(settings);
     openPort();
+    allowSlowLink();
     ui().RzNumericEdit1->setValue(kShots);
     ui().RzBitBtn6->click();
     ASSERT_TRUE(waitUntil([&] { return recordCount() == kShots; }, 60000));
@@ -572,14 +573,7 @@ TEST_F(ProgramTest, RepliesCutByTheAdapterTimerAreRecordedOnce) {
     settings.adapter.cutEveryReply = true;
     sim.SetSettings(settings);
     openPort();
-    // The simulator's second piece leaves on its own wake-up, which a loaded
-    // machine delays by tens of milliseconds. What this test checks is that the
-    // pieces become one record, not the allowance for a pty's unknown link (a
-    // table of its own), so the gathering here allows for a very slow adapter.
-    cport::LinkInfo slowAdapter;
-    slowAdapter.Kind = cport::LinkKind::Usb;
-    slowAdapter.LatencyTimer = std::chrono::milliseconds(2000);
-    form.replyGathering().setLink(slowAdapter);
+    allowSlowLink();
     ui().RzNumericEdit1->setValue(kShots);
     ui().RzBitBtn6->click();
     ASSERT_TRUE(waitUntil([&] { return recordCount() == kShots; }, 180000)) << recordCount();

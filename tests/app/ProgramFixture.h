@@ -2,12 +2,14 @@
 
 #include "CPort.h"
 #include "ImageButton.h"
+#include "LinkInfo.h"
 #include "MainControls.h"
 #include "MainFrm.h"
 #include "MeasurementController.h"
 #include "NumericEdit.h"
 #include "RangefinderSimulator.h"
 #include "Recorder.h"
+#include "ReplyGathering.h"
 #include "ShowDataFrm.h"
 #include "TestDialogs.h"
 
@@ -16,6 +18,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 
 // The real program objects, offscreen, talking to the simulator through the
@@ -44,6 +47,18 @@ protected:
     void openPort() {
         ui().btnOpenCom->click();
         ASSERT_TRUE(form.comPort().Connected()) << dialogs.messages.join("|").toStdString();
+    }
+
+    // The simulator's bytes leave on its own wake-ups and reach the program
+    // through the pty's, which a loaded machine delays by tens of milliseconds,
+    // beyond the allowance for a pty's unknown link (a table of its own). Tests
+    // of how a reply's pieces become one record call this after opening the
+    // port, to gather as for a very slow adapter instead.
+    void allowSlowLink() {
+        cport::LinkInfo slowAdapter;
+        slowAdapter.Kind = cport::LinkKind::Usb;
+        slowAdapter.LatencyTimer = std::chrono::milliseconds(2000);
+        form.replyGathering().setLink(slowAdapter);
     }
 
     void recordingOn() {
