@@ -399,6 +399,7 @@ TEST_F(ProgramTest, RunOverTwoThousandRecordsWritesItsAutomaticSave) {
     atOnce.linePace = false;
     sim.SetSettings(atOnce);
     openPort();
+    allowForALoadedMachine();
     controller().setShotInterval(0);
     ui().RzBitBtn6->click();
     QDir dir(saveDir.path());
@@ -540,10 +541,12 @@ TEST_F(ProgramTest, PacedRunRecordsEachFrameOnce) {
     settings.distanceStep = 0.1;
     sim.SetSettings(settings);
     openPort();
-    allowSlowLink();
+    allowForALoadedMachine();
     ui().RzNumericEdit1->setValue(kShots);
     ui().RzBitBtn6->click();
-    ASSERT_TRUE(waitUntil([&] { return recordCount() == kShots; }, 60000));
+    ASSERT_TRUE(waitUntil([&] { return recordCount() == kShots; }, 60000))
+        << recordCount() << " records, " << sim.History().size()
+        << " replies; messages: " << dialogs.messages.join("|").toStdString();
     settle(50);
     EXPECT_EQ(recordCount(), kShots);
     const auto history = sim.History();
@@ -573,7 +576,7 @@ TEST_F(ProgramTest, RepliesCutByTheAdapterTimerAreRecordedOnce) {
     settings.adapter.cutEveryReply = true;
     sim.SetSettings(settings);
     openPort();
-    allowSlowLink();
+    allowForALoadedMachine();
     ui().RzNumericEdit1->setValue(kShots);
     ui().RzBitBtn6->click();
     ASSERT_TRUE(waitUntil([&] { return recordCount() == kShots; }, 180000)) << recordCount();
@@ -600,6 +603,7 @@ TEST_F(ProgramTest, RepliesCutByTheAdapterTimerAreRecordedOnce) {
 // microsecond, whether the reply came byte by byte or at once.
 TEST_F(ProgramTest, NoCommandLeavesBeforeThePauseAfterTheReply) {
     openPort();
+    allowForALoadedMachine();
     for (const bool paced : {true, false}) {
         SCOPED_TRACE(paced ? "paced" : "at once");
         // The last reply of the run before goes out first, and is handled.

@@ -6,6 +6,7 @@
 #include "MainControls.h"
 #include "MainFrm.h"
 #include "MeasurementController.h"
+#include "MeasurementSession.h"
 #include "NumericEdit.h"
 #include "RangefinderSimulator.h"
 #include "Recorder.h"
@@ -49,16 +50,18 @@ protected:
         ASSERT_TRUE(form.comPort().Connected()) << dialogs.messages.join("|").toStdString();
     }
 
-    // The simulator's bytes leave on its own wake-ups and reach the program
-    // through the pty's, which a loaded machine delays by tens of milliseconds,
-    // beyond the allowance for a pty's unknown link (a table of its own). Tests
-    // of how a reply's pieces become one record call this after opening the
-    // port, to gather as for a very slow adapter instead.
-    void allowSlowLink() {
+    // For a long run whose subject is neither the watchdog nor the gathering's
+    // allowance for a pty's unknown link (tables of their own). A loaded machine
+    // holds up the simulator's bytes, and the pty's delivery of them, by tens of
+    // milliseconds, and a reply now and then by hundreds: the gathering here
+    // allows for a very slow adapter, and the watchdog waits as long as the
+    // program's own instead of the set-up's 300 ms. Call it after opening the port.
+    void allowForALoadedMachine() {
         cport::LinkInfo slowAdapter;
         slowAdapter.Kind = cport::LinkKind::Usb;
         slowAdapter.LatencyTimer = std::chrono::milliseconds(2000);
         form.replyGathering().setLink(slowAdapter);
+        controller().setWatchdogInterval(lrf::MeasurementSession::kWatchdogMs);
     }
 
     void recordingOn() {

@@ -106,5 +106,10 @@ status=0
 LD_PRELOAD="$host/libptymodem.so${LD_PRELOAD:+:$LD_PRELOAD}" "$wine" "$@" </dev/null >"$out" 2>&1 3>&- 8>&- ||
     status=$?
 cat "$out"
+# A program that crashes loses what it buffered for a file, and Wine itself says
+# nothing with its debug output off: the status is then all there is to go on.
+if [[ $status != 0 ]]; then
+    echo "wine-run: $(basename "$1") ended with status $status after printing $(wc -c <"$out") bytes" >&2
+fi
 rm -f "$out"
 exit $status
