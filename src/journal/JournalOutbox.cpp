@@ -170,20 +170,18 @@ std::int64_t JournalOutbox::WaitingCount() {
     return count;
 }
 
-std::map<RunId, OutgoingRun> JournalOutbox::Runs(const std::vector<OutgoingLine>& lines) {
+std::map<RunId, OutgoingRun> JournalOutbox::Runs(const std::set<RunId>& ids) {
     std::map<RunId, OutgoingRun> runs;
     QSqlQuery& q = connection->run;
-    for (const OutgoingLine& line : lines) {
-        if (runs.contains(line.run))
-            continue;
-        q.bindValue(0, qlonglong{line.run});
+    for (const RunId id : ids) {
+        q.bindValue(0, qlonglong{id});
         Run(q);
         OutgoingRun run;
         if (q.next())
             run = {q.value(0).toString().toStdString(), q.value(1).toString().toStdString(),
                    q.value(2).toString().toStdString(), q.value(3).toString().toStdString()};
         q.finish();
-        runs.emplace(line.run, std::move(run));
+        runs.emplace(id, std::move(run));
     }
     return runs;
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 namespace lrf::journal {
@@ -54,7 +55,16 @@ public:
     // Up to limit waiting lines, by run and line number. Throws JournalError.
     std::vector<OutgoingLine> Waiting(std::size_t limit);
     std::int64_t WaitingCount();
-    std::map<RunId, OutgoingRun> Runs(const std::vector<OutgoingLine>& lines);
+    // The journal's account of each of these runs.
+    std::map<RunId, OutgoingRun> Runs(const std::set<RunId>& ids);
+
+    // The runs that lines or units belong to.
+    template <typename Items> static std::set<RunId> RunsOf(const Items& items) {
+        std::set<RunId> ids;
+        for (const auto& item : items)
+            ids.insert(item.run);
+        return ids;
+    }
 
     // The store has committed these lines: marks each as it was sent; a line
     // rewritten meanwhile keeps waiting. Throws JournalError (WriteFailed).

@@ -300,6 +300,19 @@ struct PgRecordStore::Connection {
         return row + QLatin1Char(')');
     }
     void Rollback() { QSqlQuery(db).exec(QStringLiteral("ROLLBACK")); }
+    // The rows of the runs that lines or units belong to; `onConflict` says
+    // what becomes of a row already there.
+    void InsertRuns(qlonglong stationId, const std::map<RunId, OutgoingRun>& runs,
+                    QLatin1String onConflict) {
+        for (const auto& [id, run] : runs)
+            Exec(QStringLiteral("INSERT INTO runs (station_id, run, started_at, ended_at, "
+                                "working_dir, program_version) VALUES %1 ON CONFLICT "
+                                "(station_id, run) %2")
+                     .arg(Row({stationId, qlonglong{id}, Text(run.startedAt),
+                               NullableText(run.endedAt), Text(run.workingDirectory),
+                               Text(run.programVersion)}),
+                          onConflict));
+    }
 };
 
 PgRecordStore::PgRecordStore(StoreTarget target, StoreLimits limits)
@@ -405,13 +418,7 @@ void PgRecordStore::Push(const std::vector<OutgoingLine>& lines,
     Connection& c = *connection;
     c.Exec(QStringLiteral("BEGIN"));
     try {
-        for (const auto& [id, run] : runs)
-            c.Exec(QStringLiteral("INSERT INTO runs (station_id, run, started_at, ended_at, "
-                                  "working_dir, program_version) VALUES %1 ON CONFLICT "
-                                  "(station_id, run) DO UPDATE SET ended_at = EXCLUDED.ended_at")
-                       .arg(c.Row({stationId, qlonglong{id}, Text(run.startedAt),
-                                   NullableText(run.endedAt), Text(run.workingDirectory),
-                                   Text(run.programVersion)})));
+        c.InsertRuns(stationId, runs, QLatin1String("DO UPDATE SET ended_at = EXCLUDED.ended_at"));
         for (std::size_t first = 0; first < lines.size(); first += kRowsPerStatement) {
             const std::size_t end = std::min(lines.size(), first + kRowsPerStatement);
             QString sql = QStringLiteral("INSERT INTO records (%1) VALUES ").arg(kRecordColumns);
@@ -453,13 +460,7 @@ void PgRecordStore::PushUnits(const std::vector<JournalUnit>& units,
     try {
         // The run of a unit is in the store once a line of it is; one whose
         // lines all went before this version forwarded units gets its row here.
-        for (const auto& [id, run] : runs)
-            c.Exec(QStringLiteral("INSERT INTO runs (station_id, run, started_at, ended_at, "
-                                  "working_dir, program_version) VALUES %1 ON CONFLICT "
-                                  "(station_id, run) DO NOTHING")
-                       .arg(c.Row({stationId, qlonglong{id}, Text(run.startedAt),
-                                   NullableText(run.endedAt), Text(run.workingDirectory),
-                                   Text(run.programVersion)})));
+        c.InsertRuns(stationId, runs, QLatin1String("DO NOTHING"));
         for (const JournalUnit& u : units) {
             const verify::UnitRecord& r = u.record;
             const verify::TestPlan& p = r.plan;

@@ -65,6 +65,22 @@ void StoreForwarder::Run() {
     outbox.Close();
 }
 
+// A store that fails is disconnected and a journal that fails is closed, each
+// to be opened afresh at the next step; the pause until then comes back.
+std::optional<StoreForwarder::Clock::duration>
+StoreForwarder::Pushed(const std::function<void()>& push) {
+    try {
+        push();
+    } catch (const StoreError& e) {
+        store.Disconnect();
+        return Failed(e.what());
+    } catch (const JournalError& e) {
+        outbox.Close();
+        return Failed(std::string("the journal cannot be written: ") + e.what());
+    }
+    return std::nullopt;
+}
+
 StoreForwarder::Clock::duration StoreForwarder::Step() {
     // A journal replaced during the run (moved aside as damaged) is followed
     // to the new file, which has an id of its own.
@@ -95,12 +111,12 @@ StoreForwarder::Clock::duration StoreForwarder::Step() {
         lines = outbox.Waiting(settings.batchSize);
         if (lines.empty())
             return ForwardUnits();
-        runs = outbox.Runs(lines);
+        runs = outbox.Runs(JournalOutbox::RunsOf(lines));
     } catch (const JournalError& e) {
         outbox.Close();
         return Failed(std::string("the journal cannot be read: ") + e.what());
     }
-    try {
+    const auto failed = Pushed([&] {
         try {
             store.Push(lines, runs);
         } catch (const StoreError& e) {
@@ -108,13 +124,9 @@ StoreForwarder::Clock::duration StoreForwarder::Step() {
                 throw;
             lines = PushOneByOne(lines, runs);
         }
-    } catch (const StoreError& e) {
-        store.Disconnect();
-        return Failed(e.what());
-    } catch (const JournalError& e) {
-        outbox.Close();
-        return Failed(std::string("the journal cannot be written: ") + e.what());
-    }
+    });
+    if (failed)
+        return *failed;
     for (const auto& [id, run] : runs)
         runsForwarded.insert(id);
     // Should the mark fail, the lines go again later: the store takes them
@@ -152,15 +164,12 @@ StoreForwarder::Clock::duration StoreForwarder::ForwardUnits() {
             Succeeded(0);
             return settings.pollEvery;
         }
-        std::vector<OutgoingLine> ofRuns;
-        for (const JournalUnit& unit : units)
-            ofRuns.push_back(OutgoingLine{unit.run, 0, 0, {}});
-        runs = outbox.Runs(ofRuns);
+        runs = outbox.Runs(JournalOutbox::RunsOf(units));
     } catch (const JournalError& e) {
         outbox.Close();
         return Failed(std::string("the journal cannot be read: ") + e.what());
     }
-    try {
+    const auto failed = Pushed([&] {
         try {
             store.PushUnits(units, runs);
             outbox.MarkUnits(units);
@@ -181,13 +190,9 @@ StoreForwarder::Clock::duration StoreForwarder::ForwardUnits() {
                 }
             }
         }
-    } catch (const StoreError& e) {
-        store.Disconnect();
-        return Failed(e.what());
-    } catch (const JournalError& e) {
-        outbox.Close();
-        return Failed(std::string("the journal cannot be written: ") + e.what());
-    }
+    });
+    if (failed)
+        return *failed;
     Succeeded(0);
     return units.size() == kUnitsPerBatch ? Clock::duration::zero()
                                           : Clock::duration(settings.pollEvery);
@@ -264,11 +269,8 @@ void StoreForwarder::Report() {
 void StoreForwarder::PushRunEnds() {
     if (runsForwarded.empty() || !outbox.IsOpen())
         return;
-    std::vector<OutgoingLine> ofRuns;
-    for (const RunId run : runsForwarded)
-        ofRuns.push_back(OutgoingLine{run, 0, 0, {}});
     try {
-        store.Push({}, outbox.Runs(ofRuns));
+        store.Push({}, outbox.Runs(runsForwarded));
     } catch (const std::exception&) {
         // The end of a run is an extra: its lines are in the store already.
     }

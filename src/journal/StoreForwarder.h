@@ -72,6 +72,9 @@ private:
     // the next, or zero to go on at once.
     Clock::duration Step();
     Clock::duration ForwardUnits();
+    // Runs `push` against the store and the journal: nothing when it went
+    // through, else the pause before the next try.
+    std::optional<Clock::duration> Pushed(const std::function<void()>& push);
     Clock::duration Failed(const std::string& reason);
     void Succeeded(std::int64_t waiting);
     // While it waits to try again: the count of waiting lines and how long it fails.

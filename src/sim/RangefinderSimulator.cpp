@@ -173,7 +173,7 @@ void RangefinderSimulator::answer(std::uint8_t command,
     const auto pace = s.linePace ? characterTime() : std::chrono::nanoseconds(0);
     const bool sent = s.adapter.latencyTimer.count() > 0
                           ? sendThroughAdapter(frame, cut, s.splitGap, pace, s.adapter, exchange)
-                          : sendFrame(frame, cut, s.splitGap, pace, exchange);
+                          : sendFrame(frame, cut, s.splitGap, pace, s.wholeReplies, exchange);
     if (!exchange.replied)
         remember(exchange);
     else if (!sent)
@@ -216,13 +216,13 @@ std::chrono::nanoseconds RangefinderSimulator::characterTime() const {
 // with a pause after the first `cut` bytes when `cut` is set.
 bool RangefinderSimulator::sendFrame(const Frame& frame, std::size_t cut,
                                      std::chrono::milliseconds gap,
-                                     std::chrono::nanoseconds characterTime,
+                                     std::chrono::nanoseconds characterTime, bool wholeReply,
                                      SimExchange& exchange) {
     const bool paced = characterTime.count() > 0;
-    // A device that cannot wait single character times (the in-process line: the
-    // system's sleeps are coarse on Windows) gets each piece at once, when its
-    // last byte would have been through the line.
-    const bool eachByte = paced && !Settings().wholeReplies && transport_->PacesEachByte();
+    // Asked for whole replies, or on a device that cannot wait single character
+    // times (the in-process line: the system's sleeps are coarse on Windows),
+    // each piece goes at once, when its last byte would have been through the line.
+    const bool eachByte = paced && !wholeReply && transport_->PacesEachByte();
     auto due = std::chrono::steady_clock::now();
     std::size_t sent = 0;
     while (sent < frame.size()) {

@@ -152,7 +152,7 @@ private:
     SimFault takeFault();
     std::chrono::nanoseconds characterTime() const;
     bool sendFrame(const Frame& frame, std::size_t cut, std::chrono::milliseconds gap,
-                   std::chrono::nanoseconds characterTime, SimExchange& exchange);
+                   std::chrono::nanoseconds characterTime, bool wholeReply, SimExchange& exchange);
     bool sendThroughAdapter(const Frame& frame, std::size_t cut, std::chrono::milliseconds gap,
                             std::chrono::nanoseconds characterTime, const SimAdapter& adapter,
                             SimExchange& exchange);
