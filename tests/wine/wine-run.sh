@@ -9,6 +9,8 @@
 # The modem-line library is preloaded so that Wine's serial driver treats the
 # pseudo-terminal like a real port.
 set -euo pipefail
+# A step of this script that fails ends it: say which, or the test's output is empty.
+trap 'echo "wine-run: line $LINENO: a command ended with status $?" >&2' ERR
 
 here=$(cd "$(dirname "$0")" && pwd)
 build=${LRF_WINE_BUILD_DIR:?LRF_WINE_BUILD_DIR must name the cross-build directory}
