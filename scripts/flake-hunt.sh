@@ -33,8 +33,10 @@ for ((run = 1; run <= runs; run++)); do
     ctest --test-dir "$build" -j "$jobs" --schedule-random --timeout 600 --output-on-failure \
         >"$log" 2>&1 || status=failed
     if [[ -f build-mingw-core/CTestTestfile.cmake ]]; then
+        tests/wine/wine-server.sh start build-mingw-core
         ctest --test-dir build-mingw-core -j "$jobs" --schedule-random --timeout 120 \
             --output-on-failure >>"$log" 2>&1 || status=failed
+        tests/wine/wine-server.sh stop build-mingw-core
     fi
     if [[ -n "$load" ]]; then
         kill "$load" 2>/dev/null || true
