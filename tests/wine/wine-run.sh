@@ -59,6 +59,9 @@ mkdir -p "$ports"
     fi
 ) 9>"$build/wineprefix.lock"
 
+# --prepare: the helpers and the prefix are made, and nothing runs.
+[[ "${1:-}" != --prepare ]] || exit 0
+
 listing=0
 for a in "$@"; do
     [[ "$a" == --gtest_list_tests ]] && listing=1
