@@ -17,7 +17,8 @@ mkdir -p "$logs"
 command -v stress-ng >/dev/null || { echo "flake-hunt: stress-ng is missing (scripts/packages/test.txt)" >&2; exit 2; }
 
 load=
-trap '[[ -n "$load" ]] && kill "$load" 2>/dev/null; true' EXIT
+# An interrupted hunt leaves neither the load nor the Wine suite's server behind.
+trap '[[ -n "$load" ]] && kill "$load" 2>/dev/null; [[ -d build-mingw-core ]] && tests/wine/wine-server.sh stop build-mingw-core; true' EXIT
 declare -A quiet loaded
 started=$(date +%s)
 for ((run = 1; run <= runs; run++)); do

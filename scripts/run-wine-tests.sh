@@ -21,11 +21,11 @@ fi
 start=$(date +%s)
 cmake --preset mingw-core >/dev/null
 cmake --build --preset mingw-core -j "$jobs"
-# One Wine server for the whole suite (tests/wine/wine-server.sh says why).
+# One Wine server for the whole suite and the benchmark after it
+# (tests/wine/wine-server.sh says why); stopped however the script ends.
 tests/wine/wine-server.sh start build-mingw-core
 trap 'tests/wine/wine-server.sh stop build-mingw-core' EXIT
 ctest --preset mingw-core -j "$jobs" --timeout 120 --output-on-failure
-tests/wine/wine-server.sh stop build-mingw-core
 
 # The same benchmark on both sides of the port, against the same pty instrument.
 build=build-mingw-core

@@ -1,5 +1,4 @@
 #include "CommandLine.h"
-#include "LinkInfo.h"
 #include "LogStatusBar.h"
 #include "OrdinaryUser.h"
 #include "PortControl.h"
